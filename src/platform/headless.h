@@ -9,9 +9,23 @@
 //                       (depth 32, 60 Hz each); default "1024x768,1280x960,
 //                       1280x720,1600x900,1280x800,1440x900,1920x1080"
 //   PIBBO_PADS          number of joysticks (0..8), default 0
+//   PIBBO_DESKTOP       desktop size, e.g. "1920x1080" (the default)
+//
+// The virtual clock starts at 1000 ms and moves only when Delay (Sleep),
+// Advance or SetClock move it; but 1000 clock reads or input pumps in a row
+// with no sleep between them count as 1 ms, so a loop that busy-waits on
+// input still reaches its scripted events.
+//
+// Drawing needs an open display (Graphics); without one nothing is drawn or
+// recorded. GrabPixmap/GrabImage read a software picture of the back buffer:
+// the Cls colour, with unrotated rectangles and images painted over it
+// (lines, ovals and text are recorded but not painted). Input is delivered only while a display is open: events whose
+// time came while no display was open wait for the next Graphics.
 //
 // Script lines: "<ms> <event> <arguments>", ms on the virtual clock (counted
-// from the back end's start) at which the event reaches the input queue;
+// from the back end's start, StartTime(); so Script() called later takes
+// the same times as the file) at which the event reaches the input queue;
+// events whose time has passed arrive at the next input query;
 // blank lines and lines starting with '#' are skipped.
 //   <ms> key <code> down|up      framework key code
 //   <ms> tap <code>              down, then up 1 ms later
@@ -34,10 +48,14 @@
 
 // One recorded draw call, with the state it was drawn in.
 struct DrawCall {
+  // Clear: r, g, b = the Cls colour. Plot is recorded as a 1 x 1 Rect.
   enum Kind { Clear, Image, Rect, Oval, Line, Text, Flip } kind = Clear;
   std::string image;  // Image: source file name ("" for created images)
   int frame = 0;
-  float x = 0, y = 0, x2 = 0, y2 = 0;  // virtual coordinates; Rect/Oval: x2, y2 = width, height
+  // Virtual coordinates. Image: x, y = the handle point, x2, y2 = the drawn
+  // width and height (the cell size, or DrawImageRect's). Rect/Oval: x2, y2 =
+  // width, height. Line: (x, y) to (x2, y2). Text: x, y = top-left.
+  float x = 0, y = 0, x2 = 0, y2 = 0;
   int r = 255, g = 255, b = 255;
   float alpha = 1, rotation = 0, scaleX = 1, scaleY = 1, lineWidth = 1;
   int blend = 0;
@@ -50,25 +68,47 @@ namespace headless {
 // Recorded draw calls since the last ClearDrawCalls (Flip is recorded too).
 const std::vector<DrawCall>& DrawCalls();
 void ClearDrawCalls();
-// Draw calls of the last presented frame (between the last two Flips).
+// Draw calls of the last presented frame (between the last two Flips, the
+// Flip itself left out; with one Flip, everything before it).
 std::vector<DrawCall> LastFrame();
+// Flips since the back end started (ClearDrawCalls does not reset it).
 int FlipCount();
+// The recording keeps at least the calls of the last `flips` frames (default
+// 64; older ones are dropped in batches).
+void SetRecordLimit(int flips);
 
 // Scripted input, queued on the virtual clock (same forms as the script file).
 void Script(const std::string& lines);
 void LoadScript(const std::string& path);
 void ClearScript();
+// Scripted events not yet delivered.
+int PendingEvents();
 
 // Virtual clock: Delay and Sleep advance it; Advance moves it on directly.
 uint32_t Now();
+uint32_t StartTime();  // the clock's value when the back end started (1000)
 void Advance(int ms);
 void SetClock(uint32_t ms);
 
 // Display and devices.
 void SetModes(const std::vector<GraphicsMode>& modes);
 void SetDesktop(int width, int height);
-void SetPads(int count);
+void SetPads(int count);  // 0..8; pads "Headless Pad 1".. with 12 buttons,
+                          // axes at 0, hat centred (-1)
 void SetPadName(int port, const std::string& name);
+void SetPadButtonCaps(int port, int caps);
+// Pad state set at once (the script's "pad" lines do the same on the clock).
+void SetPadAxis(int port, int axis, float value);  // 0 X, 1 Y, 2 Z, 3 R, 4 U, 5 V
+void SetPadHat(int port, float value);
+void SetPadButton(int port, int button, bool down);
+// Makes every later display opening fail (Graphics answers 0).
+void SetOpenFails(bool fail);
+
+// What the program asked of the window.
+std::string Title();
+bool CursorVisible();
+GraphicsMode Display();  // the open display (depth 0: a window); zeros when closed
+void MousePosition(int& x, int& y);  // the pointer, real pixels (after MoveMouse too)
 
 // Audio: the "FreeMix" drivers mix into memory on the headless back end.
 // Mixes `frames` stereo frames at 44100 Hz now and answers them (interleaved

@@ -50,3 +50,15 @@ struct TImageFont {
 TImageFont& DefaultFont();
 // The font in use for drawing and measuring.
 TImageFont& CurrentFont();
+
+// Decodes a PNG file to RGBA; *hadAlpha (when given) tells whether the file
+// carried transparency (an alpha channel or a tRNS chunk). Empty on failure.
+Pixmap DecodePNGFile(const std::string& path, bool* hadAlpha);
+// Makes every black pixel (0, 0, 0) fully transparent: the mask of images
+// whose source has no alpha channel.
+void ApplyMask(TPixmap& pixmap);
+// Builds an image from a picture cut into cells (as LoadAnimImage does).
+// `hadAlpha` false applies the mask when `flags` asks for it; the picture is
+// copied. Empty for cell sizes or counts below 1.
+Image ImageFromCells(const Pixmap& picture, bool hadAlpha, int cellWidth, int cellHeight,
+                     int firstCell, int cellCount, int flags, const std::string& source);

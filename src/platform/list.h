@@ -40,9 +40,46 @@ class TList {
     }
   }
 
-  // Stable merge sort, ascending by a.Compare(b).
+  // Stable bottom-up merge sort, ascending by a.Compare(b): passes with run
+  // widths 1, 2, 4, ...; each merge takes the left run's head while
+  // left.Compare(right) <= 0. A pass with at most one merge ends the sort.
+  // Only splices: no element is copied, and a Compare that is not a strict
+  // ordering (32-bit wrap of far-apart stamps) still gives a defined order.
   void Sort() {
-    items_.sort([](const Ptr& a, const Ptr& b) { return a->Compare(*b) < 0; });
+    if (items_.size() < 2) return;
+    for (size_t width = 1;; width *= 2) {
+      size_t merges = 0;
+      auto left = items_.begin();
+      while (left != items_.end()) {
+        auto right = left;
+        size_t leftCount = 0;
+        while (leftCount < width && right != items_.end()) {
+          ++right;
+          ++leftCount;
+        }
+        ++merges;  // a lone last run counts as a merge with an empty one
+        if (right == items_.end()) break;
+        size_t rightCount = 0;
+        // Merge [left, left+leftCount) with up to `width` from right.
+        while (leftCount > 0 && rightCount < width && right != items_.end()) {
+          if ((*left)->Compare(**right) <= 0) {
+            ++left;
+            --leftCount;
+          } else {
+            auto take = right++;
+            ++rightCount;
+            items_.splice(left, items_, take);
+          }
+        }
+        // Skip what remains of the right run; the next pair starts after it.
+        while (rightCount < width && right != items_.end()) {
+          ++right;
+          ++rightCount;
+        }
+        left = right;
+      }
+      if (merges <= 1) return;
+    }
   }
 
   // Visits from first to last. The walk moves on before it hands an element

@@ -155,8 +155,9 @@ Image LoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int 
                     int cellCount, int flags = -1);
 Image LoadImageFromPixmap(const Pixmap& pixmap, int flags = -1);
 Image CreateImage(int width, int height, int frames = 1, int flags = -1);
-// Copies the back buffer's pixels at virtual (x, y) (the image's top-left,
-// less its handle) into the image's frame.
+// Copies the back-buffer rectangle of the image's cell size whose top-left
+// is window pixel (x, y) (real pixels; the handle plays no part) into the
+// image's frame.
 void GrabImage(const Image& image, float x, float y, int frame = 0);
 void DrawImage(const Image& image, float x, float y, int frame = 0);
 // Draws a frame stretched to width x height (handle scaled along).
@@ -271,6 +272,9 @@ int PlaySound(const Sound& sound, int channel = 0);
 void ResumeChannel(int channel);
 void PauseChannel(int channel);
 void StopChannel(int channel);
+// 1 from the cue until the sound ends or the channel is stopped (a cued or
+// paused channel counts: its sound has not ended). Under "Null" sounds end
+// when their length has passed on the clock.
 int ChannelPlaying(int channel);
 void SetChannelVolume(int channel, float volume);  // above 1 amplifies; clipped at output
 void SetChannelPan(int channel, float pan);        // -1 left .. +1 right
@@ -333,7 +337,13 @@ int ConnectSocket(const Socket& socket, int ip, int port);  // 1 on success
 Stream CreateSocketStream(const Socket& socket, int autoClose = 1);
 void CloseSocket(const Socket& socket);
 // Limits that keep a slow or hostile server from freezing the game.
+// Defaults 5 s, 5 s and 1 MiB; a value of 0 or less restores its default.
+// The connect time-out also bounds the name look-up of HostIp; the read
+// time-out bounds each wait for bytes; a stream past the byte cap reports Eof.
 void SetNetLimits(int connectTimeoutMs, int readTimeoutMs, int maxReplyBytes);
+// Longest time a socket stream delivers bytes, counted from its creation
+// (default 20 s); past it the stream reports Eof.
+void SetNetReplyTimeLimit(int ms);
 
 // ---------------------------------------------------------------------------
 // Time
@@ -342,6 +352,10 @@ int MilliSecs();  // 32-bit count; compare as differences (wraps)
 void Delay(int ms);
 std::string CurrentDate();  // "09 Dec 2026" (English month names)
 std::string CurrentTime();  // "21:05:09"
+// Tests: CurrentDate and CurrentTime answer this local date and time (month
+// 1..12) until ClearFixedLocalTime.
+void SetFixedLocalTime(int year, int month, int day, int hour, int minute, int second);
+void ClearFixedLocalTime();
 
 // ---------------------------------------------------------------------------
 // Random numbers: one generator for the whole program.
@@ -393,9 +407,28 @@ int Abs(int n);  // 32-bit: Abs(INT_MIN) stays INT_MIN
 // Integer handles for objects: the first object ever handed over gets 1,
 // the next a new number; the same object keeps its number; null gives 0.
 // ---------------------------------------------------------------------------
+// The table holds its objects until ReleaseHandle. Each handle remembers the
+// type it was made from: HandleToObject<T> answers null for 0, for a number
+// never handed out, and for an object made from another type (an image
+// handle asked for as a font). Untyped handles (shared_ptr<void>) answer
+// only through HandleToObjectRaw / HandleToObject<void>.
+namespace handle_detail {
+template <class T>
+inline const char kTypeTag = 0;
+using TypeTag = const void*;
+int Register(const std::shared_ptr<void>& object, TypeTag tag);
+std::shared_ptr<void> Lookup(int handle, TypeTag tag);
+}  // namespace handle_detail
+
+template <class T>
+int HandleFromObject(const std::shared_ptr<T>& object) {
+  return handle_detail::Register(std::shared_ptr<void>(object), &handle_detail::kTypeTag<T>);
+}
 int HandleFromObject(const std::shared_ptr<void>& object);
-std::shared_ptr<void> HandleToObjectRaw(int handle);
+std::shared_ptr<void> HandleToObjectRaw(int handle);  // any type
 template <class T>
 std::shared_ptr<T> HandleToObject(int handle) {
-  return std::static_pointer_cast<T>(HandleToObjectRaw(handle));
+  return std::static_pointer_cast<T>(handle_detail::Lookup(handle, &handle_detail::kTypeTag<T>));
 }
+// Drops the table's hold on the object; the number is never handed out again.
+void ReleaseHandle(int handle);

@@ -99,6 +99,8 @@ int AimFor(int targetFrameRate, int spriteScale);
 int AddComment(const std::string& text, int c);
 int Gimme(int points, int x, int y, int style, int r, int g, int b);
 int DrawScores();
+// The message step of fps: ages, draws and expires the messages.
+void DrawComments();
 
 // ---------------------------------------------------------------------------
 // Sound playback. Channel slots: 0..19 music generator voices, 20..255 sound

@@ -1,0 +1,90 @@
+#!/bin/sh
+# Runs the sprite benchmark of the real back end beside SDL's testsprite2
+# (Debian package libsdl2-tests) on a private Xvfb server, with the same
+# window size, sprite size (32x32) and sprite counts, and prints both frame
+# rates side by side, then the largest sprite count each holds at 60 fps.
+#
+#   bench/run.sh [build-dir]
+#
+# Environment: SIZE (window, default 640x480, testsprite2's default),
+# COUNTS (default "500 1000 2000 4000 8000"), SECONDS_PER_RUN (testsprite2
+# run time, default 10: it spends its first seconds compiling shaders, which
+# its own frame rate leaves out), SEARCH (0 skips the 60 fps search).
+# Builds the `benchmarks` target first. Use a Release build for real numbers.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build}
+size=${SIZE:-640x480}
+counts=${COUNTS:-"500 1000 2000 4000 8000"}
+secs=${SECONDS_PER_RUN:-10}
+search=${SEARCH:-1}
+
+cmake --build "$build" --target benchmarks >/dev/null 2>&1 ||
+  { echo "run.sh: cannot build the benchmarks in $build" >&2; exit 1; }
+bench=$build/bench/draw_bench
+[ -x "$bench" ] || { echo "run.sh: $bench not built" >&2; exit 1; }
+
+sprite2=$(dpkg -L libsdl2-tests 2>/dev/null | grep '/testsprite2$' | head -n 1 || true)
+[ -n "$sprite2" ] || sprite2=/usr/libexec/installed-tests/SDL2/testsprite2
+[ -x "$sprite2" ] || { echo "run.sh: testsprite2 not found (apt-get install libsdl2-tests)" >&2; exit 1; }
+icon=$(dirname "$sprite2")/icon.bmp
+
+# A private X server; -displayfd reports the display number it took.
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+xvfb=$!
+read -r dpy <"$fifo"
+rm -f "$fifo"
+trap 'kill $xvfb 2>/dev/null || true' EXIT INT TERM
+export DISPLAY=":$dpy"
+w=${size%x*}
+h=${size#*x}
+
+# testsprite2 prints its average frame rate when it is asked to quit.
+ts_fps() {  # blend count
+  (cd "$(dirname "$sprite2")" &&
+    timeout -s INT "$secs" "$sprite2" --geometry "$size" --blend "$1" "$2" "$icon" 2>&1) |
+    sed -n 's/.* \([0-9.]*\) frames per second.*/\1/p' | tail -n 1
+}
+db_fps() {  # blend count
+  "$bench" --size "$size" --blend "$1" --frames 200 --sprites "$2" |
+    sed -n 's/.*: \([0-9.]*\) fps.*/\1/p'
+}
+
+echo "Window ${w}x${h}, 32x32 sprites, no vertical sync, Xvfb"
+for blend in alpha add; do
+  tsblend=blend
+  [ "$blend" = add ] && tsblend=add
+  printf '\n%-8s %8s %14s %14s\n' "$blend" sprites "draw_bench fps" "testsprite2 fps"
+  for n in $counts; do
+    printf '%-8s %8d %14s %14s\n' "" "$n" "$(db_fps "$blend" "$n")" "$(ts_fps "$tsblend" "$n")"
+  done
+done
+
+[ "$search" = 0 ] && exit 0
+
+# Largest count that holds 60 fps: doubling, then halving the gap.
+ts_budget() {  # blend
+  good=0 bad=0 n=250
+  while [ "$bad" = 0 ]; do
+    f=$(ts_fps "$1" "$n")
+    if awk "BEGIN{exit !(${f:-0} >= 60)}"; then good=$n n=$((n * 2)); else bad=$n; fi
+    [ "$n" -gt 1000000 ] && break
+  done
+  while [ $((bad - good)) -gt $((good / 20 > 50 ? good / 20 : 50)) ]; do
+    n=$(((good + bad) / 2))
+    f=$(ts_fps "$1" "$n")
+    if awk "BEGIN{exit !(${f:-0} >= 60)}"; then good=$n; else bad=$n; fi
+  done
+  echo "$good"
+}
+
+printf '\n%-8s %22s %22s\n' "" "draw_bench at 60 fps" "testsprite2 at 60 fps"
+for blend in alpha add; do
+  tsblend=blend
+  [ "$blend" = add ] && tsblend=add
+  db=$("$bench" --size "$size" --blend "$blend" | sed -n 's/.*: \([0-9]*\) sprites per frame.*/\1/p')
+  printf '%-8s %22s %22s\n' "$blend" "$db" "$(ts_budget "$tsblend")"
+done

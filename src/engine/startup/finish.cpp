@@ -1,0 +1,72 @@
+// The closing sequence: save, say thanks, wait for a new input, end.
+#include <cstdlib>
+
+#include "engine/frame/frame.h"
+#include "engine/startup/startup.h"
+#include "scores/scores.h"
+
+namespace {
+
+// Any key, joystick input, mouse button, Alt+F4 or a close request.
+bool AnyInput() {
+  if (GetKey() > 0) return true;
+  if (MouseDown(1) || MouseDown(2)) return true;
+  if (KeyDown(KEY_F4) && (KeyDown(KEY_LALT) || KeyDown(KEY_RALT))) return true;
+  return AppTerminate() != 0;
+}
+
+void DrawThanks() {
+  Cls();
+  CLS3d(1);
+  AddGradient();
+  if (logo) DrawImage(logo, 256, 256, 0);
+  if (DrennicLogo) DrawImage(DrennicLogo, static_cast<float>(JScrw - 256), 256, 0);
+  int cx = JScrw / 2, cy = JScrh / 2;
+  UseFont(1, 6);
+  SetCol(180, 255, 255, 1);
+  Text(cx, cy, "Thanks for Playing", 1, 1);
+  UseFont(2, 5);
+  SetCol(255, 255, 180, 1);
+  Text(40, cy + 40, "Why not take the next few minutes to hop back to the site");
+  Text(40, cy + 80, "where you found this game, and leave a comment.");
+  Text(40, cy + 130, "Good or bad, every little helps.");
+  SetCol(255, 210, 180, 1);
+  Text(40, cy + 180, "There are so many wonderful homebrew communities");
+  Text(40, cy + 220, "and developers out there, who bring you hundreds");
+  Text(40, cy + 260, "of free games, every month.");
+  SetCol(255, 255, 180, 1);
+  Text(40, cy + 320, "Give a little back.");
+  SetCol(180, 255, 255, 1);
+  Text(40, cy + 380, "Feedback is King");
+}
+
+}  // namespace
+
+void Finish() {
+  ShowMouse();
+  SaveIni();
+  // The score file belongs in the per-game folder; never write it elsewhere.
+  if (!GameDir.empty() && ChangeDir(GameDir)) SaveScores();
+  Debug("Closing Up");
+  Debug("");
+  Debug("Bye!");
+  Debug("");
+  Debug("Play again, soon!!");
+
+  DrawThanks();
+  Flip(-1);
+
+  // Let go of whatever is still held (the Escape that got us here), for at
+  // most 120 passes, then wait for a new input.
+  for (int passes = 0;;) {
+    bool held = AnyInput();
+    Delay(16);
+    if (++passes >= 120 || !held) break;
+  }
+  while (!AnyInput()) Delay(10);
+
+  EndGraphics();
+  CloseLog();
+  PlatformShutdown();
+  std::exit(0);
+}

@@ -1,0 +1,90 @@
+// The program's top level: start-up, title loop, and (through Finish) exit.
+#include <csignal>
+
+#include "engine/frame/frame.h"
+#include "engine/startup/startup.h"
+#include "scores/scores.h"
+#include "title/title.h"
+
+namespace {
+
+// Enters `name` below `base`; answers the absolute path, "" when missing.
+std::string EnterFolder(const std::string& base, const std::string& name) {
+  if (base.empty() || !ChangeDir(base + "/" + name)) return "";
+  return CurrentDir();
+}
+
+}  // namespace
+
+int PibboMain(int /*argc*/, char** /*argv*/) {
+  static bool entered = false;
+  if (entered) return 0;
+  entered = true;
+
+  // A write to a connection the server has closed fails instead of ending us.
+  std::signal(SIGPIPE, SIG_IGN);
+  PlatformInit(PlatformKindFromEnvironment());
+  // Every relative path starts from the executable's folder.
+  std::string appDir = AppDir();
+  ChangeDir(appDir);
+
+  GameName = MakeGameName(GameWeek, GameName1, GameName2);
+  AppTitle(GameName);
+
+  HideMouse();
+  LastFrame = MMillisecs();
+  DrawMax[1] = 50000;
+  DrawMax[2] = 50000;
+
+  CreateStartupTables();
+  SetDefaults();
+  LChan = 20;
+  GetUniqueKey();
+
+  // Files/ holds the log and the settings; the per-game folder and Common/
+  // lie inside it.
+  FilesDir = EnterFolder(appDir, "Files");
+  if (!FilesDir.empty()) {
+    GameDir = EnterFolder(FilesDir, GameFolder());
+    CommonDir = EnterFolder(FilesDir, "Common");
+    ChangeDir(FilesDir);
+    OpenLog();
+  } else {
+    DebugLog("Missing folder : Files/ (no log, no settings file)");
+  }
+
+  AuxDrivers = AudioDrivers();
+  for (const std::string& name : AuxDrivers) DebugLog(name);
+  if (!FilesDir.empty()) ReadIni();
+  ChooseAudioDriver();
+
+  Debug("\tRequested Resolution : " + std::to_string(Options[5]) + "x" + std::to_string(Options[6]));
+  Debug("\tSetup Loaded");
+  Debug("");
+  Debug("Grabbing Previous Scores");
+  Debug("");
+  if (!GameDir.empty()) {
+    ChangeDir(GameDir);
+  } else {
+    Debug("\tMissing folder : " + GameFolder());
+  }
+  DebugLog(CurrentDir());
+
+  // The clock is a wrapping 32-bit count: compare by difference.
+  unsigned deadline = static_cast<unsigned>(MMillisecs()) + 2500u;
+  ChangeRes();
+  MouseInput = 1;
+  AvailablePlayers = 1;
+  GameBadges = 16;
+  InGame = 0;
+  for (int& b : MyBest) b = 0;
+  Debug("Finished Loading");
+  // Hold the splash until 2.5 s have passed since loading began.
+  while (static_cast<int>(static_cast<unsigned>(MMillisecs()) - deadline) < 0) Delay(5);
+
+  TitleTab = 0;
+  GameMode = 1;
+  SlideIn = 0;
+  TitleLoop();
+  return 0;
+}

@@ -1,0 +1,147 @@
+// "Setup.ini": reading it at start-up, writing it back, and the choice of
+// the audio driver that depends on it.
+#include "engine/frame/frame.h"
+#include "engine/startup/startup.h"
+
+namespace {
+
+// Text to number, made non-negative.
+int Number(const std::string& value) { return Abs(ToInt(value)); }
+
+bool StartsWith(const std::string& name, const std::string& prefix) {
+  return Upper(Left(name, static_cast<int>(prefix.size()))) == prefix;
+}
+
+}  // namespace
+
+void ReadIniLine(const std::string& line) {
+  std::string key = Upper(Trim(SplitText(line, "=", 1, 0)));
+  std::string value = Trim(SplitText(line, "=", 2, 0));
+
+  if (key == "AUDIODRIVER") {
+    AudioDriverChosen = 1;
+    for (size_t i = 0; i < AuxDrivers.size(); i++) {
+      if (AuxDrivers[i] == value) Options[14] = static_cast<int>(i);
+    }
+  } else if (key == "FULLSCREEN") {
+    std::string v = Upper(value);
+    if (v == "TRUE" || v == "ON") {
+      Options[1] = 1;
+      Debug("\tSetting to Fullscreen");
+    }
+  } else if (key == "GFX ENGINE" || key == "GFXENGINE") {
+    std::string v = Upper(value);
+    if (v == "DX9") {
+      Options[3] = 1;
+      Debug("\tDirectX 9 Mode");
+    }
+    if (v == "DX7") {
+      Options[3] = 2;
+      Debug("\tDirectX 7 Mode");
+    }
+  } else if (key == "WIDTH") {
+    Options[5] = Number(value);
+  } else if (key == "HEIGHT") {
+    Options[6] = Number(value);
+  } else if (key == "ESS") {
+    Options[7] = 1;
+    Debug("\tAssuming Emergency Slow System values.");
+  } else if (key == "KEY") {
+    int index = Number(SplitText(value, ",", 1, 0));
+    int code = Number(SplitText(value, ",", 2, 0));
+    if (index >= 0 && index <= 99) KeyV[index] = code;
+  } else if (key == "MASTER") {
+    Options[11] = Number(value);
+  } else if (key == "SOUND") {
+    Options[12] = Number(value);
+  } else if (key == "MUSIC") {
+    Options[13] = Number(value);
+  }
+}
+
+void ReadIni() {
+  AudioDriverChosen = 0;
+  // A folder of that name, or a file that can't be read, counts as missing.
+  if (FileType("Setup.ini") != 1) return;
+  std::vector<std::string> lines;
+  if (!LoadLines("Setup.ini", lines)) return;
+  Debug("\tReading Setup File");
+  for (const std::string& line : lines) ReadIniLine(line);
+}
+
+std::vector<std::string> IniLines() {
+  auto num = [](int v) { return std::to_string(v); };
+  // A size of 0 would make the next start open no display: keep the one in use.
+  int width = Options[5] > 0 ? Options[5] : MyScrw;
+  int height = Options[6] > 0 ? Options[6] : MyScrh;
+  std::vector<std::string> out;
+  out.push_back("[Graphics]");
+  if (Options[1] == 0) out.push_back("Fullscreen = False");
+  if (Options[1] == 1) out.push_back("Fullscreen = True");
+  if (Options[3] == 0) out.push_back("GFX Engine = OpenGL");
+  if (Options[3] == 1) out.push_back("GFX Engine = DX9");
+  if (Options[3] == 2) out.push_back("GFX Engine = DX7");
+  out.push_back("Width=" + num(width));
+  out.push_back("Height=" + num(height));
+  if (Options[7] == 1)
+    out.push_back("ESS=1 ; This is a slow system, and things must run a wee bit slower for it.  Awww..");
+  out.push_back("");
+  out.push_back("[Audio]");
+  out.push_back("Master = " + num(Options[11]));
+  out.push_back("Sound = " + num(Options[12]));
+  out.push_back("Music = " + num(Options[13]));
+  std::string driver;
+  if (Options[14] >= 0 && Options[14] < static_cast<int>(AuxDrivers.size())) driver = AuxDrivers[Options[14]];
+  out.push_back("AudioDriver = " + driver);
+  for (const std::string& name : AuxDrivers) out.push_back("; AudioDriver = " + name);
+  out.push_back("");
+  out.push_back("[Controls]");
+  for (int i = 0; i <= 99; i++) {
+    if (KeyV[i] > 0) out.push_back("Key=" + num(i) + "," + num(KeyV[i]));
+  }
+  return out;
+}
+
+int SaveIni() {
+  if (FilesDir.empty()) {
+    DebugLog("Setup.ini not saved: no Files folder");
+    return 0;
+  }
+  if (!SaveLinesAtomic(FilesDir + "/Setup.ini", IniLines())) Debug("\tCould not save Setup.ini");
+  return 0;
+}
+
+int AutoAudioDriver(const std::vector<std::string>& drivers) {
+  int chosen = -1;
+  for (size_t i = 0; i < drivers.size(); i++) {
+    const std::string& name = drivers[i];
+    if (chosen < 0 && StartsWith(name, "OPENAL")) chosen = static_cast<int>(i);
+    if (StartsWith(name, "FREE")) chosen = static_cast<int>(i);
+    if (StartsWith(name, "DIRECT")) chosen = static_cast<int>(i);
+  }
+  return chosen;
+}
+
+void ChooseAudioDriver() {
+  if (AudioDriverChosen == 0) {
+    int pick = AutoAudioDriver(AuxDrivers);
+    if (pick >= 0) {
+      Options[14] = pick;
+      AudioDriverChosen = 1;
+    }
+  }
+  Debug("Setting Audio Driver");
+  std::string name;
+  if (Options[14] >= 0 && Options[14] < static_cast<int>(AuxDrivers.size())) name = AuxDrivers[Options[14]];
+  DebugLog("?" + name);
+  if (!name.empty() && AudioDriverExists(name)) {
+    if (StartsWith(name, "OPENAL")) {
+      if (EnableOpenALAudio()) SetAudioDriver(name);
+    } else {
+      SetAudioDriver(name);
+    }
+  }
+  DebugLog("!");
+  Debug("Set Audio Driver");
+  Debug("");
+}

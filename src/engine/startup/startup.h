@@ -1,0 +1,192 @@
+// Start-up and configuration: the program's top level (global tables and
+// defaults, the log "Debug.txt", the settings file "Setup.ini", the audio
+// driver choice, the per-game folder), the display set-up with the virtual
+// resolution (ChangeRes), the shared assets and the font grid (LoadCommon,
+// UseFont), the settings writer (SaveIni), the log writer (Debug) and the
+// closing sequence (Finish).
+//
+// Globals owned by other subsystems that the start-up creates or fills
+// (DrawMax, DrawCount, Channel, ChannelVol, LChan, sfx, LastFrame, InGame,
+// comments, scoreget) are declared in engine/frame/frame.h; the game's lists
+// (stars, shapoofs, dandys) in game/game.h; the music generator's tables in
+// music/music.h.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+struct Scores;  // scores/scores.h
+
+// ---------------------------------------------------------------------------
+// Process entry and game identity
+// ---------------------------------------------------------------------------
+// The whole program: start-up, title loop, closing sequence. Returns 0 (and
+// returns at once when entered a second time).
+int PibboMain(int argc, char** argv);
+
+extern int GameWeek;            // 260: number of the game in its series
+extern std::string GameName1;   // "Pibbo"
+extern std::string GameName2;   // "Zorravel"
+extern std::string GameName;    // "#260 : Pibbo Zorravel"
+
+// "260/": the per-game folder's name, the last three digits of the number.
+std::string GameFolder();
+// "#" + number + " : " + short title + " " + long title.
+std::string MakeGameName(int week, const std::string& shortTitle, const std::string& longTitle);
+
+// ---------------------------------------------------------------------------
+// Start-up tables of play, backdrop and title
+// ---------------------------------------------------------------------------
+extern float SmAng[100];   // aim history (degrees), elements 0..10 used
+extern float SmDist[100];  // aim distance history, elements 0..10 used
+extern float GradR, GradG, GradB;           // backdrop colour as drawn
+extern float AimGradR, AimGradG, AimGradB;  // backdrop colour aimed for
+extern std::string MOTD[20];  // message of the day, lines 1..motds
+extern int motds;
+extern std::string Credit[100];  // About text, lines 1..credits-1
+extern int credits;
+
+// ---------------------------------------------------------------------------
+// Global tables created at start-up
+// ---------------------------------------------------------------------------
+// Settings, by slot: 1 fullscreen, 2 widescreen, 3 graphics engine,
+// 4 display-mode index, 5 width, 6 height, 7 frame-skip mode, 11 master,
+// 12 sound, 13 music volume, 14 audio driver index into AuxDrivers.
+extern int Options[100];
+
+// Display-mode table: sizes 1..MostResses of shape 16:10, 16:9 or 4:3.
+extern int ResolutionW[2500];
+extern int ResolutionH[2500];
+extern int MostResses;
+
+// Named fonts (elements 1..13) and the font grid (element
+// (face - 1) * 10 + size, faces 1..3, sizes 0..8). An empty handle draws with
+// the built-in font. (The named-font table is called Fonts because Font is
+// the platform's font handle type.)
+extern Font Fonts[20];
+extern Font Fontb[100];
+
+// Joystick table, pads 1..StickCount (pad p is port p - 1).
+extern int StickCount;
+extern std::string Stick[5];
+extern int StickBut[5];
+extern float StickX[5], StickY[5], StickZ[5], StickU[5], StickV[5], StickR[5];
+extern int StickHat[5];
+extern int StickOn[5];
+
+// BadgeT (badge titles) is declared with the badges in scores/scores.h.
+extern std::shared_ptr<Scores> HighTable[50];
+extern TList<Scores> Highscores;  // local entries, newest first
+extern TList<Scores> AltScores;   // online entries, newest first
+extern std::string RegName;       // online account name
+extern std::string RegPass;       // online account password
+
+// Fills the joystick table from the pads attached now (at most four).
+void DiscoverJoysticks();
+
+// ---------------------------------------------------------------------------
+// Bindings, defaults, log, settings file
+// ---------------------------------------------------------------------------
+// Control bindings: element (player - 1) * 20 + control.
+extern int KeyV[101];
+
+extern std::vector<std::string> AuxDrivers;  // audio drivers, taken once
+extern int AudioDriverChosen;  // 1 once "Setup.ini" named an audio driver
+extern Stream DebugFile;       // the open log, empty when none
+
+// Absolute paths of the folders the run works in; empty when the folder was
+// missing, and then nothing is read from or written into it.
+extern std::string FilesDir;   // "Files/": the log and "Setup.ini"
+extern std::string GameDir;    // the per-game folder
+extern std::string CommonDir;  // "Common/": shared fonts, icons, logos
+
+// Creates the tables of start-up with their defaults (Options, KeyV, the
+// display-mode, font, joystick, score and message tables, ...). Also used
+// by tests to get a clean state.
+void CreateStartupTables();
+// Writes player 1's default bindings and the default settings.
+void SetDefaults();
+
+// Writes one line to the log; drops it when no log is open. Each line
+// reaches the disk at once.
+int Debug(const std::string& text);
+// Creates "Debug.txt" in the current folder and writes its header. False
+// when the file could not be created (the run goes on without a log).
+bool OpenLog();
+void CloseLog();
+
+// Applies one line of "Setup.ini" to Options, KeyV and AudioDriverChosen.
+void ReadIniLine(const std::string& line);
+// Reads "Setup.ini" from the current folder when it exists and is readable.
+void ReadIni();
+// The lines SaveIni writes, from the current settings.
+std::vector<std::string> IniLines();
+// Writes "Setup.ini" one folder up (from the per-game folder) and comes
+// back; written whole or not at all. Returns 0.
+int SaveIni();
+
+// The driver that the automatic choice picks from a driver list (the last
+// "FREE..." or "DIRECT..." name, else the first "OPENAL..." name), or -1.
+int AutoAudioDriver(const std::vector<std::string>& drivers);
+// The audio-driver step: automatic choice unless "Setup.ini" named one,
+// then starts the driver at Options[14].
+void ChooseAudioDriver();
+
+// ---------------------------------------------------------------------------
+// Display set-up, shared assets, font grid
+// ---------------------------------------------------------------------------
+extern int MyScrw, MyScrh;  // real display size
+extern int JScrw, JScrh;    // virtual screen
+extern int FirstRun;        // 1 once the first display set-up showed the splash
+extern int ScoresLoaded;    // 1 once the score file has been read this run
+
+// Rebuilds the display-mode table from the platform's modes and looks the
+// configured size (Options[5] x Options[6]) up in it.
+void BuildModeTable();
+// Virtual screen for a display size: 1600x900 (16:9), 1440x900 (16:10),
+// else 1280x960; wide is set to 1 for the two wide ones.
+void VirtualScreenFor(int width, int height, int& jw, int& jh, int& wide);
+// Opens the display from the settings and loads every asset again.
+int ChangeRes();
+
+extern std::string MainFont;  // face 1: "SVBasicManual" or "November"
+extern std::string SubFont;   // face 2: "Blue Highway"
+extern Image CommonIconsF;    // icons.png, 64 cells of 16x16, filtered
+extern Image CommonIcons;     // the same, not filtered
+extern Image logo;
+extern Image DrennicLogo;
+extern Sound BadgeGet;
+extern Image BadgeIcons;      // badges.png, 16 cells of 64x64
+
+// Font sizes for a real display width.
+struct FontScale {
+  float font = 1.0f, small = 1.0f;
+  std::string mainFace;
+};
+FontScale FontScaleFor(int displayWidth);
+// Pixel size of named font 1..13 and of grid size index 0..8 at a width.
+int NamedFontSize(int element, int displayWidth);
+int GridFontSize(int sizeIndex, int displayWidth);
+// Fontb element that UseFont selects (out-of-range face 1, size 0).
+int FontGridIndex(int face, int size);
+
+int LoadCommon();
+int UseFont(int face, int size);
+
+// ---------------------------------------------------------------------------
+// Title hand-over and closing
+// ---------------------------------------------------------------------------
+extern int MouseInput;        // 1: the game is played with the mouse
+extern int AvailablePlayers;  // players offered in the settings panel
+extern int GameBadges;        // badges shown per score entry
+extern int MyBest[31];        // per-game best values, 1..30
+extern int GameMode;          // 0 Easy, 1 Medium, 2 Hard
+extern int GameLevel;
+extern int GameFlags;
+
+// The closing sequence: saves settings and scores, shows the thank-you
+// screen until a new input, ends the process with exit code 0.
+[[noreturn]] void Finish();

@@ -1,0 +1,227 @@
+// Image fonts: a TrueType face rendered once, at one pixel size, into a
+// single atlas of white glyphs with their coverage in alpha. Characters are
+// Latin-1 bytes; 32..255 are rendered, the control codes stay empty.
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "platform/image.h"
+#include "platform/platform.h"
+
+// The built-in font's TrueType data, generated into the build tree.
+extern const unsigned char kDefaultFontData[];
+extern const std::size_t kDefaultFontDataSize;
+
+namespace {
+
+constexpr int kDefaultFontSize = 14;
+// Larger sizes would need atlases of hundreds of megabytes.
+constexpr int kMaxFontSize = 512;
+// Empty pixels around every glyph in the atlas, so that filtered drawing
+// never picks up a neighbour.
+constexpr int kPadding = 1;
+
+Font g_current;
+std::shared_ptr<TImageFont> g_default;
+
+FT_Library Library() {
+  static FT_Library library = nullptr;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    if (FT_Init_FreeType(&library) != 0) library = nullptr;
+  }
+  return library;
+}
+
+int Ceil26_6(FT_Pos v) { return static_cast<int>((v + 63) >> 6); }
+int Round26_6(FT_Pos v) { return static_cast<int>((v + 32) >> 6); }
+
+int NextPowerOfTwo(int v) {
+  int p = 1;
+  while (p < v) p <<= 1;
+  return p;
+}
+
+struct RenderedGlyph {
+  int width = 0, height = 0, left = 0, top = 0, advance = 0;
+  std::vector<uint8_t> coverage;  // width * height
+};
+
+// Copies a rendered FreeType bitmap as 0..255 coverage.
+void CopyCoverage(const FT_Bitmap& bitmap, RenderedGlyph& glyph) {
+  glyph.width = static_cast<int>(bitmap.width);
+  glyph.height = static_cast<int>(bitmap.rows);
+  glyph.coverage.assign(static_cast<size_t>(glyph.width) * glyph.height, 0);
+  for (int y = 0; y < glyph.height; ++y) {
+    const unsigned char* row = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
+    uint8_t* out = &glyph.coverage[static_cast<size_t>(y) * glyph.width];
+    for (int x = 0; x < glyph.width; ++x) {
+      switch (bitmap.pixel_mode) {
+        case FT_PIXEL_MODE_MONO:
+          out[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+          break;
+        case FT_PIXEL_MODE_GRAY:
+          out[x] = bitmap.num_grays == 256 || bitmap.num_grays < 2
+                       ? row[x]
+                       : static_cast<uint8_t>(row[x] * 255 / (bitmap.num_grays - 1));
+          break;
+        default:
+          out[x] = 0;
+          break;
+      }
+    }
+  }
+}
+
+// Renders characters 32..255 of `face` at `size` pixels into `font`.
+bool RenderFace(FT_Face face, int size, int style, TImageFont& font) {
+  FT_Select_Charmap(face, FT_ENCODING_UNICODE);  // Latin-1 codes are Unicode code points
+  if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) != 0) return false;
+
+  const bool smooth = (style & SMOOTHFONT) != 0;
+  const FT_Size_Metrics& metrics = face->size->metrics;
+  font.size = size;
+  font.style = style;
+  font.ascent = Ceil26_6(metrics.ascender);
+  font.height = Round26_6(metrics.height);
+  if (font.height <= 0) font.height = Ceil26_6(metrics.ascender - metrics.descender);
+  if (font.height <= 0) font.height = size;
+
+  std::vector<RenderedGlyph> rendered(256);
+  const FT_Int32 loadFlags = smooth ? FT_LOAD_TARGET_NORMAL : FT_LOAD_TARGET_MONO;
+  const FT_Render_Mode renderMode = smooth ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO;
+  for (int c = 32; c < 256; ++c) {
+    const FT_UInt index = FT_Get_Char_Index(face, static_cast<FT_ULong>(c));
+    if (index == 0) continue;  // not in the face: no glyph, no advance
+    if (FT_Load_Glyph(face, index, loadFlags) != 0) continue;
+    FT_GlyphSlot slot = face->glyph;
+    if (style & BOLDFONT) FT_GlyphSlot_Embolden(slot);
+    if (style & ITALICFONT) FT_GlyphSlot_Oblique(slot);
+    if (FT_Render_Glyph(slot, renderMode) != 0) continue;
+    RenderedGlyph& g = rendered[c];
+    CopyCoverage(slot->bitmap, g);
+    // Blank glyphs (spaces) take no room in the atlas.
+    if (std::all_of(g.coverage.begin(), g.coverage.end(), [](uint8_t v) { return v == 0; })) {
+      g.width = g.height = 0;
+      g.coverage.clear();
+    }
+    g.left = slot->bitmap_left;
+    g.top = slot->bitmap_top;
+    g.advance = Round26_6(slot->advance.x);
+  }
+
+  // Shelf packing, in character order, into a power-of-two atlas.
+  long long area = 0;
+  int widest = 1;
+  for (const RenderedGlyph& g : rendered) {
+    if (g.width <= 0 || g.height <= 0) continue;
+    area += static_cast<long long>(g.width + 2 * kPadding) * (g.height + 2 * kPadding);
+    widest = std::max(widest, g.width + 2 * kPadding);
+  }
+  const int atlasWidth =
+      NextPowerOfTwo(std::max(widest, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(area))))));
+  int penX = 0, penY = 0, shelf = 0;
+  for (int c = 0; c < 256; ++c) {
+    const RenderedGlyph& g = rendered[c];
+    Glyph& out = font.glyphs[c];
+    out = Glyph{};
+    out.advance = g.advance;
+    out.offsetX = g.left;
+    out.offsetY = font.ascent - g.top;
+    if (g.width <= 0 || g.height <= 0) {
+      out.offsetX = out.offsetY = 0;
+      continue;
+    }
+    const int cellW = g.width + 2 * kPadding, cellH = g.height + 2 * kPadding;
+    if (penX + cellW > atlasWidth) {
+      penX = 0;
+      penY += shelf;
+      shelf = 0;
+    }
+    out.x = penX + kPadding;
+    out.y = penY + kPadding;
+    out.width = g.width;
+    out.height = g.height;
+    penX += cellW;
+    shelf = std::max(shelf, cellH);
+  }
+  const int atlasHeight = NextPowerOfTwo(std::max(1, penY + shelf));
+
+  font.atlas = CreatePixmap(atlasWidth, atlasHeight);
+  if (!font.atlas) return false;
+  // White everywhere, so that filtering at glyph edges blends toward white
+  // rather than black; the coverage goes in alpha.
+  for (size_t i = 0; i < font.atlas->pixels.size(); i += 4) {
+    font.atlas->pixels[i] = font.atlas->pixels[i + 1] = font.atlas->pixels[i + 2] = 255;
+  }
+  for (int c = 0; c < 256; ++c) {
+    const RenderedGlyph& g = rendered[c];
+    const Glyph& out = font.glyphs[c];
+    for (int y = 0; y < g.height; ++y)
+      for (int x = 0; x < g.width; ++x)
+        font.atlas->At(out.x + x, out.y + y)[3] = g.coverage[static_cast<size_t>(y) * g.width + x];
+  }
+  ++font.version;
+  return true;
+}
+
+std::shared_ptr<TImageFont> RenderFromFace(FT_Face face, int size, int style,
+                                           const std::string& source) {
+  auto font = std::make_shared<TImageFont>();
+  font->source = source;
+  const bool ok = RenderFace(face, size, style, *font);
+  FT_Done_Face(face);
+  if (!ok) return nullptr;
+  return font;
+}
+
+}  // namespace
+
+Font LoadImageFont(const std::string& path, int size, int style) {
+  if (size < 1 || size > kMaxFontSize || path.empty()) return nullptr;
+  FT_Library library = Library();
+  if (!library) return nullptr;
+  FT_Face face = nullptr;
+  if (FT_New_Face(library, path.c_str(), 0, &face) != 0) return nullptr;
+  return RenderFromFace(face, size, style, path);
+}
+
+TImageFont& DefaultFont() {
+  if (!g_default) {
+    FT_Library library = Library();
+    FT_Face face = nullptr;
+    if (library && FT_New_Memory_Face(library, kDefaultFontData,
+                                      static_cast<FT_Long>(kDefaultFontDataSize), 0, &face) == 0)
+      g_default = RenderFromFace(face, kDefaultFontSize, SMOOTHFONT, "");
+    if (!g_default) {
+      // Without FreeType the built-in font still measures sensibly; it just
+      // draws nothing.
+      g_default = std::make_shared<TImageFont>();
+      g_default->size = g_default->height = g_default->ascent = kDefaultFontSize;
+      g_default->style = SMOOTHFONT;
+      g_default->atlas = CreatePixmap(1, 1);
+    }
+  }
+  return *g_default;
+}
+
+TImageFont& CurrentFont() { return g_current ? *g_current : DefaultFont(); }
+
+void SetImageFont(const Font& font) { g_current = font; }
+
+Font GetImageFont() { return g_current; }
+
+int TextWidth(const std::string& text) {
+  const TImageFont& font = CurrentFont();
+  int width = 0;
+  for (unsigned char c : text) width += font.glyphs[c].advance;
+  return width;
+}
+
+int TextHeight(const std::string& /*text*/) { return CurrentFont().height; }

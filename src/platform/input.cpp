@@ -1,0 +1,213 @@
+// Polled keyboard, mouse and joystick input. The back end hands the window
+// system's events to the sink below whenever a query pumps them; the queries
+// answer from the state the events built.
+#include <array>
+#include <cmath>
+#include <deque>
+
+#include "platform/backend.h"
+#include "platform/front_internal.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int kKeys = 256;
+constexpr int kButtons = 4;           // 1 left, 2 right, 3 middle
+constexpr size_t kMaxTypedChars = 256;  // typed characters waiting at most
+
+struct InputState {
+  std::array<bool, kKeys> keyDown{};
+  std::array<int, kKeys> keyHits{};
+  std::array<bool, kButtons> buttonDown{};
+  std::array<int, kButtons> buttonHits{};
+  std::deque<int> typed;
+  int mouseX = 0, mouseY = 0;
+  bool terminate = false;
+  bool enabled = false;  // polled input runs only while a display is open
+
+  void ForgetKeys() {
+    keyDown.fill(false);
+    keyHits.fill(0);
+    typed.clear();
+  }
+  void ForgetMouse() {
+    buttonDown.fill(false);
+    buttonHits.fill(0);
+  }
+};
+
+InputState gInput;
+
+class FrontInputSink : public InputSink {
+ public:
+  void OnKey(int code, bool down) override {
+    if (code < 1 || code >= kKeys) return;
+    // A key held down repeats its down event; only a fresh press counts.
+    if (down && !gInput.keyDown[code]) ++gInput.keyHits[code];
+    gInput.keyDown[code] = down;
+  }
+  void OnChar(int character) override {
+    if (character < 1 || character > 255) return;
+    if (gInput.typed.size() >= kMaxTypedChars) return;
+    gInput.typed.push_back(character);
+  }
+  void OnMouseMove(int x, int y) override {
+    gInput.mouseX = x;
+    gInput.mouseY = y;
+  }
+  void OnMouseButton(int button, bool down) override {
+    if (button < 1 || button >= kButtons) return;
+    if (down && !gInput.buttonDown[button]) ++gInput.buttonHits[button];
+    gInput.buttonDown[button] = down;
+  }
+  void OnCloseRequest() override { gInput.terminate = true; }
+};
+
+FrontInputSink gSink;
+
+// Takes in pending events; false while polled input is off.
+bool Pump() {
+  if (!gInput.enabled) return false;
+  Backend* backend = ActiveBackendOrNull();
+  if (!backend || !backend->DisplayOpen()) return false;
+  backend->PumpEvents(gSink);
+  return true;
+}
+
+float VirtualScaleX() {
+  int w = GraphicsWidth();
+  float vw = VirtualResolutionWidth();
+  return (w > 0 && vw > 0) ? vw / static_cast<float>(w) : 1.0f;
+}
+
+float VirtualScaleY() {
+  int h = GraphicsHeight();
+  float vh = VirtualResolutionHeight();
+  return (h > 0 && vh > 0) ? vh / static_cast<float>(h) : 1.0f;
+}
+
+}  // namespace
+
+void ResetInputState() { gInput = InputState(); }
+
+void InputDisplayOpened() {
+  gInput.ForgetKeys();
+  gInput.ForgetMouse();
+  gInput.terminate = false;
+  gInput.enabled = true;
+}
+
+void InputDisplayClosed() {
+  // No window, no key-up events: forget what was held so that nothing stays
+  // stuck down when the next display opens.
+  gInput.ForgetKeys();
+  gInput.ForgetMouse();
+  gInput.terminate = false;
+  gInput.enabled = false;
+}
+
+void PollSystem() { Pump(); }
+
+// ---------------------------------------------------------------------------
+// Keyboard
+// ---------------------------------------------------------------------------
+int KeyDown(int code) {
+  if (!Pump() || code < 0 || code >= kKeys) return 0;
+  return gInput.keyDown[code] ? 1 : 0;
+}
+
+int KeyHit(int code) {
+  if (!Pump() || code < 0 || code >= kKeys) return 0;
+  int hits = gInput.keyHits[code];
+  gInput.keyHits[code] = 0;
+  return hits;
+}
+
+int GetChar() {
+  if (!Pump() || gInput.typed.empty()) return 0;
+  int c = gInput.typed.front();
+  gInput.typed.pop_front();
+  return c;
+}
+
+void FlushKeys() {
+  Pump();
+  gInput.ForgetKeys();
+}
+
+// ---------------------------------------------------------------------------
+// Mouse
+// ---------------------------------------------------------------------------
+int MouseDown(int button) {
+  if (!Pump() || button < 1 || button >= kButtons) return 0;
+  return gInput.buttonDown[button] ? 1 : 0;
+}
+
+int MouseHit(int button) {
+  if (!Pump() || button < 1 || button >= kButtons) return 0;
+  int hits = gInput.buttonHits[button];
+  gInput.buttonHits[button] = 0;
+  return hits;
+}
+
+void FlushMouse() {
+  Pump();
+  gInput.ForgetMouse();
+}
+
+int MouseX() {
+  Pump();
+  return gInput.mouseX;
+}
+
+int MouseY() {
+  Pump();
+  return gInput.mouseY;
+}
+
+float VirtualMouseX() { return static_cast<float>(MouseX()) * VirtualScaleX(); }
+float VirtualMouseY() { return static_cast<float>(MouseY()) * VirtualScaleY(); }
+
+void MoveMouse(int x, int y) {
+  gInput.mouseX = x;
+  gInput.mouseY = y;
+  Backend* backend = ActiveBackendOrNull();
+  if (backend && backend->DisplayOpen()) backend->WarpMouse(x, y);
+}
+
+void MoveVirtualMouse(float x, float y) {
+  MoveMouse(static_cast<int>(std::lround(x / VirtualScaleX())),
+            static_cast<int>(std::lround(y / VirtualScaleY())));
+}
+
+int AppTerminate() {
+  if (!Pump()) return 0;
+  bool asked = gInput.terminate;
+  gInput.terminate = false;
+  return asked ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Joysticks
+// ---------------------------------------------------------------------------
+namespace {
+bool ValidPort(int port) { return port >= 0 && port < ActiveBackend().JoyCount(); }
+float Axis(int port, int axis) { return ValidPort(port) ? ActiveBackend().JoyAxis(port, axis) : 0.0f; }
+}  // namespace
+
+int JoyCount() { return ActiveBackend().JoyCount(); }
+std::string JoyName(int port) { return ValidPort(port) ? ActiveBackend().JoyName(port) : std::string(); }
+int JoyButtonCaps(int port) { return ValidPort(port) ? ActiveBackend().JoyButtonCaps(port) : 0; }
+float JoyX(int port) { return Axis(port, 0); }
+float JoyY(int port) { return Axis(port, 1); }
+float JoyZ(int port) { return Axis(port, 2); }
+float JoyR(int port) { return Axis(port, 3); }
+float JoyU(int port) { return Axis(port, 4); }
+float JoyV(int port) { return Axis(port, 5); }
+// A port without a pad reads 0, like a pad without a hat.
+float JoyHat(int port) { return ValidPort(port) ? ActiveBackend().JoyHat(port) : 0.0f; }
+
+int JoyDown(int button, int port) {
+  if (button < 0 || button > 31 || !ValidPort(port)) return 0;
+  return ActiveBackend().JoyButton(port, button) ? 1 : 0;
+}

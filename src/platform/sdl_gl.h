@@ -1,0 +1,76 @@
+// The OpenGL 2D renderer of the SDL back end: an off-screen back buffer of
+// the display's size, an orthographic virtual screen over it, and one batch
+// of textured triangles flushed on texture or blend change.
+// Platform-internal; needs a current OpenGL (2.1 compatibility) context.
+#pragma once
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/backend.h"
+#include "platform/image.h"
+
+class GlRenderer {
+ public:
+  // Loads the entry points and builds the back buffer. False when the
+  // context lacks what is needed.
+  bool Init(int width, int height);
+  // Frees the GL objects; the context must still be current.
+  void Shutdown();
+
+  void SetVirtualResolution(float width, float height);
+  void Clear(int r, int g, int b);
+  // Copies the back buffer to the window's framebuffer (drawable size).
+  void PresentTo(int drawableWidth, int drawableHeight);
+
+  void DrawImage(TImage& image, int frame, float x, float y, float width, float height,
+                 const DrawState& state);
+  void DrawRect(float x, float y, float width, float height, const DrawState& state);
+  void DrawOval(float x, float y, float width, float height, const DrawState& state);
+  void DrawLine(float x1, float y1, float x2, float y2, bool lastPixel, const DrawState& state);
+  void DrawText(TImageFont& font, const std::string& text, float x, float y,
+                const DrawState& state);
+  Pixmap ReadPixels(int x, int y, int width, int height);
+
+  void Flush();
+  // Sends the batch and lets the GL start on it now (e.g. before the
+  // program sleeps), so that less is left to do at Present.
+  void Kick();
+
+  // Bumped at every Init: textures made under an earlier context are stale.
+  static uint32_t Generation();
+  // The generation whose context is alive, 0 when none.
+  static uint32_t LiveGeneration();
+
+ private:
+  struct Vertex {
+    float x, y, u, v;
+    uint32_t rgba;
+  };
+  // Real-pixel size of the back buffer and the virtual screen.
+  int width_ = 0, height_ = 0;
+  float virtualWidth_ = 0, virtualHeight_ = 0;
+
+  GLuint fbo_ = 0, fboTexture_ = 0, whiteTexture_ = 0;
+  GLuint boundTexture_ = 0;
+  int blend_ = -1, appliedBlend_ = -1;
+  bool pendingWork_ = false;  // GL commands sent since the last glFlush
+  std::vector<Vertex> vertices_;
+  std::vector<uint32_t> indices_;
+
+  void BindBackBuffer();
+  void Use(GLuint texture, int blend);
+  void ApplyBlend(int blend);
+  void Reserve(size_t vertexCount);
+  // Pushes a quad of local corners (relative to the handle), transformed by
+  // the state's scale and rotation and placed at (ox, oy).
+  void PushQuad(const float local[8], const float uv[8], float ox, float oy, uint32_t rgba,
+                float c, float s, float sx, float sy);
+};
+
+// Texture of one uploaded pixmap, NEAREST or LINEAR.
+GLuint UploadTexture(const TPixmap& pixmap, bool linear);

@@ -1,0 +1,523 @@
+// The OpenGL 2D renderer of the SDL back end (see sdl_gl.h).
+//
+// All drawing goes into an off-screen framebuffer of the display's real size,
+// so the back buffer keeps its pixels across Present and can be read back at
+// any time. Geometry is transformed on the CPU into virtual-screen
+// coordinates and batched as indexed triangles with colour and texture; the
+// batch is sent when the texture or the blend mode changes, or when it is
+// full. Untextured shapes use a 1x1 white texture so that everything shares
+// one path. The destination alpha is never written (it stays opaque), so
+// read-backs and screenshots are opaque whatever was drawn.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/sdl_gl.h"
+
+namespace {
+
+PFNGLGENFRAMEBUFFERSPROC pGenFramebuffers = nullptr;
+PFNGLDELETEFRAMEBUFFERSPROC pDeleteFramebuffers = nullptr;
+PFNGLBINDFRAMEBUFFERPROC pBindFramebuffer = nullptr;
+PFNGLFRAMEBUFFERTEXTURE2DPROC pFramebufferTexture2D = nullptr;
+PFNGLCHECKFRAMEBUFFERSTATUSPROC pCheckFramebufferStatus = nullptr;
+PFNGLBLITFRAMEBUFFERPROC pBlitFramebuffer = nullptr;
+
+uint32_t gGeneration = 0;
+uint32_t gLiveGeneration = 0;
+
+constexpr size_t kMaxBatchVertices = 65536;
+constexpr float kPi = 3.14159265358979323846f;
+
+template <class T>
+void LoadProc(T& target, const char* name, const char* extName) {
+  target = reinterpret_cast<T>(SDL_GL_GetProcAddress(name));
+  if (!target && extName) target = reinterpret_cast<T>(SDL_GL_GetProcAddress(extName));
+}
+
+uint32_t PackColor(const DrawState& state) {
+  auto clampByte = [](int v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); };
+  const float a = std::clamp(state.alpha, 0.0f, 1.0f);
+  const uint32_t alpha = static_cast<uint32_t>(std::lround(a * 255.0f));
+  // Byte order in memory: R, G, B, A (little-endian host).
+  return clampByte(state.r) | (clampByte(state.g) << 8) | (clampByte(state.b) << 16) | (alpha << 24);
+}
+
+// Textures attached to an image: one per frame, made on first use.
+struct GlImageData : BackendData {
+  uint32_t generation = 0;
+  uint32_t version = 0;
+  bool linear = false;
+  std::vector<GLuint> textures;  // 0: not uploaded yet
+  ~GlImageData() override { Release(); }
+  void Release() {
+    if (generation == gLiveGeneration && generation != 0) {
+      for (GLuint t : textures)
+        if (t) glDeleteTextures(1, &t);
+    }
+    textures.clear();
+  }
+};
+
+struct GlFontData : BackendData {
+  uint32_t generation = 0;
+  uint32_t version = 0;
+  GLuint texture = 0;
+  ~GlFontData() override {
+    if (texture && generation == gLiveGeneration && generation != 0) glDeleteTextures(1, &texture);
+  }
+};
+
+}  // namespace
+
+uint32_t GlRenderer::Generation() { return gGeneration; }
+uint32_t GlRenderer::LiveGeneration() { return gLiveGeneration; }
+
+GLuint UploadTexture(const TPixmap& pixmap, bool linear) {
+  if (pixmap.width <= 0 || pixmap.height <= 0 ||
+      pixmap.pixels.size() < static_cast<size_t>(pixmap.width) * pixmap.height * 4)
+    return 0;
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  if (pixmap.width > maxSize || pixmap.height > maxSize) return 0;
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  const GLint filter = linear ? GL_LINEAR : GL_NEAREST;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pixmap.width, pixmap.height, 0, GL_RGBA,
+               GL_UNSIGNED_BYTE, pixmap.pixels.data());
+  return texture;
+}
+
+bool GlRenderer::Init(int width, int height) {
+  LoadProc(pGenFramebuffers, "glGenFramebuffers", "glGenFramebuffersEXT");
+  LoadProc(pDeleteFramebuffers, "glDeleteFramebuffers", "glDeleteFramebuffersEXT");
+  LoadProc(pBindFramebuffer, "glBindFramebuffer", "glBindFramebufferEXT");
+  LoadProc(pFramebufferTexture2D, "glFramebufferTexture2D", "glFramebufferTexture2DEXT");
+  LoadProc(pCheckFramebufferStatus, "glCheckFramebufferStatus", "glCheckFramebufferStatusEXT");
+  LoadProc(pBlitFramebuffer, "glBlitFramebuffer", "glBlitFramebufferEXT");
+
+  width_ = width;
+  height_ = height;
+  ++gGeneration;
+  if (gGeneration == 0) ++gGeneration;
+  gLiveGeneration = gGeneration;
+
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DITHER);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+
+  const bool haveFbo = pGenFramebuffers && pDeleteFramebuffers && pBindFramebuffer &&
+                       pFramebufferTexture2D && pCheckFramebufferStatus && pBlitFramebuffer;
+  if (haveFbo && !getenv("XNOFBO")) {
+    glGenTextures(1, &fboTexture_);
+    glBindTexture(GL_TEXTURE_2D, fboTexture_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    pGenFramebuffers(1, &fbo_);
+    pBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    pFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, fboTexture_, 0);
+    if (pCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      // Draw straight into the window's back buffer instead; it then does
+      // not keep its pixels across Present.
+      pBindFramebuffer(GL_FRAMEBUFFER, 0);
+      pDeleteFramebuffers(1, &fbo_);
+      glDeleteTextures(1, &fboTexture_);
+      fbo_ = fboTexture_ = 0;
+    }
+  }
+
+  const uint8_t white[4] = {255, 255, 255, 255};
+  TPixmap one;
+  one.width = one.height = 1;
+  one.pixels.assign(white, white + 4);
+  whiteTexture_ = UploadTexture(one, false);
+
+  glViewport(0, 0, width, height);
+  SetVirtualResolution(static_cast<float>(width), static_cast<float>(height));
+  vertices_.reserve(kMaxBatchVertices);
+  indices_.reserve(kMaxBatchVertices * 3 / 2);
+  boundTexture_ = whiteTexture_;
+  blend_ = MASKBLEND;
+  appliedBlend_ = -1;
+  Clear(0, 0, 0);
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  return true;
+}
+
+void GlRenderer::Shutdown() {
+  vertices_.clear();
+  indices_.clear();
+  if (fbo_ && pDeleteFramebuffers) {
+    pBindFramebuffer(GL_FRAMEBUFFER, 0);
+    pDeleteFramebuffers(1, &fbo_);
+  }
+  if (fboTexture_) glDeleteTextures(1, &fboTexture_);
+  if (whiteTexture_) glDeleteTextures(1, &whiteTexture_);
+  fbo_ = fboTexture_ = whiteTexture_ = 0;
+  gLiveGeneration = 0;
+}
+
+void GlRenderer::BindBackBuffer() {
+  if (fbo_) pBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+}
+
+void GlRenderer::SetVirtualResolution(float width, float height) {
+  if (!(width > 0) || !(height > 0)) return;
+  Flush();
+  virtualWidth_ = width;
+  virtualHeight_ = height;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, width, height, 0.0, -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void GlRenderer::Clear(int r, int g, int b) {
+  Flush();
+  BindBackBuffer();
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glClearColor(std::clamp(r, 0, 255) / 255.0f, std::clamp(g, 0, 255) / 255.0f,
+               std::clamp(b, 0, 255) / 255.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  pendingWork_ = true;
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+}
+
+void GlRenderer::PresentTo(int drawableWidth, int drawableHeight) {
+  Flush();
+  if (!fbo_) return;
+  if (getenv("XBLIT")) {
+  pBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+  pBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  const bool same = drawableWidth == width_ && drawableHeight == height_;
+  pBlitFramebuffer(0, 0, width_, height_, 0, 0, drawableWidth, drawableHeight,
+                   GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+  pBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  } else {
+  pBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, drawableWidth, drawableHeight);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glLoadIdentity();
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  ApplyBlend(SOLIDBLEND);
+  glBindTexture(GL_TEXTURE_2D, fboTexture_);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glColor4ub(255, 255, 255, 255);
+  static const float pos[8] = {-1, -1, 1, -1, 1, 1, -1, 1};
+  static const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+  glVertexPointer(2, GL_FLOAT, 0, pos);
+  glTexCoordPointer(2, GL_FLOAT, 0, uv);
+  glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  glViewport(0, 0, width_, height_);
+  pBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  }
+  pendingWork_ = false;  // the swap that follows sends everything
+}
+
+void GlRenderer::ApplyBlend(int blend) {
+  if (blend == appliedBlend_) return;
+  appliedBlend_ = blend;
+  switch (blend) {
+    case SOLIDBLEND:
+      glDisable(GL_BLEND);
+      glDisable(GL_ALPHA_TEST);
+      break;
+    case ALPHABLEND:
+      glEnable(GL_BLEND);
+      glDisable(GL_ALPHA_TEST);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      break;
+    case LIGHTBLEND:
+      glEnable(GL_BLEND);
+      glDisable(GL_ALPHA_TEST);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+      break;
+    case SHADEBLEND:
+      glEnable(GL_BLEND);
+      glDisable(GL_ALPHA_TEST);
+      glBlendFunc(GL_DST_COLOR, GL_ZERO);
+      break;
+    case MASKBLEND:
+    default:
+      // Opaque where the texel is at least half covered, untouched elsewhere.
+      glDisable(GL_BLEND);
+      glEnable(GL_ALPHA_TEST);
+      glAlphaFunc(GL_GEQUAL, 0.5f);
+      break;
+  }
+}
+
+void GlRenderer::Use(GLuint texture, int blend) {
+  if (texture != boundTexture_ || blend != blend_) {
+    Flush();
+    boundTexture_ = texture;
+    blend_ = blend;
+  }
+}
+
+void GlRenderer::Reserve(size_t vertexCount) {
+  if (vertices_.size() + vertexCount > kMaxBatchVertices) Flush();
+}
+
+void GlRenderer::Flush() {
+  if (indices_.empty()) {
+    vertices_.clear();
+    return;
+  }
+  BindBackBuffer();
+  ApplyBlend(blend_);
+  glBindTexture(GL_TEXTURE_2D, boundTexture_);
+  const Vertex* v = vertices_.data();
+  glVertexPointer(2, GL_FLOAT, sizeof(Vertex), &v->x);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), &v->u);
+  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), &v->rgba);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_INT,
+                 indices_.data());
+  pendingWork_ = true;
+  vertices_.clear();
+  indices_.clear();
+}
+
+void GlRenderer::Kick() {
+  if (indices_.empty() && !pendingWork_) return;
+  Flush();
+  glFlush();
+  pendingWork_ = false;
+}
+
+void GlRenderer::PushQuad(const float local[8], const float uv[8], float ox, float oy,
+                          uint32_t rgba, float c, float s, float sx, float sy) {
+  Reserve(4);
+  const uint32_t base = static_cast<uint32_t>(vertices_.size());
+  for (int i = 0; i < 4; ++i) {
+    const float lx = local[i * 2] * sx;
+    const float ly = local[i * 2 + 1] * sy;
+    // y grows downward, so this turns clockwise on screen.
+    vertices_.push_back({ox + lx * c - ly * s, oy + lx * s + ly * c, uv[i * 2], uv[i * 2 + 1], rgba});
+  }
+  const uint32_t idx[6] = {base, base + 1, base + 2, base, base + 2, base + 3};
+  indices_.insert(indices_.end(), idx, idx + 6);
+}
+
+namespace {
+void Rotation(const DrawState& state, float& c, float& s) {
+  if (state.rotation == 0.0f) {
+    c = 1.0f;
+    s = 0.0f;
+    return;
+  }
+  const double rad = static_cast<double>(state.rotation) * 3.14159265358979323846 / 180.0;
+  c = static_cast<float>(std::cos(rad));
+  s = static_cast<float>(std::sin(rad));
+}
+}  // namespace
+
+void GlRenderer::DrawImage(TImage& image, int frame, float x, float y, float width, float height,
+                           const DrawState& state) {
+  if (frame < 0 || frame >= static_cast<int>(image.frames.size()) || !image.frames[frame]) return;
+  auto* data = dynamic_cast<GlImageData*>(image.backendData.get());
+  const bool linear = (image.flags & FILTEREDIMAGE) != 0;
+  if (!data || data->generation != gLiveGeneration) {
+    auto fresh = std::make_unique<GlImageData>();
+    fresh->generation = gLiveGeneration;
+    fresh->version = image.version;
+    fresh->linear = linear;
+    data = fresh.get();
+    image.backendData = std::move(fresh);
+  }
+  if (data->version != image.version || data->linear != linear) {
+    Flush();  // the batch may still refer to the old textures
+    data->Release();
+    data->version = image.version;
+    data->linear = linear;
+  }
+  if (data->textures.size() < image.frames.size()) data->textures.resize(image.frames.size(), 0);
+  GLuint& texture = data->textures[frame];
+  if (!texture) texture = UploadTexture(*image.frames[frame], linear);
+  if (!texture) return;
+
+  Use(texture, state.blend);
+  const float hx = image.width > 0 ? image.handleX * width / image.width : 0.0f;
+  const float hy = image.height > 0 ? image.handleY * height / image.height : 0.0f;
+  const float local[8] = {-hx, -hy, width - hx, -hy, width - hx, height - hy, -hx, height - hy};
+  static const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+  float c, s;
+  Rotation(state, c, s);
+  PushQuad(local, uv, x, y, PackColor(state), c, s, state.scaleX, state.scaleY);
+}
+
+void GlRenderer::DrawRect(float x, float y, float width, float height, const DrawState& state) {
+  Use(whiteTexture_, state.blend);
+  const float local[8] = {0, 0, width, 0, width, height, 0, height};
+  static const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+  float c, s;
+  Rotation(state, c, s);
+  PushQuad(local, uv, x, y, PackColor(state), c, s, state.scaleX, state.scaleY);
+}
+
+void GlRenderer::DrawOval(float x, float y, float width, float height, const DrawState& state) {
+  Use(whiteTexture_, state.blend);
+  float c, s;
+  Rotation(state, c, s);
+  const float rx = width * 0.5f, ry = height * 0.5f;
+  // Enough segments that the edge stays smooth at the real size.
+  const float realRadius = std::max(std::fabs(rx * state.scaleX) * width_ / virtualWidth_,
+                                    std::fabs(ry * state.scaleY) * height_ / virtualHeight_);
+  const int segments = std::clamp(static_cast<int>(realRadius * 0.75f) + 12, 12, 256);
+  Reserve(static_cast<size_t>(segments) + 1);
+  const uint32_t rgba = PackColor(state);
+  const uint32_t base = static_cast<uint32_t>(vertices_.size());
+  auto place = [&](float lx, float ly) {
+    lx *= state.scaleX;
+    ly *= state.scaleY;
+    vertices_.push_back({x + lx * c - ly * s, y + lx * s + ly * c, 0.5f, 0.5f, rgba});
+  };
+  place(rx, ry);
+  for (int i = 0; i < segments; ++i) {
+    const float t = 2.0f * kPi * i / segments;
+    place(rx + std::cos(t) * rx, ry + std::sin(t) * ry);
+  }
+  for (int i = 0; i < segments; ++i) {
+    const uint32_t a = base + 1 + i;
+    const uint32_t b = base + 1 + (i + 1) % segments;
+    indices_.push_back(base);
+    indices_.push_back(a);
+    indices_.push_back(b);
+  }
+}
+
+void GlRenderer::DrawLine(float x1, float y1, float x2, float y2, bool lastPixel,
+                          const DrawState& state) {
+  Use(whiteTexture_, state.blend);
+  float c, s;
+  Rotation(state, c, s);
+  // The far end turns and scales about the first point.
+  const float dx = (x2 - x1) * state.scaleX, dy = (y2 - y1) * state.scaleY;
+  const float ex = x1 + dx * c - dy * s, ey = y1 + dx * s + dy * c;
+  // Work in real pixels: the line width is in pixels and the line runs
+  // through pixel centres.
+  const float kx = virtualWidth_ / width_, ky = virtualHeight_ / height_;
+  const float ax = x1 / kx + 0.5f, ay = y1 / ky + 0.5f;
+  const float bx = ex / kx + 0.5f, by = ey / ky + 0.5f;
+  const float half = std::max(state.lineWidth, 1.0f) * 0.5f;
+  float ux = bx - ax, uy = by - ay;
+  const float length = std::sqrt(ux * ux + uy * uy);
+  float px[4], py[4];
+  if (length < 1e-4f) {
+    if (!lastPixel) return;
+    px[0] = ax - half; py[0] = ay - half;
+    px[1] = ax + half; py[1] = ay - half;
+    px[2] = ax + half; py[2] = ay + half;
+    px[3] = ax - half; py[3] = ay + half;
+  } else {
+    ux /= length;
+    uy /= length;
+    const float nx = -uy * half, ny = ux * half;
+    const float startExt = 0.5f, endExt = lastPixel ? 0.5f : -0.25f;
+    const float sx = ax - ux * startExt, sy = ay - uy * startExt;
+    const float fx = bx + ux * endExt, fy = by + uy * endExt;
+    px[0] = sx + nx; py[0] = sy + ny;
+    px[1] = fx + nx; py[1] = fy + ny;
+    px[2] = fx - nx; py[2] = fy - ny;
+    px[3] = sx - nx; py[3] = sy - ny;
+  }
+  float local[8];
+  for (int i = 0; i < 4; ++i) {
+    local[i * 2] = px[i] * kx;
+    local[i * 2 + 1] = py[i] * ky;
+  }
+  static const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+  PushQuad(local, uv, 0.0f, 0.0f, PackColor(state), 1.0f, 0.0f, 1.0f, 1.0f);
+}
+
+void GlRenderer::DrawText(TImageFont& font, const std::string& text, float x, float y,
+                          const DrawState& state) {
+  if (text.empty() || !font.atlas || font.atlas->width <= 0 || font.atlas->height <= 0) return;
+  auto* data = dynamic_cast<GlFontData*>(font.backendData.get());
+  if (!data || data->generation != gLiveGeneration) {
+    auto fresh = std::make_unique<GlFontData>();
+    fresh->generation = gLiveGeneration;
+    fresh->version = font.version;
+    data = fresh.get();
+    font.backendData = std::move(fresh);
+  }
+  if (data->version != font.version && data->texture) {
+    Flush();
+    glDeleteTextures(1, &data->texture);
+    data->texture = 0;
+  }
+  data->version = font.version;
+  if (!data->texture) data->texture = UploadTexture(*font.atlas, (font.style & SMOOTHFONT) != 0);
+  if (!data->texture) return;
+
+  Use(data->texture, state.blend);
+  float c, s;
+  Rotation(state, c, s);
+  const uint32_t rgba = PackColor(state);
+  const float iw = 1.0f / font.atlas->width, ih = 1.0f / font.atlas->height;
+  float pen = 0.0f;
+  for (unsigned char ch : text) {
+    const Glyph& g = font.glyphs[ch];
+    if (g.width > 0 && g.height > 0) {
+      const float l = pen + g.offsetX, t = static_cast<float>(g.offsetY);
+      const float r = l + g.width, b = t + g.height;
+      const float local[8] = {l, t, r, t, r, b, l, b};
+      const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
+      const float uv[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
+      PushQuad(local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
+    }
+    pen += g.advance;
+  }
+}
+
+Pixmap GlRenderer::ReadPixels(int x, int y, int width, int height) {
+  if (width <= 0 || height <= 0) return nullptr;
+  Flush();
+  auto out = std::make_shared<TPixmap>();
+  out->width = width;
+  out->height = height;
+  out->pixels.assign(static_cast<size_t>(width) * height * 4, 0);
+  // Only the part inside the back buffer is read; the rest stays zero.
+  const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+  const int x1 = std::min(x + width, width_), y1 = std::min(y + height, height_);
+  if (x1 <= x0 || y1 <= y0) return out;
+  const int w = x1 - x0, h = y1 - y0;
+  std::vector<uint8_t> rows(static_cast<size_t>(w) * h * 4);
+  if (fbo_) {
+    pBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+  } else {
+    glReadBuffer(GL_BACK);
+  }
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  // GL counts rows from the bottom.
+  glReadPixels(x0, height_ - y1, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+  for (int row = 0; row < h; ++row) {
+    const uint8_t* src = &rows[static_cast<size_t>(h - 1 - row) * w * 4];
+    uint8_t* dst = out->At(x0 - x, y0 - y + row);
+    std::memcpy(dst, src, static_cast<size_t>(w) * 4);
+    for (int i = 0; i < w; ++i) dst[i * 4 + 3] = 255;
+  }
+  return out;
+}

@@ -1,0 +1,54 @@
+// Name entry: one frame of line editing, and the "Enter Your Name" screen.
+#include <string>
+
+#include "engine/frame/frame.h"
+#include "engine/startup/startup.h"
+#include "scores/scores.h"
+
+std::string Inputter(const std::string& text, int maxLength) {
+  std::string t = text;
+  const int c = GetChar();
+  // "|" separates the fields of the score file and of the score server's
+  // texts; codes above 255 cannot be stored (GetChar never hands them out).
+  if (c > 31 && c <= 255 && c != '|' &&
+      (maxLength <= 0 || static_cast<int>(t.size()) < maxLength)) {
+    t.push_back(static_cast<char>(c));
+  }
+  if (KeyHit(KEY_BACKSPACE) != 0 && !t.empty()) t.pop_back();
+  return t;
+}
+
+namespace {
+
+// Polls until Escape, the left button and Return are all up.
+void WaitForRelease() {
+  while (KeyDown(KEY_ESCAPE) || MouseDown(1) || KeyDown(KEY_RETURN)) Delay(1);
+}
+
+}  // namespace
+
+int GetPlayerName() {
+  bool done = false;
+  FlushKeys();
+  WaitForRelease();
+  while (!done) {
+    Cls();
+    AddGradient();
+    MyName = Inputter(MyName, kMaxNameLength);
+    SetCol(0, 255, 0);
+    SetImageFont(Fonts[6]);
+    Text(JScrw / 2, JScrh / 2 - 100, "Enter Your Name", 1, 1);
+    SetImageFont(Fonts[5]);
+    const std::string cursor = MMillisecs() % 600 < 300 ? "_" : " ";
+    Text(JScrw / 2 - TextWidth(MyName) / 2, JScrh / 2, MyName + cursor, 0, 1);
+    // All three are asked every frame, in this order.
+    const bool returnHit = KeyHit(KEY_RETURN) != 0;
+    const bool clicked = MouseDown(1) != 0;
+    const bool escape = KeyDown(KEY_ESCAPE) != 0;
+    if (returnHit || clicked || escape) done = true;
+    fps(UseFPS, 0, 1);
+  }
+  SeedRnd(MilliSecs());
+  WaitForRelease();
+  return 0;
+}

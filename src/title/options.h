@@ -1,0 +1,12 @@
+// Settings panel (opened with Tab) and pause screen: what the end of frame
+// calls of the title screen's menus.
+#pragma once
+
+extern int OptionScreen;  // 1 while the settings panel is wanted open
+extern int OptionSlide;   // panel offset: -300 hidden .. 20 fully open
+extern int GameStart;     // MilliSecs() when the current game started
+
+// Runs the settings panel for one frame (called by fps on every call).
+int Option();
+// The modal pause screen: 1 Continue, 99 Quit.
+int PauseMe();

@@ -1,0 +1,251 @@
+// Reading and writing "Setup.ini", and the choice of the audio driver.
+#include "startup_fixture.h"
+
+namespace startup_test {
+namespace {
+
+class SettingsTest : public StartupTest {};
+
+// What one file (as lines) leaves in the settings.
+struct IniCase {
+  const char* what;
+  std::vector<std::string> lines;
+  int slot;      // Options slot to look at (0: look at KeyV instead)
+  int index;     // KeyV index when slot is 0
+  int expected;
+};
+
+TEST_F(SettingsTest, LinesSetTheirSettings) {
+  const std::vector<IniCase> cases = {
+      {"width", {"Width=1024"}, 5, 0, 1024},
+      {"blanks around =", {"  \tMUSIC  =  30 \r"}, 13, 0, 30},
+      {"key case ignored", {"music=7"}, 13, 0, 7},
+      {"negative number", {"Width=-1024"}, 5, 0, 1024},
+      {"hex number", {"Width=$400"}, 5, 0, 1024},
+      {"number with remark", {"Height=768 px"}, 6, 0, 768},
+      {"letters give 0", {"Master=abc"}, 11, 0, 0},
+      {"no upper limit", {"Master=150"}, 11, 0, 150},
+      {"later line wins", {"Sound=10", "Sound=20"}, 12, 0, 20},
+      {"second = ends the value", {"Sound=40=9"}, 12, 0, 40},
+      {"line of only a key", {"Music"}, 13, 0, 0},
+      {"fullscreen true", {"Fullscreen = True"}, 1, 0, 1},
+      {"fullscreen on, any case", {"fullscreen=oN"}, 1, 0, 1},
+      {"fullscreen false after true", {"Fullscreen = True", "Fullscreen = False"}, 1, 0, 1},
+      {"fullscreen yes ignored", {"Fullscreen = Yes"}, 1, 0, 0},
+      {"gfx dx9", {"GFX Engine = DX9"}, 3, 0, 1},
+      {"gfxengine dx7", {"gfxengine=dx7"}, 3, 0, 2},
+      {"gfx with two blanks", {"GFX  Engine = DX9"}, 3, 0, 0},
+      {"gfx opengl changes nothing", {"GFX Engine = DX9", "GFX Engine = OpenGL"}, 3, 0, 1},
+      {"ess with 0", {"ESS=0"}, 7, 0, 1},
+      {"ess empty", {"ESS="}, 7, 0, 1},
+      {"ess alone", {"ESS"}, 7, 0, 1},
+      {"key", {"Key = 12 , 90"}, 0, 12, 90},
+      {"key index 0 is taken", {"Key=0,87"}, 0, 0, 87},
+      {"key index 100 ignored", {"Key=100,5"}, 0, 100, 0},
+      {"key negative index", {"Key=-7,65"}, 0, 7, 65},
+      {"key -120 ignored", {"Key=-120,5"}, 0, 12, 67},
+      {"key without comma unbinds", {"Key=5"}, 0, 5, 0},
+      {"key extra fields ignored", {"Key=12,90,5"}, 0, 12, 90},
+      {"key negative code", {"Key=12,-90"}, 0, 12, 90},
+      {"key hand-edited big code kept", {"Key=12,999"}, 0, 12, 999},
+      {"section header", {"[Graphics]"}, 5, 0, 800},
+      {"comment driver line", {"; AudioDriver = Null"}, 14, 0, 0},
+      {"line starting with =", {"=Width=5"}, 5, 0, 800},
+      {"byte-order mark spoils the first key", {"\xEF\xBB\xBFWidth=1024"}, 5, 0, 800},
+  };
+  for (const IniCase& c : cases) {
+    CreateStartupTables();
+    SetDefaults();
+    for (const std::string& line : c.lines) ReadIniLine(line);
+    int got = c.slot ? Options[c.slot] : KeyV[c.index];
+    EXPECT_EQ(got, c.expected) << c.what;
+  }
+}
+
+TEST_F(SettingsTest, AudioDriverLineMatchesExactlyAndAlwaysSetsTheFlag) {
+  struct Case {
+    std::vector<std::string> lines;
+    int slot14;
+  } cases[] = {
+      {{"AudioDriver = Null"}, 2},
+      {{"AudioDriver = FreeMix System"}, 1},
+      {{"AudioDriver = freemix"}, 0},  // wrong case: no match
+      {{"AudioDriver"}, 0},            // no value
+      {{"AudioDriver = Null", "AudioDriver = nothing"}, 2},
+      {{"Audio Driver = Null"}, 0},
+  };
+  for (const Case& c : cases) {
+    Options[14] = 0;
+    AudioDriverChosen = 0;
+    for (const std::string& line : c.lines) ReadIniLine(line);
+    EXPECT_EQ(Options[14], c.slot14) << c.lines[0];
+    EXPECT_EQ(AudioDriverChosen, c.lines[0] == "Audio Driver = Null" ? 0 : 1) << c.lines[0];
+  }
+}
+
+TEST_F(SettingsTest, DefaultFileHasTheTwentyFourLineLayout) {
+  Options[14] = 1;
+  std::vector<std::string> expected = {
+      "[Graphics]", "Fullscreen = False", "GFX Engine = OpenGL", "Width=800", "Height=600", "",
+      "[Audio]", "Master = 50", "Sound = 50", "Music = 50", "AudioDriver = FreeMix System",
+      "; AudioDriver = FreeMix", "; AudioDriver = FreeMix System", "; AudioDriver = Null", "",
+      "[Controls]", "Key=0,38", "Key=3,37", "Key=5,39", "Key=8,40", "Key=10,90", "Key=11,88",
+      "Key=12,67", "Key=13,86"};
+  EXPECT_EQ(IniLines(), expected);
+
+  ASSERT_EQ(SaveIni(), 0);
+  std::string bytes = ReadBytes(dir_ + "/Setup.ini");
+  EXPECT_EQ(CrLfLines(bytes), expected);
+  EXPECT_EQ(bytes.substr(bytes.size() - 11), "Key=13,86\r\n");
+}
+
+TEST_F(SettingsTest, EveryKeyRoundTrips) {
+  Options[1] = 1;
+  Options[3] = 2;
+  Options[5] = 1440;
+  Options[6] = 900;
+  Options[7] = 1;
+  Options[11] = 150;
+  Options[12] = 0;
+  Options[13] = 77;
+  Options[14] = 2;
+  KeyV[0] = 87;
+  KeyV[12] = 0;  // an unbound default comes back bound after a restart
+  KeyV[25] = 301;
+  KeyV[99] = 13;
+  std::vector<std::string> lines = IniLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "ESS=1 ; This is a slow system, and things must run a wee bit slower for it.  Awww.."),
+            lines.end());
+
+  int saved[100];
+  std::copy(std::begin(Options), std::end(Options), saved);
+  int keys[101];
+  std::copy(std::begin(KeyV), std::end(KeyV), keys);
+
+  CreateStartupTables();
+  SetDefaults();
+  AudioDriverChosen = 0;
+  for (const std::string& line : lines) ReadIniLine(line);
+  for (int slot : {1, 3, 5, 6, 7, 11, 12, 13, 14}) EXPECT_EQ(Options[slot], saved[slot]) << slot;
+  EXPECT_EQ(AudioDriverChosen, 1);
+  for (int i = 0; i <= 99; i++) {
+    if (i == 12) continue;
+    EXPECT_EQ(KeyV[i], keys[i]) << i;
+  }
+  EXPECT_EQ(KeyV[12], 67);
+}
+
+TEST_F(SettingsTest, NeverWritesAZeroSize) {
+  Options[5] = 0;
+  Options[6] = 0;
+  MyScrw = 1280;
+  MyScrh = 720;
+  std::vector<std::string> lines = IniLines();
+  EXPECT_EQ(lines[3], "Width=1280");
+  EXPECT_EQ(lines[4], "Height=720");
+}
+
+TEST_F(SettingsTest, ReadsLfAndCrLfFilesAlike) {
+  ASSERT_TRUE(OpenLog());
+  for (const char* eol : {"\n", "\r\n"}) {
+    CreateStartupTables();
+    SetDefaults();
+    std::string e = eol;
+    WriteBytes("Setup.ini", "[Graphics]" + e + "Width=1280" + e + "Height=720" + e + "Music=20");
+    ReadIni();
+    EXPECT_EQ(Options[5], 1280) << (e.size() == 1 ? "LF" : "CR LF");
+    EXPECT_EQ(Options[6], 720);
+    EXPECT_EQ(Options[13], 20);  // last line without a line end
+  }
+  // A file of CR line ends alone is one line: nothing matches past the first "=".
+  CreateStartupTables();
+  SetDefaults();
+  WriteBytes("Setup.ini", "Width=1280\rHeight=720\r");
+  ReadIni();
+  EXPECT_EQ(Options[5], 1280);
+  EXPECT_EQ(Options[6], 600);
+}
+
+TEST_F(SettingsTest, MissingOrUnreadableFileKeepsDefaultsSilently) {
+  ASSERT_TRUE(OpenLog());
+  ReadIni();  // no file
+  std::filesystem::create_directory(dir_ + "/Setup.ini");
+  ReadIni();  // a folder of that name
+  EXPECT_EQ(Options[5], 800);
+  EXPECT_EQ(AudioDriverChosen, 0);
+  CloseLog();
+  std::vector<std::string> log = CrLfLines(ReadBytes(dir_ + "/Debug.txt"));
+  EXPECT_EQ(log.back(), "Loading");  // no "Reading Setup File"
+}
+
+TEST_F(SettingsTest, ReadingLogsItsLines) {
+  ASSERT_TRUE(OpenLog());
+  WriteBytes("Setup.ini", "Fullscreen=on\nGFXEngine=dx7\nGFX Engine=DX9\nESS=0\n");
+  ReadIni();
+  CloseLog();
+  std::vector<std::string> log = CrLfLines(ReadBytes(dir_ + "/Debug.txt"));
+  std::vector<std::string> tail(log.end() - 5, log.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"\tReading Setup File", "\tSetting to Fullscreen",
+                                            "\tDirectX 7 Mode", "\tDirectX 9 Mode",
+                                            "\tAssuming Emergency Slow System values."}));
+}
+
+TEST_F(SettingsTest, SaveReplacesTheFileWholeAndSkipsAMissingFolder) {
+  WriteBytes("Setup.ini", std::string(5000, 'x'));
+  SaveIni();
+  EXPECT_EQ(ReadBytes("Setup.ini").substr(0, 12), "[Graphics]\r\n");
+  EXPECT_EQ(CrLfLines(ReadBytes("Setup.ini")), IniLines());
+
+  // No "Files/" folder: nothing is written anywhere.
+  std::filesystem::remove("Setup.ini");
+  FilesDir.clear();
+  EXPECT_EQ(SaveIni(), 0);
+  EXPECT_FALSE(std::filesystem::exists("Setup.ini"));
+}
+
+TEST_F(SettingsTest, AutomaticDriverChoice) {
+  struct Case {
+    std::vector<std::string> drivers;
+    int expected;
+  } cases[] = {
+      {{"OpenAL", "FreeMix", "FreeMix System", "Null"}, 2},
+      {{"FreeMix", "FreeMix System", "Null"}, 1},
+      {{"OpenAL Default", "OpenAL Other", "Null"}, 0},
+      {{"Null", "OpenAL", "OpenAL B"}, 1},
+      {{"Null", "Silent"}, -1},
+      {{"FRE", "DirectSound", "Null"}, 1},
+      {{}, -1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(AutoAudioDriver(c.drivers), c.expected);
+}
+
+TEST_F(SettingsTest, ChooseAudioDriverStartsTheChosenDriver) {
+  AuxDrivers = AudioDrivers();
+  ASSERT_FALSE(AuxDrivers.empty());
+
+  // No "AudioDriver" line: the last "Free..." driver of the list.
+  AudioDriverChosen = 0;
+  Options[14] = 0;
+  ChooseAudioDriver();
+  int pick = AutoAudioDriver(AuxDrivers);
+  ASSERT_GE(pick, 0);
+  EXPECT_EQ(Options[14], pick);
+  EXPECT_EQ(Upper(CurrentAudioDriver()), Upper(AuxDrivers[pick]));
+
+  // A named driver that matches nothing skips the automatic choice.
+  AudioDriverChosen = 0;
+  Options[14] = 0;
+  ReadIniLine("AudioDriver = freemix system");
+  ChooseAudioDriver();
+  EXPECT_EQ(Options[14], 0);
+
+  // A slot out of the list's range starts nothing and does not crash.
+  AudioDriverChosen = 1;
+  Options[14] = 57;
+  ChooseAudioDriver();
+  EXPECT_EQ(IniLines()[10], "AudioDriver = ");
+}
+
+}  // namespace
+}  // namespace startup_test

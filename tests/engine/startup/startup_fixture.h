@@ -1,0 +1,86 @@
+// Shared set-up of the start-up tests: a headless platform, fresh tables
+// with their defaults, and a scratch folder that becomes the working folder.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/startup/startup.h"
+#include "platform/headless.h"
+#include "platform/platform.h"
+
+namespace startup_test {
+
+inline std::string MakeTempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "pibbo-startup-XXXXXX").string();
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  char* made = mkdtemp(buf.data());
+  return made ? std::string(made) : std::string();
+}
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+// Splits at CR LF; a trailing CR LF gives no extra empty line.
+inline std::vector<std::string> CrLfLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t end = bytes.find("\r\n", pos);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(pos));
+      break;
+    }
+    lines.push_back(bytes.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    oldDir_ = std::filesystem::current_path();
+    PlatformInit(BackendKind::Headless);
+    CreateStartupTables();
+    SetDefaults();
+    AuxDrivers = {"FreeMix", "FreeMix System", "Null"};
+    AudioDriverChosen = 0;
+    MyScrw = 800;
+    MyScrh = 600;
+    dir_ = MakeTempDir();
+    ASSERT_FALSE(dir_.empty());
+    std::filesystem::current_path(dir_);
+    FilesDir = dir_;
+    GameDir.clear();
+    CommonDir.clear();
+  }
+  void TearDown() override {
+    CloseLog();
+    std::filesystem::current_path(oldDir_);
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+    FilesDir.clear();
+  }
+
+  std::filesystem::path oldDir_;
+  std::string dir_;
+};
+
+}  // namespace startup_test

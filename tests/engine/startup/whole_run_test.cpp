@@ -1,0 +1,258 @@
+// Whole runs of the `pibbo` executable in a scratch copy of the run folder:
+// start-up, title loop, Escape, the closing screen and the files left behind.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "startup_fixture.h"
+
+namespace startup_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WholeRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tmp_ = MakeTempDir();
+    ASSERT_FALSE(tmp_.empty());
+    run_ = tmp_ + "/run";
+    fs::copy(PIBBO_RUN_DIR, run_, fs::copy_options::recursive);
+    ASSERT_TRUE(fs::exists(run_ + "/pibbo"));
+    fs::remove(run_ + "/Files/Debug.txt");
+    fs::remove(run_ + "/Files/Setup.ini");
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(tmp_, ec);
+  }
+
+  pid_t Spawn(const std::vector<std::string>& env) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      for (const std::string& kv : env) putenv(const_cast<char*>(kv.c_str()));
+      // Started from a folder that is not the executable's.
+      if (chdir(tmp_.c_str()) != 0) _exit(120);
+      alarm(120);  // never leave a hung child behind
+      std::string exe = run_ + "/pibbo";
+      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      _exit(121);
+    }
+    return pid;
+  }
+
+  static int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+  // Runs pibbo with the environment given (on top of ours); answers its
+  // exit code, or -1 when it did not exit normally.
+  int Run(const std::vector<std::string>& env) {
+    pid_t pid = Spawn(env);
+    if (pid < 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return ExitCode(status);
+  }
+
+  // Runs pibbo on the real back end. Once the start-up has finished, `act`
+  // is called every 200 ms until the program has ended (or a minute has
+  // passed); answers the exit code, or -1.
+  template <class Act>
+  int RunWatching(Act act) {
+    pid_t pid = Spawn({});
+    if (pid < 0) return -1;
+    int status = 0;
+    for (int round = 0; round < 300; round++) {
+      usleep(200 * 1000);
+      if (waitpid(pid, &status, WNOHANG) == pid) return ExitCode(status);
+      std::string log = ReadBytes(run_ + "/Files/Debug.txt");
+      if (log.find("Finished Loading") != std::string::npos) act();
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+  }
+
+  std::string WriteScript(const std::string& text) {
+    std::string path = tmp_ + "/input.txt";
+    WriteBytes(path, text);
+    return path;
+  }
+
+  std::vector<std::string> Log() { return CrLfLines(ReadBytes(run_ + "/Files/Debug.txt")); }
+
+  std::string tmp_;
+  std::string run_;
+};
+
+// Escape held well after the 2.5 s start-up wait, let go, then a key press
+// that leaves the closing screen.
+const char* const kQuitScript =
+    "# quit from the title screen\n"
+    "5000 key 27 down\n"
+    "5200 key 27 up\n"
+    "9000 key 32 down\n"
+    "9100 key 32 up\n";
+
+const std::vector<std::string> kDefaultSetup = {
+    "[Graphics]", "Fullscreen = False", "GFX Engine = OpenGL", "Width=800", "Height=600", "",
+    "[Audio]", "Master = 50", "Sound = 50", "Music = 50", "AudioDriver = FreeMix System",
+    "; AudioDriver = FreeMix", "; AudioDriver = FreeMix System", "; AudioDriver = Null", "",
+    "[Controls]", "Key=0,38", "Key=3,37", "Key=5,39", "Key=8,40", "Key=10,90", "Key=11,88",
+    "Key=12,67", "Key=13,86"};
+
+// True when `wanted` appears in `lines` in this order (other lines between).
+bool InOrder(const std::vector<std::string>& lines, const std::vector<std::string>& wanted,
+             std::string* missing) {
+  size_t at = 0;
+  for (const std::string& w : wanted) {
+    while (at < lines.size() && lines[at] != w) at++;
+    if (at == lines.size()) {
+      *missing = w;
+      return false;
+    }
+    at++;
+  }
+  return true;
+}
+
+TEST_F(WholeRun, HeadlessStartTitleEscapeAndFinish) {
+  std::string script = WriteScript(kQuitScript);
+  ASSERT_EQ(Run({"PIBBO_HEADLESS=1", "PIBBO_INPUT_SCRIPT=" + script}), 0);
+
+  std::vector<std::string> log = Log();
+  ASSERT_GE(log.size(), 30u);
+  std::vector<std::string> head(log.begin(), log.begin() + 11);
+  EXPECT_EQ(head, (std::vector<std::string>{
+                      "Quenlor's Vellumbra Engine", "----------------------------", "Week #260",
+                      "----------------------------", "#260 : Pibbo Zorravel",
+                      "----------------------------", "", "Loading", "Setting Audio Driver",
+                      "Set Audio Driver", ""}));
+  std::string missing;
+  EXPECT_TRUE(InOrder(log,
+                      {"\tRequested Resolution : 800x600", "\tSetup Loaded", "Grabbing Previous Scores",
+                       "-=-=-=-=-=-=-=-=-=-=-=-=-=-", "Applying Graphical Settings", "\tUsing OpenGL Driver",
+                       "\tResolution : 800x600,0", "Loading : Common Objects", "Switching to Default Folder",
+                       "\tDefault Fonts", "\tDefault Icons", "\tLogos", "\tBadgeGet", "Switching to Game Folder",
+                       "Loading Sound effects", "Sounds loaded", "-=-=-=-=-=-=-=-=-=-=-=-=-=-",
+                       "Finished Loading"},
+                      &missing))
+      << "missing or out of order: " << missing;
+  std::vector<std::string> tail(log.end() - 5, log.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"Closing Up", "", "Bye!", "", "Play again, soon!!"}));
+  for (const std::string& line : log) {
+    EXPECT_EQ(line.find("Changed Graphics Mode"), std::string::npos);
+    EXPECT_EQ(line.find("Missing folder"), std::string::npos) << line;
+  }
+
+  std::string setup = ReadBytes(run_ + "/Files/Setup.ini");
+  EXPECT_EQ(CrLfLines(setup), kDefaultSetup);
+  EXPECT_EQ(setup.substr(setup.size() - 2), "\r\n");
+  EXPECT_FALSE(fs::exists(run_ + "/Files/260/crash.dat"));
+  EXPECT_FALSE(fs::exists(tmp_ + "/Debug.txt"));  // nothing in the shell's folder
+}
+
+TEST_F(WholeRun, ClosingScreenEndsOnHeldInputAndOnCloseRequests) {
+  struct Case {
+    const char* what;
+    const char* script;
+  } cases[] = {
+      // Held from the title screen through all of the closing screen's
+      // release wait: the held key itself then ends it.
+      {"escape never let go", "5000 key 27 down\n"},
+      // The window's close button on the title screen, then again on the
+      // closing screen.
+      {"close requests", "5000 close\n9000 close\n"},
+  };
+  for (const Case& c : cases) {
+    fs::remove(run_ + "/Files/Debug.txt");
+    std::string script = WriteScript(c.script);
+    EXPECT_EQ(Run({"PIBBO_HEADLESS=1", "PIBBO_INPUT_SCRIPT=" + script}), 0) << c.what;
+    std::vector<std::string> log = Log();
+    ASSERT_GE(log.size(), 5u) << c.what;
+    EXPECT_EQ(log.back(), "Play again, soon!!") << c.what;
+  }
+}
+
+TEST_F(WholeRun, SecondRunReadsTheSettingsAndStartsAFreshLog) {
+  WriteBytes(run_ + "/Files/Setup.ini",
+             "[Graphics]\nWidth=1280\nHeight=800\nESS=1\n[Audio]\nMusic=-40\nAudioDriver = Null\n"
+             "[Controls]\nKey=0,87\n");
+  std::string script = WriteScript(kQuitScript);
+  ASSERT_EQ(Run({"PIBBO_HEADLESS=1", "PIBBO_INPUT_SCRIPT=" + script}), 0);
+  std::vector<std::string> log = Log();
+  std::string missing;
+  EXPECT_TRUE(InOrder(log,
+                      {"Loading", "\tReading Setup File", "\tAssuming Emergency Slow System values.",
+                       "Setting Audio Driver", "\tRequested Resolution : 1280x800",
+                       "\tResolution : 1280x800,0", "\tWidescreen mode B (10:16)!", "Finished Loading"},
+                      &missing))
+      << missing;
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Quenlor's Vellumbra Engine"), 1);
+
+  std::vector<std::string> setup = CrLfLines(ReadBytes(run_ + "/Files/Setup.ini"));
+  auto has = [&](const std::string& line) { return std::find(setup.begin(), setup.end(), line) != setup.end(); };
+  EXPECT_TRUE(has("Width=1280"));
+  EXPECT_TRUE(has("Height=800"));
+  EXPECT_TRUE(has("Music = 40"));
+  EXPECT_TRUE(has("AudioDriver = Null"));
+  EXPECT_TRUE(has("Key=0,87"));
+}
+
+TEST_F(WholeRun, MissingGameFolderIsLoggedAndNothingIsWrittenElsewhere) {
+  fs::remove_all(run_ + "/Files/260");
+  std::string script = WriteScript(kQuitScript);
+  ASSERT_EQ(Run({"PIBBO_HEADLESS=1", "PIBBO_INPUT_SCRIPT=" + script}), 0);
+  std::vector<std::string> log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "\tMissing folder : 260/"), log.end());
+  EXPECT_FALSE(fs::exists(run_ + "/Files/nuscores.dat"));
+  EXPECT_FALSE(fs::exists(run_ + "/Files/crash.dat"));
+  EXPECT_FALSE(fs::exists(run_ + "/Files/Common/nuscores.dat"));
+  EXPECT_TRUE(fs::exists(run_ + "/Files/Setup.ini"));
+}
+
+// Output of a shell command.
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+  }
+  return out;
+}
+
+TEST_F(WholeRun, RealBackEndUnderX) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run the tests under xvfb-run)";
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool missing";
+  unsetenv("PIBBO_HEADLESS");
+  // Find the window by its title, then type on it as a player would:
+  // Escape on the title screen, then a key to leave the closing screen.
+  std::string window;
+  int code = RunWatching([&] {
+    if (window.empty()) {
+      window = Trim(Output("xdotool search --name '^#260 : Pibbo Zorravel$' 2>/dev/null"));
+      window = window.substr(0, window.find('\n'));
+      if (window.empty()) return;
+    }
+    std::system(("xdotool windowfocus " + window +
+                 " keydown Escape sleep 0.3 keyup Escape sleep 0.5 keydown space sleep 0.3 keyup space"
+                 " >/dev/null 2>&1")
+                    .c_str());
+  });
+  EXPECT_FALSE(window.empty()) << "no window titled #260 : Pibbo Zorravel";
+  EXPECT_EQ(code, 0);
+  std::vector<std::string> log = Log();
+  ASSERT_GE(log.size(), 5u);
+  std::vector<std::string> tail(log.end() - 5, log.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"Closing Up", "", "Bye!", "", "Play again, soon!!"}));
+  std::vector<std::string> setup = CrLfLines(ReadBytes(run_ + "/Files/Setup.ini"));
+  ASSERT_GE(setup.size(), 16u);
+  EXPECT_EQ(setup[0], "[Graphics]");
+  EXPECT_EQ(setup.back(), "Key=13,86");
+}
+
+}  // namespace
+}  // namespace startup_test

@@ -1,0 +1,159 @@
+// Image fonts: metrics, the glyph atlas, selection and the built-in font.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "platform/image.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char* const kFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+class FontImage : public ::testing::Test {
+ protected:
+  void TearDown() override { SetImageFont(nullptr); }
+};
+
+int SumOfAdvances(const TImageFont& font, const std::string& text) {
+  int sum = 0;
+  for (unsigned char c : text) sum += font.glyphs[c].advance;
+  return sum;
+}
+
+TEST_F(FontImage, MeasuresFollowTheCurrentFont) {
+  const Font small = LoadImageFont(kFace, 16);
+  const Font large = LoadImageFont(kFace, 48);
+  ASSERT_TRUE(small);
+  ASSERT_TRUE(large);
+  EXPECT_EQ(small->source, kFace);
+  EXPECT_EQ(small->size, 16);
+  EXPECT_EQ(small->style, SMOOTHFONT);
+
+  const std::string text = "Pibbo Zorravel: 12,345 pts \xE9t\xE9";  // Latin-1 accents
+  SetImageFont(small);
+  EXPECT_EQ(GetImageFont(), small);
+  EXPECT_EQ(&CurrentFont(), small.get());
+  const int smallWidth = TextWidth(text);
+  EXPECT_EQ(smallWidth, SumOfAdvances(*small, text));
+  EXPECT_EQ(TextWidth(""), 0);
+  EXPECT_EQ(TextHeight(""), small->height);
+  EXPECT_EQ(TextHeight(text), small->height);
+  EXPECT_GE(small->height, 16);
+  EXPECT_LT(small->height, 32);
+
+  SetImageFont(large);
+  EXPECT_EQ(TextWidth(text), SumOfAdvances(*large, text));
+  EXPECT_GT(TextWidth(text), 2 * smallWidth);
+  EXPECT_GT(TextHeight(text), 2 * small->height);
+}
+
+TEST_F(FontImage, LatinOneGlyphsAndControlCodes) {
+  const Font font = LoadImageFont(kFace, 20);
+  ASSERT_TRUE(font);
+  EXPECT_GT(font->glyphs[' '].advance, 0);
+  EXPECT_EQ(font->glyphs[' '].width, 0);  // space: advance only
+  for (int c : {int{'A'}, int{'g'}, int{'~'}, 0xE9, 0xFF, 0xC6}) {
+    SCOPED_TRACE(c);
+    EXPECT_GT(font->glyphs[c].advance, 0);
+    EXPECT_GT(font->glyphs[c].width, 0);
+  }
+  for (int c : {0, 10, 31, 0x85}) EXPECT_EQ(font->glyphs[c].advance, 0) << c;
+  // 'g' descends below 'A', whose top is near the ascent line.
+  EXPECT_GT(font->glyphs['g'].offsetY + font->glyphs['g'].height,
+            font->glyphs['A'].offsetY + font->glyphs['A'].height);
+  EXPECT_GE(font->glyphs['A'].offsetY, 0);
+  EXPECT_LE(font->glyphs['A'].offsetY + font->glyphs['A'].height, font->height);
+}
+
+// Every glyph cell lies inside the atlas, no two cells overlap, the atlas is
+// white, and each drawn glyph has some coverage in its cell.
+void CheckAtlas(const TImageFont& font, bool smooth) {
+  ASSERT_TRUE(font.atlas);
+  const TPixmap& atlas = *font.atlas;
+  std::vector<int> owner(static_cast<size_t>(atlas.width) * atlas.height, -1);
+  std::set<int> alphaLevels;
+  for (int c = 0; c < 256; ++c) {
+    const Glyph& g = font.glyphs[c];
+    if (g.width == 0 || g.height == 0) continue;
+    ASSERT_GE(g.x, 0);
+    ASSERT_GE(g.y, 0);
+    ASSERT_LE(g.x + g.width, atlas.width) << c;
+    ASSERT_LE(g.y + g.height, atlas.height) << c;
+    int covered = 0;
+    for (int y = g.y; y < g.y + g.height; ++y)
+      for (int x = g.x; x < g.x + g.width; ++x) {
+        int& o = owner[static_cast<size_t>(y) * atlas.width + x];
+        ASSERT_EQ(o, -1) << "glyphs " << o << " and " << c << " overlap";
+        o = c;
+        const uint8_t* px = atlas.At(x, y);
+        if (px[3]) ++covered;
+        alphaLevels.insert(px[3]);
+      }
+    EXPECT_GT(covered, 0) << c;
+  }
+  for (size_t i = 0; i < atlas.pixels.size(); i += 4) {
+    ASSERT_EQ(atlas.pixels[i], 255);
+    ASSERT_EQ(atlas.pixels[i + 1], 255);
+    ASSERT_EQ(atlas.pixels[i + 2], 255);
+  }
+  if (smooth)
+    EXPECT_GT(alphaLevels.size(), 10u);  // anti-aliased edges
+  else
+    EXPECT_EQ(alphaLevels, (std::set<int>{0, 255}));
+}
+
+TEST_F(FontImage, AtlasIsPackedWhiteWithCoverageInAlpha) {
+  for (int style : {SMOOTHFONT, 0, BOLDFONT | SMOOTHFONT, ITALICFONT, BOLDFONT | ITALICFONT | SMOOTHFONT}) {
+    SCOPED_TRACE(style);
+    const Font font = LoadImageFont(kFace, 24, style);
+    ASSERT_TRUE(font);
+    CheckAtlas(*font, (style & SMOOTHFONT) != 0);
+  }
+  // Large sizes, as the biggest title fonts use, still fit.
+  const Font big = LoadImageFont(kFace, 144);
+  ASSERT_TRUE(big);
+  CheckAtlas(*big, true);
+}
+
+TEST_F(FontImage, BoldIsWiderThanRegular) {
+  const Font regular = LoadImageFont(kFace, 24);
+  const Font bold = LoadImageFont(kFace, 24, BOLDFONT | SMOOTHFONT);
+  ASSERT_TRUE(regular && bold);
+  const std::string text = "Hello world";
+  EXPECT_GT(SumOfAdvances(*bold, text), SumOfAdvances(*regular, text));
+}
+
+TEST_F(FontImage, UnreadableFontsGiveEmptyHandle) {
+  EXPECT_FALSE(LoadImageFont("/nonexistent/folder/Font.ttf", 16));
+  EXPECT_FALSE(LoadImageFont("", 16));
+  EXPECT_FALSE(LoadImageFont(PIBBO_SOURCE_DIR "/CMakeLists.txt", 16));  // not a font
+  EXPECT_FALSE(LoadImageFont(kFace, 0));
+  EXPECT_FALSE(LoadImageFont(kFace, -5));
+  EXPECT_FALSE(LoadImageFont(kFace, 100000));
+}
+
+TEST_F(FontImage, BuiltInFontWorksWithoutAnyFile) {
+  SetImageFont(nullptr);
+  EXPECT_FALSE(GetImageFont());
+  TImageFont& builtIn = DefaultFont();
+  EXPECT_EQ(&CurrentFont(), &builtIn);
+  EXPECT_EQ(&DefaultFont(), &builtIn);  // rendered once
+  EXPECT_EQ(builtIn.source, "");
+  EXPECT_EQ(builtIn.size, 14);
+  EXPECT_GE(builtIn.height, 14);
+  EXPECT_LT(builtIn.height, 24);
+  EXPECT_EQ(TextHeight("x"), builtIn.height);
+  EXPECT_GT(TextWidth("Score"), 0);
+  EXPECT_EQ(TextWidth("Score"), SumOfAdvances(builtIn, "Score"));
+  CheckAtlas(builtIn, true);
+
+  // Selecting a loaded font and then none returns to the built-in one.
+  const Font loaded = LoadImageFont(kFace, 30);
+  SetImageFont(loaded);
+  EXPECT_NE(TextWidth("Score"), SumOfAdvances(builtIn, "Score"));
+  SetImageFont(nullptr);
+  EXPECT_EQ(TextWidth("Score"), SumOfAdvances(builtIn, "Score"));
+}
+
+}  // namespace

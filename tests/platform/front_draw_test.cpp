@@ -1,0 +1,254 @@
+// Drawing state, its dispatch to the back end and the headless recording.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/headless.h"
+#include "platform/image.h"
+#include "platform/platform.h"
+
+namespace {
+
+class DrawTest : public ::testing::Test {
+ protected:
+  void SetUp() override { PlatformInit(BackendKind::Headless); }
+  void TearDown() override { PlatformShutdown(); }
+
+  static Image MakeImage(const std::string& source, int w, int h, int frames) {
+    auto image = std::make_shared<TImage>();
+    image->width = w;
+    image->height = h;
+    image->source = source;
+    for (int i = 0; i < frames; ++i) image->frames.push_back(CreatePixmap(w, h));
+    return image;
+  }
+};
+
+TEST_F(DrawTest, StartStateAndClamping) {
+  int r, g, b;
+  float sx, sy;
+  GetColor(r, g, b);
+  GetScale(sx, sy);
+  EXPECT_EQ((std::vector<int>{r, g, b}), (std::vector<int>{255, 255, 255}));
+  EXPECT_EQ(GetAlpha(), 1.0f);
+  EXPECT_EQ(GetBlend(), MASKBLEND);
+  EXPECT_EQ(GetRotation(), 0.0f);
+  EXPECT_EQ(sx, 1.0f);
+  EXPECT_EQ(sy, 1.0f);
+  EXPECT_EQ(GetLineWidth(), 1.0f);
+
+  SetColor(300, -5, 127);
+  GetColor(r, g, b);
+  EXPECT_EQ((std::vector<int>{r, g, b}), (std::vector<int>{255, 0, 127}));
+
+  struct { float in, out; } alphas[] = {{1.5f, 1.0f}, {-0.2f, 0.0f}, {0.25f, 0.25f},
+                                        {std::numeric_limits<float>::quiet_NaN(), 0.0f}};
+  for (auto [in, out] : alphas) {
+    SetAlpha(in);
+    EXPECT_EQ(GetAlpha(), out) << in;
+  }
+
+  SetBlend(LIGHTBLEND);
+  for (int bad : {0, 6, 7, -1}) {
+    SetBlend(bad);
+    EXPECT_EQ(GetBlend(), LIGHTBLEND) << bad;
+  }
+
+  // A new back end starts from the defaults again.
+  SetRotation(30);
+  PlatformInit(BackendKind::Headless);
+  EXPECT_EQ(GetRotation(), 0.0f);
+  EXPECT_EQ(GetBlend(), MASKBLEND);
+}
+
+TEST_F(DrawTest, FrameIsRecordedWithItsState) {
+  ASSERT_EQ(Graphics(800, 600), 1);
+  Image hero = MakeImage("hero.png", 16, 8, 2);
+
+  SetClsColor(10, 20, 30);
+  Cls();
+  SetColor(1, 2, 3);
+  SetAlpha(0.5f);
+  SetBlend(ALPHABLEND);
+  SetRotation(45);
+  SetScale(2, 3);
+  SetLineWidth(4);
+  DrawRect(5, 6, 7, 8);
+  DrawImage(hero, 100, 50, 1);
+  DrawImageRect(hero, 10, 20, 64, 32, 0);
+  DrawLine(1, 2, 3, 4);
+  DrawOval(9, 8, 7, 6);
+  DrawText("Hi", 30, 40);
+  Flip(0);
+
+  std::vector<DrawCall> frame = headless::LastFrame();
+  ASSERT_EQ(frame.size(), 7u);
+  EXPECT_EQ(frame[0].kind, DrawCall::Clear);
+  EXPECT_EQ((std::vector<int>{frame[0].r, frame[0].g, frame[0].b}), (std::vector<int>{10, 20, 30}));
+
+  const DrawCall& rect = frame[1];
+  EXPECT_EQ(rect.kind, DrawCall::Rect);
+  EXPECT_EQ((std::vector<float>{rect.x, rect.y, rect.x2, rect.y2}), (std::vector<float>{5, 6, 7, 8}));
+  EXPECT_EQ((std::vector<int>{rect.r, rect.g, rect.b, rect.blend}), (std::vector<int>{1, 2, 3, ALPHABLEND}));
+  EXPECT_EQ((std::vector<float>{rect.alpha, rect.rotation, rect.scaleX, rect.scaleY, rect.lineWidth}),
+            (std::vector<float>{0.5f, 45, 2, 3, 4}));
+
+  EXPECT_EQ(frame[2].kind, DrawCall::Image);
+  EXPECT_EQ(frame[2].image, "hero.png");
+  EXPECT_EQ(frame[2].frame, 1);
+  EXPECT_EQ((std::vector<float>{frame[2].x, frame[2].y, frame[2].x2, frame[2].y2}),
+            (std::vector<float>{100, 50, 16, 8}));
+  EXPECT_EQ((std::vector<float>{frame[3].x2, frame[3].y2}), (std::vector<float>{64, 32}));
+
+  EXPECT_EQ(frame[4].kind, DrawCall::Line);
+  EXPECT_EQ((std::vector<float>{frame[4].x, frame[4].y, frame[4].x2, frame[4].y2}),
+            (std::vector<float>{1, 2, 3, 4}));
+  EXPECT_EQ(frame[5].kind, DrawCall::Oval);
+
+  EXPECT_EQ(frame[6].kind, DrawCall::Text);
+  EXPECT_EQ(frame[6].text, "Hi");
+  EXPECT_EQ(frame[6].font, CurrentFont().source + ":" + std::to_string(CurrentFont().size));
+  EXPECT_EQ(frame[6].rotation, 45.0f);
+  EXPECT_EQ(headless::FlipCount(), 1);
+}
+
+TEST_F(DrawTest, NothingIsDrawnForMissingImagesFramesOrDisplay) {
+  Image hero = MakeImage("hero.png", 16, 16, 2);
+  DrawRect(0, 0, 10, 10);  // no display yet
+  Cls();
+  DrawText("x", 0, 0);
+  EXPECT_TRUE(headless::DrawCalls().empty());
+  EXPECT_EQ(GrabPixmap(0, 0, 4, 4), nullptr);
+
+  ASSERT_EQ(Graphics(320, 240), 1);
+  DrawImage(nullptr, 0, 0);
+  DrawImage(hero, 0, 0, 2);
+  DrawImage(hero, 0, 0, -1);
+  DrawImageRect(hero, 0, 0, 5, 5, 7);
+  DrawText("", 0, 0);
+  EXPECT_TRUE(headless::DrawCalls().empty());
+
+  EndGraphics();
+  DrawImage(hero, 0, 0, 0);
+  EXPECT_TRUE(headless::DrawCalls().empty());
+}
+
+TEST_F(DrawTest, PlotIgnoresTransform) {
+  ASSERT_EQ(Graphics(320, 240), 1);
+  SetRotation(90);
+  SetScale(5, 5);
+  Plot(3, 4);
+  ASSERT_EQ(headless::DrawCalls().size(), 1u);
+  const DrawCall& c = headless::DrawCalls()[0];
+  EXPECT_EQ(c.kind, DrawCall::Rect);
+  EXPECT_EQ((std::vector<float>{c.x, c.y, c.x2, c.y2, c.rotation, c.scaleX}),
+            (std::vector<float>{3, 4, 1, 1, 0, 1}));
+}
+
+TEST_F(DrawTest, RecordingStaysBoundedAndLastFrameExact) {
+  ASSERT_EQ(Graphics(320, 240), 1);
+  headless::SetRecordLimit(3);
+  for (int i = 0; i < 50; ++i) {
+    Cls();
+    DrawRect(static_cast<float>(i), 0, 1, 1);
+    if (i % 2) DrawRect(static_cast<float>(i), 1, 1, 1);
+    Flip(0);
+  }
+  EXPECT_EQ(headless::FlipCount(), 50);
+  EXPECT_LE(headless::DrawCalls().size(), 6u * 4u);
+  std::vector<DrawCall> last = headless::LastFrame();
+  ASSERT_EQ(last.size(), 3u);
+  EXPECT_EQ(last[1].x, 49.0f);
+  EXPECT_EQ(last[2].y, 1.0f);
+
+  headless::ClearDrawCalls();
+  EXPECT_TRUE(headless::DrawCalls().empty());
+  EXPECT_TRUE(headless::LastFrame().empty());
+  Flip(0);
+  EXPECT_TRUE(headless::LastFrame().empty());  // an empty frame
+  EXPECT_EQ(headless::FlipCount(), 51);
+}
+
+TEST_F(DrawTest, GrabPixmapShowsClsColourAndRectsInRealPixels) {
+  ASSERT_EQ(Graphics(200, 100), 1);
+  SetVirtualResolution(400, 200);  // two virtual units per pixel
+  SetClsColor(0, 0, 255);
+  Cls();
+  SetColor(255, 0, 0);
+  DrawRect(40, 20, 20, 20);  // real pixels 20..29 x 10..19
+
+  Pixmap full = GrabPixmap(0, 0, 200, 100);
+  ASSERT_TRUE(full);
+  EXPECT_EQ(full->width, 200);
+  EXPECT_EQ(full->height, 100);
+  auto rgba = [&](int x, int y) {
+    const uint8_t* p = full->At(x, y);
+    return std::vector<int>{p[0], p[1], p[2], p[3]};
+  };
+  EXPECT_EQ(rgba(0, 0), (std::vector<int>{0, 0, 255, 255}));
+  EXPECT_EQ(rgba(20, 10), (std::vector<int>{255, 0, 0, 255}));
+  EXPECT_EQ(rgba(29, 19), (std::vector<int>{255, 0, 0, 255}));
+  EXPECT_EQ(rgba(30, 19), (std::vector<int>{0, 0, 255, 255}));
+
+  // Outside the display reads as transparent black.
+  Pixmap edge = GrabPixmap(198, 0, 4, 1);
+  ASSERT_TRUE(edge);
+  EXPECT_EQ(edge->At(1, 0)[2], 255);
+  EXPECT_EQ(edge->At(2, 0)[3], 0);
+  EXPECT_EQ(GrabPixmap(0, 0, 0, 5), nullptr);
+}
+
+TEST_F(DrawTest, GrabImageCopiesWindowPixelsIntoTheFrame) {
+  ASSERT_EQ(Graphics(200, 100), 1);
+  SetVirtualResolution(400, 200);
+  SetClsColor(0, 255, 0);
+  Cls();
+  Image backdrop = MakeImage("", 200, 100, 1);
+  backdrop->handleX = 100;  // a centred handle does not move the grab
+  backdrop->handleY = 50;
+  uint32_t version = backdrop->version;
+  GrabImage(backdrop, 0, 0, 0);
+  EXPECT_NE(backdrop->version, version);
+  ASSERT_EQ(backdrop->frames[0]->width, 200);
+  EXPECT_EQ(backdrop->frames[0]->At(199, 99)[1], 255);
+  EXPECT_EQ(backdrop->frames[0]->At(0, 0)[3], 255);
+
+  GrabImage(backdrop, 0, 0, 3);  // no such frame: nothing happens
+  GrabImage(nullptr, 0, 0, 0);
+  EXPECT_EQ(backdrop->frames.size(), 1u);
+}
+
+TEST_F(DrawTest, HeadlessPictureHoldsScaledImagesAndBlends) {
+  ASSERT_EQ(Graphics(200, 100), 1);
+  SetVirtualResolution(400, 200);
+  Cls();
+  // 2 x 2 cells: red, transparent / blue, blue; handle at the centre.
+  Image tile = MakeImage("tile.png", 2, 2, 1);
+  const uint8_t px[4][4] = {{255, 0, 0, 255}, {0, 0, 0, 0}, {0, 0, 255, 255}, {0, 0, 255, 255}};
+  for (int i = 0; i < 4; ++i) std::copy(px[i], px[i] + 4, tile->frames[0]->At(i % 2, i / 2));
+  tile->handleX = tile->handleY = 1;
+  SetBlend(ALPHABLEND);
+  SetScale(10, 10);
+  DrawImage(tile, 100, 50);  // virtual 90..110 x 40..60, real 45..55 x 20..30
+  SetScale(1, 1);
+  SetBlend(LIGHTBLEND);
+  SetColor(0, 100, 0);
+  SetAlpha(0.5f);
+  DrawRect(0, 0, 400, 40);  // adds 50 green over the top rows only
+
+  Pixmap shot = GrabPixmap(0, 0, 200, 100);
+  ASSERT_TRUE(shot);
+  auto rgb = [&](int x, int y) {
+    const uint8_t* p = shot->At(x, y);
+    return std::vector<int>{p[0], p[1], p[2]};
+  };
+  EXPECT_EQ(rgb(45, 20), (std::vector<int>{255, 0, 0}));
+  EXPECT_EQ(rgb(54, 20), (std::vector<int>{0, 0, 0}));  // transparent cell
+  EXPECT_EQ(rgb(50, 29), (std::vector<int>{0, 0, 255}));
+  EXPECT_EQ(rgb(44, 20), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(rgb(0, 19), (std::vector<int>{0, 50, 0}));
+  EXPECT_EQ(rgb(0, 20), (std::vector<int>{0, 0, 0}));
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// Polled keyboard, mouse and joystick input over the headless back end.
+#include <gtest/gtest.h>
+
+#include "platform/headless.h"
+#include "platform/platform.h"
+
+namespace {
+
+class InputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PlatformInit(BackendKind::Headless);
+    ASSERT_EQ(Graphics(800, 600), 1);
+  }
+  void TearDown() override { PlatformShutdown(); }
+};
+
+TEST_F(InputTest, KeyHitCountsFreshPressesAndResets) {
+  headless::Script(
+      "0 key 65 down\n"
+      "1 key 65 down\n"  // auto-repeat of a held key
+      "2 key 65 up\n"
+      "3 tap 65\n"
+      "5 key 66 down\n"
+      "5 button 1 down\n");
+  headless::Advance(10);
+  EXPECT_EQ(KeyHit(65), 2);
+  EXPECT_EQ(KeyHit(65), 0);
+  EXPECT_EQ(KeyDown(65), 0);
+  EXPECT_EQ(KeyDown(66), 1);
+  EXPECT_EQ(KeyHit(66), 1);
+  EXPECT_EQ(KeyDown(66), 1);  // reading the hits leaves the key held
+  // A held mouse button is no key; codes out of range answer 0.
+  EXPECT_EQ(MouseDown(1), 1);
+  EXPECT_EQ(KeyDown(1), 0);
+  EXPECT_EQ(KeyDown(-1), 0);
+  EXPECT_EQ(KeyDown(256), 0);
+  EXPECT_EQ(MouseHit(1), 1);
+  EXPECT_EQ(MouseHit(1), 0);
+  EXPECT_EQ(MouseDown(4), 0);
+}
+
+TEST_F(InputTest, QueriesAloneSeeNewInput) {
+  headless::Script("0 key 27 down\n20 key 27 up\n");
+  int polls = 0;
+  while (KeyDown(27) == 0 && polls < 10) ++polls;
+  EXPECT_EQ(polls, 0);
+  // A loop made of queries and Delay only, no Flip, sees the release.
+  while (KeyDown(27) == 1 && polls < 100) {
+    Delay(1);
+    ++polls;
+  }
+  EXPECT_EQ(KeyDown(27), 0);
+  EXPECT_EQ(polls, 20);
+}
+
+TEST_F(InputTest, GetCharKeepsOnlyLatin1InOrder) {
+  headless::Script("0 char 300\n0 char 0\n0 char -4\n0 char 233\n0 text ab\n0 char 255\n");
+  headless::Advance(5);
+  std::vector<int> got;
+  for (int c; (c = GetChar()) != 0;) got.push_back(c);
+  // "text" types one character per millisecond, so 'b' comes after 255.
+  EXPECT_EQ(got, (std::vector<int>{233, 'a', 255, 'b'}));
+}
+
+TEST_F(InputTest, TypedCharacterQueueIsBounded) {
+  std::string script;
+  for (int i = 0; i < 300; ++i) script += "0 char " + std::to_string(32 + i % 90) + "\n";
+  headless::Script(script);
+  int count = 0;
+  while (GetChar() != 0) ++count;
+  EXPECT_EQ(count, 256);
+}
+
+TEST_F(InputTest, FlushKeysSparesTheMouseAndFlushMouseTheKeys) {
+  headless::Script("0 key 90 down\n0 char 97\n0 button 2 down\n");
+  FlushKeys();
+  EXPECT_EQ(KeyDown(90), 0);
+  EXPECT_EQ(KeyHit(90), 0);
+  EXPECT_EQ(GetChar(), 0);
+  EXPECT_EQ(MouseDown(2), 1);
+
+  headless::Script("1 key 90 down\n");
+  headless::Advance(1);
+  FlushMouse();
+  EXPECT_EQ(MouseDown(2), 0);
+  EXPECT_EQ(MouseHit(2), 0);
+  EXPECT_EQ(KeyDown(90), 1);
+}
+
+TEST_F(InputTest, MouseMapsThroughTheVirtualResolution) {
+  SetVirtualResolution(1600, 900);
+  headless::Script("0 mouse 400 300\n");
+  EXPECT_EQ(MouseX(), 400);
+  EXPECT_EQ(MouseY(), 300);
+  EXPECT_FLOAT_EQ(VirtualMouseX(), 800.0f);
+  EXPECT_FLOAT_EQ(VirtualMouseY(), 450.0f);
+
+  MoveVirtualMouse(1600, 900);
+  EXPECT_EQ(MouseX(), 800);
+  EXPECT_EQ(MouseY(), 600);
+  int x, y;
+  headless::MousePosition(x, y);
+  EXPECT_EQ(x, 800);
+  EXPECT_EQ(y, 600);
+
+  // A new display starts with the virtual resolution at its own size.
+  ASSERT_EQ(Graphics(640, 480), 1);
+  EXPECT_EQ(VirtualResolutionWidth(), 640.0f);
+  MoveMouse(10, 20);
+  EXPECT_FLOAT_EQ(VirtualMouseX(), 10.0f);
+  SetVirtualResolution(0, 100);  // refused: would divide by zero
+  EXPECT_EQ(VirtualResolutionWidth(), 640.0f);
+}
+
+TEST_F(InputTest, EndGraphicsStopsInputUntilTheNextDisplay) {
+  headless::Script("0 key 32 down\n0 button 1 down\n0 char 65\n");
+  EXPECT_EQ(KeyDown(32), 1);
+  EndGraphics();
+  headless::Script("5 key 13 down\n6 close\n");
+  headless::Advance(10);
+  EXPECT_EQ(KeyDown(32), 0);
+  EXPECT_EQ(MouseDown(1), 0);
+  EXPECT_EQ(KeyDown(13), 0);
+  EXPECT_EQ(AppTerminate(), 0);
+  EXPECT_EQ(headless::PendingEvents(), 2);  // nothing was taken in
+
+  ASSERT_EQ(Graphics(800, 600), 1);
+  // What was held before the display closed is forgotten; events that came
+  // due meanwhile arrive now.
+  EXPECT_EQ(KeyDown(32), 0);
+  EXPECT_EQ(GetChar(), 0);
+  EXPECT_EQ(KeyDown(13), 1);
+  EXPECT_EQ(AppTerminate(), 1);
+  EXPECT_EQ(AppTerminate(), 0);
+}
+
+TEST_F(InputTest, JoysticksFollowConfigurationAndScript) {
+  EXPECT_EQ(JoyCount(), 0);
+  EXPECT_EQ(JoyHat(0), 0.0f);  // no pad: like a pad without a hat
+  headless::SetPads(2);
+  ASSERT_EQ(JoyCount(), 2);
+  EXPECT_EQ(JoyName(0), "Headless Pad 1");
+  EXPECT_EQ(JoyName(1), "Headless Pad 2");
+  EXPECT_EQ(JoyName(2), "");
+  EXPECT_EQ(JoyButtonCaps(1), 0xFFF);
+  EXPECT_EQ(JoyHat(1), -1.0f);
+  for (float axis : {JoyX(0), JoyY(0), JoyZ(0), JoyR(0), JoyU(0), JoyV(0)}) EXPECT_EQ(axis, 0.0f);
+
+  headless::SetPadName(1, "Stick");
+  headless::SetPadButtonCaps(1, 0x5);
+  EXPECT_EQ(JoyName(1), "Stick");
+  EXPECT_EQ(JoyButtonCaps(1), 5);
+
+  headless::Script(
+      "10 pad 1 axis 0 0.5\n"
+      "10 pad 1 axis 4 -2\n"
+      "10 pad 1 hat 0.25\n"
+      "10 pad 0 button 3 down\n"
+      "20 pad 0 button 3 up\n");
+  headless::Advance(9);
+  EXPECT_EQ(JoyX(1), 0.0f);
+  headless::Advance(1);
+  // Pads read the script on the clock, with no input query in between.
+  EXPECT_EQ(JoyX(1), 0.5f);
+  EXPECT_EQ(JoyU(1), -1.0f);  // clamped
+  EXPECT_EQ(JoyHat(1), 0.25f);
+  EXPECT_EQ(JoyDown(3, 0), 1);
+  EXPECT_EQ(JoyDown(3, 1), 0);
+  EXPECT_EQ(JoyDown(32, 0), 0);
+  EXPECT_EQ(JoyDown(3, 5), 0);
+  headless::Advance(10);
+  EXPECT_EQ(JoyDown(3, 0), 0);
+
+  headless::SetPadAxis(0, 1, -0.75f);
+  headless::SetPadHat(0, 0.5f);
+  headless::SetPadButton(0, 31, true);
+  EXPECT_EQ(JoyY(0), -0.75f);
+  EXPECT_EQ(JoyHat(0), 0.5f);
+  EXPECT_EQ(JoyDown(31, 0), 1);
+
+  headless::SetPads(100);
+  EXPECT_EQ(JoyCount(), 8);
+  EXPECT_EQ(JoyName(1), "Stick");  // existing pads keep their set-up
+}
+
+}  // namespace

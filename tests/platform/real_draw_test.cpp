@@ -1,0 +1,287 @@
+// The SDL2 + OpenGL back end, driven directly through the Backend interface
+// and read back through ReadPixels. Needs an X display (run under xvfb-run);
+// skipped when DISPLAY is unset.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/backend.h"
+#include "platform/image.h"
+
+namespace {
+
+struct Rgb {
+  int r, g, b;
+};
+
+Pixmap SolidPixmap(int w, int h, Rgb c, int a = 255) {
+  auto p = std::make_shared<TPixmap>();
+  p->width = w;
+  p->height = h;
+  p->pixels.resize(static_cast<size_t>(w) * h * 4);
+  for (int i = 0; i < w * h; ++i) {
+    p->pixels[i * 4 + 0] = static_cast<uint8_t>(c.r);
+    p->pixels[i * 4 + 1] = static_cast<uint8_t>(c.g);
+    p->pixels[i * 4 + 2] = static_cast<uint8_t>(c.b);
+    p->pixels[i * 4 + 3] = static_cast<uint8_t>(a);
+  }
+  return p;
+}
+
+std::shared_ptr<TImage> MakeImage(Pixmap frame, int flags = 0) {
+  auto image = std::make_shared<TImage>();
+  image->width = frame->width;
+  image->height = frame->height;
+  image->flags = flags;
+  image->frames.push_back(std::move(frame));
+  return image;
+}
+
+DrawState State(int blend, Rgb c = {255, 255, 255}, float alpha = 1.0f) {
+  DrawState s;
+  s.blend = blend;
+  s.r = c.r;
+  s.g = c.g;
+  s.b = c.b;
+  s.alpha = alpha;
+  return s;
+}
+
+class RealBackendTest : public ::testing::Test {
+ protected:
+  static constexpr int kW = 320, kH = 240;
+
+  void SetUp() override {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "no X display (run under xvfb-run)";
+    backend_ = CreateRealBackend();
+    ASSERT_TRUE(backend_) << "the SDL back end is not linked in";
+    ASSERT_TRUE(backend_->OpenDisplay(kW, kH, 0, 60, "real back end test"));
+    backend_->SetVirtualResolution(kW, kH);
+  }
+  void TearDown() override {
+    if (backend_) backend_->CloseDisplay();
+  }
+
+  Pixmap Screen() { return backend_->ReadPixels(0, 0, kW, kH); }
+
+  static void ExpectPixel(const Pixmap& p, int x, int y, Rgb want, int tolerance = 3) {
+    ASSERT_TRUE(p);
+    const uint8_t* px = p->At(x, y);
+    EXPECT_NEAR(px[0], want.r, tolerance) << "red at " << x << "," << y;
+    EXPECT_NEAR(px[1], want.g, tolerance) << "green at " << x << "," << y;
+    EXPECT_NEAR(px[2], want.b, tolerance) << "blue at " << x << "," << y;
+    EXPECT_EQ(px[3], 255) << "alpha at " << x << "," << y;
+  }
+
+  std::unique_ptr<Backend> backend_;
+};
+
+TEST_F(RealBackendTest, VirtualResolutionStretchesOverTheDisplay) {
+  backend_->SetVirtualResolution(160, 120);  // half: one virtual unit is 2x2 pixels
+  backend_->Clear(10, 20, 30);
+  backend_->DrawRect(10, 10, 20, 20, State(SOLIDBLEND, {255, 0, 0}));
+  backend_->Present(0);
+  Pixmap p = Screen();
+  ASSERT_EQ(p->width, kW);
+  ASSERT_EQ(p->height, kH);
+  ExpectPixel(p, 5, 5, {10, 20, 30});
+  ExpectPixel(p, 20, 20, {255, 0, 0});
+  ExpectPixel(p, 59, 59, {255, 0, 0});
+  ExpectPixel(p, 60, 60, {10, 20, 30});
+  ExpectPixel(p, 19, 30, {10, 20, 30});
+}
+
+TEST_F(RealBackendTest, BlendModesCombineSourceAndBackBuffer) {
+  struct Case {
+    const char* name;
+    int blend;
+    Rgb color;
+    float alpha;
+    Rgb want;
+  };
+  // Background 100,100,100; an opaque 200,50,0 texel, times the colour.
+  const Case cases[] = {
+      {"solid ignores alpha", SOLIDBLEND, {255, 255, 255}, 0.5f, {200, 50, 0}},
+      {"solid tints", SOLIDBLEND, {255, 0, 255}, 1.0f, {200, 0, 0}},
+      {"alpha", ALPHABLEND, {255, 255, 255}, 0.5f, {150, 75, 50}},
+      {"light adds", LIGHTBLEND, {255, 255, 255}, 0.5f, {200, 125, 100}},
+      {"light saturates", LIGHTBLEND, {255, 255, 255}, 1.0f, {255, 150, 100}},
+      {"shade multiplies", SHADEBLEND, {255, 255, 255}, 1.0f, {78, 20, 0}},
+      {"mask opaque", MASKBLEND, {255, 255, 255}, 1.0f, {200, 50, 0}},
+  };
+  auto image = MakeImage(SolidPixmap(16, 16, {200, 50, 0}));
+  int x = 0;
+  backend_->Clear(100, 100, 100);
+  for (const Case& c : cases) {
+    backend_->DrawImage(*image, 0, static_cast<float>(x), 0, 16, 16, State(c.blend, c.color, c.alpha));
+    x += 20;
+  }
+  backend_->Present(0);
+  Pixmap p = Screen();
+  x = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExpectPixel(p, x + 8, 8, c.want);
+    x += 20;
+  }
+}
+
+TEST_F(RealBackendTest, MaskAndAlphaFollowTheTextureAlpha) {
+  // Left half opaque red, right half fully transparent.
+  Pixmap pix = SolidPixmap(16, 8, {255, 0, 0});
+  for (int y = 0; y < 8; ++y)
+    for (int x = 8; x < 16; ++x) pix->At(x, y)[3] = 0;
+  auto image = MakeImage(pix);
+  backend_->Clear(0, 0, 255);
+  backend_->DrawImage(*image, 0, 0, 0, 16, 8, State(MASKBLEND));
+  backend_->DrawImage(*image, 0, 0, 20, 16, 8, State(ALPHABLEND));
+  backend_->Present(0);
+  Pixmap p = Screen();
+  ExpectPixel(p, 4, 4, {255, 0, 0});
+  ExpectPixel(p, 12, 4, {0, 0, 255});
+  ExpectPixel(p, 4, 24, {255, 0, 0});
+  ExpectPixel(p, 12, 24, {0, 0, 255});
+}
+
+TEST_F(RealBackendTest, BackBufferKeepsItsPixelsAcrossPresent) {
+  backend_->Clear(0, 0, 0);
+  backend_->DrawRect(0, 0, 10, 10, State(SOLIDBLEND, {0, 255, 0}));
+  backend_->Present(0);
+  backend_->DrawRect(20, 0, 10, 10, State(SOLIDBLEND, {255, 0, 0}));
+  backend_->Present(-1);  // with vertical sync (or without, where refused)
+  Pixmap p = Screen();
+  ExpectPixel(p, 5, 5, {0, 255, 0});
+  ExpectPixel(p, 25, 5, {255, 0, 0});
+}
+
+TEST_F(RealBackendTest, ImagesTurnAndScaleAboutTheirHandle) {
+  auto image = MakeImage(SolidPixmap(20, 10, {255, 255, 0}));
+  backend_->Clear(0, 0, 0);
+  DrawState turned = State(SOLIDBLEND);
+  turned.rotation = 90;  // clockwise: the image now hangs down-left of (50, 50)
+  backend_->DrawImage(*image, 0, 50, 50, 20, 10, turned);
+  image->handleX = 10;
+  image->handleY = 5;
+  DrawState scaled = State(SOLIDBLEND);
+  scaled.scaleX = 2;
+  scaled.scaleY = 3;  // centred on (200, 100): 40 x 30
+  backend_->DrawImage(*image, 0, 200, 100, 20, 10, scaled);
+  // Drawn at twice its size: the handle scales along (centre at 150, 200).
+  backend_->DrawImage(*image, 0, 150, 200, 40, 20, State(SOLIDBLEND));
+  backend_->Present(0);
+  Pixmap p = Screen();
+  ExpectPixel(p, 45, 65, {255, 255, 0});
+  ExpectPixel(p, 55, 55, {0, 0, 0});
+  ExpectPixel(p, 45, 45, {0, 0, 0});
+  ExpectPixel(p, 181, 86, {255, 255, 0});
+  ExpectPixel(p, 218, 113, {255, 255, 0});
+  ExpectPixel(p, 178, 100, {0, 0, 0});
+  ExpectPixel(p, 200, 117, {0, 0, 0});
+  ExpectPixel(p, 131, 191, {255, 255, 0});
+  ExpectPixel(p, 168, 208, {255, 255, 0});
+  ExpectPixel(p, 128, 200, {0, 0, 0});
+}
+
+TEST_F(RealBackendTest, ChangedOrReopenedImagesUploadAgain) {
+  auto image = MakeImage(SolidPixmap(8, 8, {255, 0, 0}));
+  backend_->Clear(0, 0, 0);
+  backend_->DrawImage(*image, 0, 0, 0, 8, 8, State(SOLIDBLEND));
+  image->frames[0] = SolidPixmap(8, 8, {0, 255, 0});
+  ++image->version;
+  backend_->DrawImage(*image, 0, 10, 0, 8, 8, State(SOLIDBLEND));
+  Pixmap p = Screen();
+  ExpectPixel(p, 4, 4, {255, 0, 0});
+  ExpectPixel(p, 14, 4, {0, 255, 0});
+
+  // A new display (and GL context): the old textures are gone.
+  backend_->CloseDisplay();
+  ASSERT_TRUE(backend_->OpenDisplay(kW, kH, 0, 60, "reopened"));
+  backend_->Clear(0, 0, 0);
+  backend_->DrawImage(*image, 0, 0, 0, 8, 8, State(SOLIDBLEND));
+  ExpectPixel(Screen(), 4, 4, {0, 255, 0});
+}
+
+TEST_F(RealBackendTest, LinesOvalsAndText) {
+  backend_->Clear(0, 0, 0);
+  const DrawState white = State(SOLIDBLEND);
+  backend_->DrawLine(10, 20, 30, 20, true, white);
+  backend_->DrawLine(10, 40, 30, 40, false, white);
+  DrawState thick = white;
+  thick.lineWidth = 5;
+  backend_->DrawLine(50, 20, 50, 60, true, thick);
+  backend_->DrawOval(100, 100, 40, 20, State(SOLIDBLEND, {0, 0, 255}));
+
+  // A two-glyph font: 'A' a 4x4 block, 'B' a 2x6 bar; coverage in alpha.
+  TImageFont font;
+  font.atlas = SolidPixmap(8, 8, {255, 255, 255});
+  font.glyphs['A'] = Glyph{0, 0, 4, 4, 0, 1, 5};
+  font.glyphs['B'] = Glyph{4, 0, 2, 6, 1, 0, 3};
+  font.height = 6;
+  backend_->DrawText(font, "AB", 200, 10, State(ALPHABLEND, {0, 255, 0}));
+  Pixmap p = Screen();
+  ExpectPixel(p, 20, 20, {255, 255, 255});
+  ExpectPixel(p, 30, 20, {255, 255, 255});  // last pixel drawn
+  ExpectPixel(p, 20, 22, {0, 0, 0});
+  ExpectPixel(p, 29, 40, {255, 255, 255});
+  ExpectPixel(p, 30, 40, {0, 0, 0});        // last pixel left out
+  ExpectPixel(p, 48, 40, {255, 255, 255});
+  ExpectPixel(p, 53, 40, {0, 0, 0});
+  ExpectPixel(p, 120, 110, {0, 0, 255});
+  ExpectPixel(p, 101, 101, {0, 0, 0});  // outside the ellipse, inside its box
+  ExpectPixel(p, 201, 12, {0, 255, 0});
+  ExpectPixel(p, 201, 10, {0, 0, 0});   // glyph offset 1 down
+  ExpectPixel(p, 206, 13, {0, 255, 0}); // 'B' at pen 5 + offset 1
+  ExpectPixel(p, 204, 13, {0, 0, 0});
+}
+
+TEST_F(RealBackendTest, ReadPixelsPastTheEdgeKeepsTheRequestedSize) {
+  backend_->Clear(255, 255, 255);
+  Pixmap p = backend_->ReadPixels(kW - 2, -2, 4, 4);
+  ASSERT_TRUE(p);
+  ASSERT_EQ(p->width, 4);
+  ASSERT_EQ(p->height, 4);
+  EXPECT_EQ(p->At(0, 2)[0], 255);
+  EXPECT_EQ(p->At(1, 3)[0], 255);
+  EXPECT_EQ(p->At(2, 2)[0], 0);  // right of the display
+  EXPECT_EQ(p->At(0, 1)[0], 0);  // above it
+  EXPECT_FALSE(backend_->ReadPixels(0, 0, 0, 5));
+}
+
+TEST_F(RealBackendTest, DisplayModesAndFullScreen) {
+  int dw = 0, dh = 0;
+  backend_->DesktopSize(dw, dh);
+  ASSERT_GT(dw, 0);
+  ASSERT_GT(dh, 0);
+  const std::vector<GraphicsMode> modes = backend_->ListModes();
+  ASSERT_FALSE(modes.empty());
+  bool desktopListed = false;
+  for (const GraphicsMode& m : modes) {
+    EXPECT_GE(m.depth, 16);
+    desktopListed |= m.width == dw && m.height == dh;
+  }
+  EXPECT_TRUE(desktopListed);
+
+  ASSERT_TRUE(backend_->OpenDisplay(modes[0].width, modes[0].height, modes[0].depth, 60, "full"));
+  backend_->Clear(1, 2, 3);
+  backend_->Present(0);
+  Pixmap p = backend_->ReadPixels(modes[0].width - 1, modes[0].height - 1, 1, 1);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->At(0, 0)[2], 3);
+}
+
+TEST_F(RealBackendTest, ClosedDisplayIgnoresDrawing) {
+  backend_->CloseDisplay();
+  EXPECT_FALSE(backend_->DisplayOpen());
+  backend_->Clear(1, 2, 3);
+  backend_->DrawRect(0, 0, 5, 5, State(SOLIDBLEND));
+  backend_->Present(0);
+  EXPECT_FALSE(backend_->ReadPixels(0, 0, 1, 1));
+  const uint32_t before = backend_->Millis();
+  backend_->Sleep(2);
+  EXPECT_GE(backend_->Millis() - before, 2u);
+}
+
+}  // namespace
