@@ -76,6 +76,10 @@ int FlipCount();
 // The recording keeps at least the calls of the last `flips` frames (default
 // 64; older ones are dropped in batches).
 void SetRecordLimit(int flips);
+// Virtual cost of drawing: from now on every image drawn moves the clock on
+// by this many microseconds (0, the default: drawing takes no time), so a
+// test can give a frame a known drawing cost.
+void SetImageDrawCost(int microseconds);
 
 // Scripted input, queued on the virtual clock (same forms as the script file).
 void Script(const std::string& lines);

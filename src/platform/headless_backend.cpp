@@ -158,6 +158,7 @@ class HeadlessBackend : public Backend {
     call.frame = frame;
     call.x = x, call.y = y, call.x2 = width, call.y2 = height;
     Record(call);
+    ChargeImageDraw();
     if (CanPaint(state) && frame >= 0 && frame < static_cast<int>(image.frames.size()) && image.frames[frame]) {
       Defer({true, image.frames[frame], x, y, width, height, image.width, image.height, image.handleX,
              image.handleY, state});
@@ -273,6 +274,17 @@ class HeadlessBackend : public Backend {
     return std::vector<DrawCall>(before.base(), last.base() - 1);
   }
   int FlipCount() const { return totalFlips_; }
+
+  void SetImageDrawCost(int microseconds) {
+    imageDrawCostUs_ = microseconds > 0 ? microseconds : 0;
+    drawCostCarryUs_ = 0;
+  }
+  void ChargeImageDraw() {
+    if (imageDrawCostUs_ == 0) return;
+    drawCostCarryUs_ += imageDrawCostUs_;
+    now_ += static_cast<uint32_t>(drawCostCarryUs_ / 1000);
+    drawCostCarryUs_ %= 1000;
+  }
 
   void AddScript(const std::string& text, const std::string& origin) {
     std::istringstream in(text);
@@ -639,6 +651,8 @@ class HeadlessBackend : public Backend {
   uint32_t start_ = kClockStart;
   uint32_t now_ = kClockStart;
   int idleCalls_ = 0;
+  int imageDrawCostUs_ = 0;  // virtual time one image draw takes
+  int drawCostCarryUs_ = 0;  // microseconds not yet moved onto the clock
 };
 
 HeadlessBackend* Active() { return gActive; }
@@ -658,6 +672,9 @@ void ClearDrawCalls() {
 }
 std::vector<DrawCall> LastFrame() { return Active() ? Active()->LastFrameCalls() : std::vector<DrawCall>(); }
 int FlipCount() { return Active() ? Active()->FlipCount() : 0; }
+void SetImageDrawCost(int microseconds) {
+  if (Active()) Active()->SetImageDrawCost(microseconds);
+}
 
 void Script(const std::string& lines) {
   if (Active()) Active()->AddScript(lines, "script");

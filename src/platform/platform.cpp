@@ -76,6 +76,7 @@ bool PlatformIsHeadless() {
 
 void PlatformShutdown() {
   if (!gBackend) return;
+  AudioShutdown();
   if (gBackend->DisplayOpen()) gBackend->CloseDisplay();
   gBackend.reset();
   ResetFrontState();

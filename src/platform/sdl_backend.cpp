@@ -90,9 +90,13 @@ class SdlBackend final : public Backend {
       want.w = width;
       want.h = height;
       want.refresh_rate = hertz;
+      // Only a mode of exactly this size: another size would stretch the
+      // picture while the program believes in the size it asked for.
       SDL_DisplayMode closest;
-      if (SDL_GetClosestDisplayMode(0, &want, &closest)) SDL_SetWindowDisplayMode(window_, &closest);
-      if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
+      const bool found = SDL_GetClosestDisplayMode(0, &want, &closest) != nullptr &&
+                         closest.w == width && closest.h == height;
+      if (!found || SDL_SetWindowDisplayMode(window_, &closest) != 0 ||
+          SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
         SDL_DestroyWindow(window_);
         window_ = nullptr;
         return false;
@@ -108,10 +112,12 @@ class SdlBackend final : public Backend {
     }
     width_ = width;
     height_ = height;
-    gl_.Init(width, height);
     swapInterval_ = -2;
     SetSwapInterval(0);
+    // Shown first: swaps of a window that is not on screen may not show how
+    // the swaps of the visible window behave.
     SDL_ShowWindow(window_);
+    gl_.Init(width, height, UseWindowBuffer(width, height));
     SDL_StartTextInput();
     SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
     held_.fill(false);
@@ -343,6 +349,37 @@ class SdlBackend final : public Backend {
                             SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   }
 
+  // Whether to draw straight into the window's back buffer: only when a swap
+  // leaves it as it was (checked with three swaps, so that a chain of
+  // rotating buffers is not taken for one kept buffer). The environment
+  // variable PIBBO_GL_BACKBUFFER=fbo or =window overrides the check.
+  bool UseWindowBuffer(int width, int height) {
+    const char* choice = SDL_getenv("PIBBO_GL_BACKBUFFER");
+    if (choice && SDL_strcmp(choice, "fbo") == 0) return false;
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    if (w != width || h != height) return false;
+    if (choice && SDL_strcmp(choice, "window") == 0) return true;
+    static const uint8_t kColors[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    glViewport(0, 0, w, h);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    bool kept = true;
+    for (const auto& c : kColors) {
+      glClearColor(c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f, 1.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+      SDL_GL_SwapWindow(window_);
+      glReadBuffer(GL_BACK);
+      uint8_t px[2][4] = {};
+      glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px[0]);
+      glReadPixels(w - 1, h - 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px[1]);
+      for (const auto& p : px) kept = kept && p[0] == c[0] && p[1] == c[1] && p[2] == c[2];
+    }
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    return kept;
+  }
+
   void SetSwapInterval(int interval) {
     if (interval == swapInterval_) return;
     swapInterval_ = interval;
@@ -353,8 +390,8 @@ class SdlBackend final : public Backend {
   // mode stretches the picture).
   void MoveTo(InputSink& sink, int x, int y) {
     int ww = 0, wh = 0;
-    SDL_GetWindowSize(window_, &ww, &wh);
-    if (window_ && ww > 0 && wh > 0 && (ww != width_ || wh != height_)) {
+    if (window_) SDL_GetWindowSize(window_, &ww, &wh);
+    if (ww > 0 && wh > 0 && (ww != width_ || wh != height_)) {
       x = static_cast<int>(static_cast<int64_t>(x) * width_ / ww);
       y = static_cast<int>(static_cast<int64_t>(y) * height_ / wh);
     }

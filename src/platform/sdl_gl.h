@@ -1,6 +1,7 @@
-// The OpenGL 2D renderer of the SDL back end: an off-screen back buffer of
-// the display's size, an orthographic virtual screen over it, and one batch
-// of textured triangles flushed on texture or blend change.
+// The OpenGL 2D renderer of the SDL back end: a back buffer of the display's
+// size that keeps its pixels across Present, an orthographic virtual screen
+// over it, and one batch of textured triangles flushed on texture or blend
+// change.
 // Platform-internal; needs a current OpenGL (2.1 compatibility) context.
 #pragma once
 
@@ -16,9 +17,11 @@
 
 class GlRenderer {
  public:
-  // Loads the entry points and builds the back buffer. False when the
-  // context lacks what is needed.
-  bool Init(int width, int height);
+  // Loads the entry points and builds the back buffer: an off-screen
+  // framebuffer, or with `windowBuffer` the window's own back buffer (only
+  // where swapping keeps its pixels). Without framebuffer objects it falls
+  // back to the window's back buffer.
+  void Init(int width, int height, bool windowBuffer);
   // Frees the GL objects; the context must still be current.
   void Shutdown();
 

@@ -2,7 +2,9 @@
 //
 // All drawing goes into an off-screen framebuffer of the display's real size,
 // so the back buffer keeps its pixels across Present and can be read back at
-// any time. Geometry is transformed on the CPU into virtual-screen
+// any time; Present copies it to the window. Where the window's own back
+// buffer is known to survive a swap unchanged (a copying swap, as software
+// renderers do), drawing goes there directly and the copy is saved. Geometry is transformed on the CPU into virtual-screen
 // coordinates and batched as indexed triangles with colour and texture; the
 // batch is sent when the texture or the blend mode changes, or when it is
 // full. Untextured shapes use a 1x1 white texture so that everything shares
@@ -96,7 +98,7 @@ GLuint UploadTexture(const TPixmap& pixmap, bool linear) {
   return texture;
 }
 
-bool GlRenderer::Init(int width, int height) {
+void GlRenderer::Init(int width, int height, bool windowBuffer) {
   LoadProc(pGenFramebuffers, "glGenFramebuffers", "glGenFramebuffersEXT");
   LoadProc(pDeleteFramebuffers, "glDeleteFramebuffers", "glDeleteFramebuffersEXT");
   LoadProc(pBindFramebuffer, "glBindFramebuffer", "glBindFramebufferEXT");
@@ -122,12 +124,15 @@ bool GlRenderer::Init(int width, int height) {
 
   const bool haveFbo = pGenFramebuffers && pDeleteFramebuffers && pBindFramebuffer &&
                        pFramebufferTexture2D && pCheckFramebufferStatus && pBlitFramebuffer;
-  if (haveFbo && !getenv("XNOFBO")) {
+  if (haveFbo && !windowBuffer) {
     glGenTextures(1, &fboTexture_);
     glBindTexture(GL_TEXTURE_2D, fboTexture_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    // Asked for in the window's byte order, which makes the copy at Present
+    // cheaper for software renderers.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
     pGenFramebuffers(1, &fbo_);
     pBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     pFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, fboTexture_, 0);
@@ -157,7 +162,6 @@ bool GlRenderer::Init(int width, int height) {
   Clear(0, 0, 0);
   while (glGetError() != GL_NO_ERROR) {
   }
-  return true;
 }
 
 void GlRenderer::Shutdown() {
@@ -203,36 +207,12 @@ void GlRenderer::Clear(int r, int g, int b) {
 void GlRenderer::PresentTo(int drawableWidth, int drawableHeight) {
   Flush();
   if (!fbo_) return;
-  if (getenv("XBLIT")) {
   pBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
   pBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   const bool same = drawableWidth == width_ && drawableHeight == height_;
   pBlitFramebuffer(0, 0, width_, height_, 0, 0, drawableWidth, drawableHeight,
                    GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
   pBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-  } else {
-  pBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glViewport(0, 0, drawableWidth, drawableHeight);
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  ApplyBlend(SOLIDBLEND);
-  glBindTexture(GL_TEXTURE_2D, fboTexture_);
-  glDisableClientState(GL_COLOR_ARRAY);
-  glColor4ub(255, 255, 255, 255);
-  static const float pos[8] = {-1, -1, 1, -1, 1, 1, -1, 1};
-  static const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
-  glVertexPointer(2, GL_FLOAT, 0, pos);
-  glTexCoordPointer(2, GL_FLOAT, 0, uv);
-  glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
-  glEnableClientState(GL_COLOR_ARRAY);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
-  glViewport(0, 0, width_, height_);
-  pBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-  }
   pendingWork_ = false;  // the swap that follows sends everything
 }
 

@@ -49,13 +49,16 @@ DrawState State(int blend, Rgb c = {255, 255, 255}, float alpha = 1.0f) {
   return s;
 }
 
-class RealBackendTest : public ::testing::Test {
+// Run once drawing into an off-screen framebuffer and once where the back
+// end chooses (under Xvfb: the window's own back buffer, which survives swaps).
+class RealBackendTest : public ::testing::TestWithParam<const char*> {
  protected:
   static constexpr int kW = 320, kH = 240;
 
   void SetUp() override {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) GTEST_SKIP() << "no X display (run under xvfb-run)";
+    setenv("PIBBO_GL_BACKBUFFER", GetParam(), 1);
     backend_ = CreateRealBackend();
     ASSERT_TRUE(backend_) << "the SDL back end is not linked in";
     ASSERT_TRUE(backend_->OpenDisplay(kW, kH, 0, 60, "real back end test"));
@@ -63,6 +66,7 @@ class RealBackendTest : public ::testing::Test {
   }
   void TearDown() override {
     if (backend_) backend_->CloseDisplay();
+    unsetenv("PIBBO_GL_BACKBUFFER");
   }
 
   Pixmap Screen() { return backend_->ReadPixels(0, 0, kW, kH); }
@@ -79,7 +83,7 @@ class RealBackendTest : public ::testing::Test {
   std::unique_ptr<Backend> backend_;
 };
 
-TEST_F(RealBackendTest, VirtualResolutionStretchesOverTheDisplay) {
+TEST_P(RealBackendTest, VirtualResolutionStretchesOverTheDisplay) {
   backend_->SetVirtualResolution(160, 120);  // half: one virtual unit is 2x2 pixels
   backend_->Clear(10, 20, 30);
   backend_->DrawRect(10, 10, 20, 20, State(SOLIDBLEND, {255, 0, 0}));
@@ -94,7 +98,7 @@ TEST_F(RealBackendTest, VirtualResolutionStretchesOverTheDisplay) {
   ExpectPixel(p, 19, 30, {10, 20, 30});
 }
 
-TEST_F(RealBackendTest, BlendModesCombineSourceAndBackBuffer) {
+TEST_P(RealBackendTest, BlendModesCombineSourceAndBackBuffer) {
   struct Case {
     const char* name;
     int blend;
@@ -129,7 +133,7 @@ TEST_F(RealBackendTest, BlendModesCombineSourceAndBackBuffer) {
   }
 }
 
-TEST_F(RealBackendTest, MaskAndAlphaFollowTheTextureAlpha) {
+TEST_P(RealBackendTest, MaskAndAlphaFollowTheTextureAlpha) {
   // Left half opaque red, right half fully transparent.
   Pixmap pix = SolidPixmap(16, 8, {255, 0, 0});
   for (int y = 0; y < 8; ++y)
@@ -146,7 +150,7 @@ TEST_F(RealBackendTest, MaskAndAlphaFollowTheTextureAlpha) {
   ExpectPixel(p, 12, 24, {0, 0, 255});
 }
 
-TEST_F(RealBackendTest, BackBufferKeepsItsPixelsAcrossPresent) {
+TEST_P(RealBackendTest, BackBufferKeepsItsPixelsAcrossPresent) {
   backend_->Clear(0, 0, 0);
   backend_->DrawRect(0, 0, 10, 10, State(SOLIDBLEND, {0, 255, 0}));
   backend_->Present(0);
@@ -157,7 +161,7 @@ TEST_F(RealBackendTest, BackBufferKeepsItsPixelsAcrossPresent) {
   ExpectPixel(p, 25, 5, {255, 0, 0});
 }
 
-TEST_F(RealBackendTest, ImagesTurnAndScaleAboutTheirHandle) {
+TEST_P(RealBackendTest, ImagesTurnAndScaleAboutTheirHandle) {
   auto image = MakeImage(SolidPixmap(20, 10, {255, 255, 0}));
   backend_->Clear(0, 0, 0);
   DrawState turned = State(SOLIDBLEND);
@@ -185,7 +189,7 @@ TEST_F(RealBackendTest, ImagesTurnAndScaleAboutTheirHandle) {
   ExpectPixel(p, 128, 200, {0, 0, 0});
 }
 
-TEST_F(RealBackendTest, ChangedOrReopenedImagesUploadAgain) {
+TEST_P(RealBackendTest, ChangedOrReopenedImagesUploadAgain) {
   auto image = MakeImage(SolidPixmap(8, 8, {255, 0, 0}));
   backend_->Clear(0, 0, 0);
   backend_->DrawImage(*image, 0, 0, 0, 8, 8, State(SOLIDBLEND));
@@ -204,7 +208,7 @@ TEST_F(RealBackendTest, ChangedOrReopenedImagesUploadAgain) {
   ExpectPixel(Screen(), 4, 4, {0, 255, 0});
 }
 
-TEST_F(RealBackendTest, LinesOvalsAndText) {
+TEST_P(RealBackendTest, LinesOvalsAndText) {
   backend_->Clear(0, 0, 0);
   const DrawState white = State(SOLIDBLEND);
   backend_->DrawLine(10, 20, 30, 20, true, white);
@@ -237,7 +241,7 @@ TEST_F(RealBackendTest, LinesOvalsAndText) {
   ExpectPixel(p, 204, 13, {0, 0, 0});
 }
 
-TEST_F(RealBackendTest, ReadPixelsPastTheEdgeKeepsTheRequestedSize) {
+TEST_P(RealBackendTest, ReadPixelsPastTheEdgeKeepsTheRequestedSize) {
   backend_->Clear(255, 255, 255);
   Pixmap p = backend_->ReadPixels(kW - 2, -2, 4, 4);
   ASSERT_TRUE(p);
@@ -250,7 +254,7 @@ TEST_F(RealBackendTest, ReadPixelsPastTheEdgeKeepsTheRequestedSize) {
   EXPECT_FALSE(backend_->ReadPixels(0, 0, 0, 5));
 }
 
-TEST_F(RealBackendTest, DisplayModesAndFullScreen) {
+TEST_P(RealBackendTest, DisplayModesAndFullScreen) {
   int dw = 0, dh = 0;
   backend_->DesktopSize(dw, dh);
   ASSERT_GT(dw, 0);
@@ -264,6 +268,11 @@ TEST_F(RealBackendTest, DisplayModesAndFullScreen) {
   }
   EXPECT_TRUE(desktopListed);
 
+  // A full screen of a size the display does not offer is refused, not
+  // stretched from another mode.
+  EXPECT_FALSE(backend_->OpenDisplay(333, 222, 32, 60, "no such mode"));
+  EXPECT_FALSE(backend_->DisplayOpen());
+
   ASSERT_TRUE(backend_->OpenDisplay(modes[0].width, modes[0].height, modes[0].depth, 60, "full"));
   backend_->Clear(1, 2, 3);
   backend_->Present(0);
@@ -272,7 +281,7 @@ TEST_F(RealBackendTest, DisplayModesAndFullScreen) {
   EXPECT_EQ(p->At(0, 0)[2], 3);
 }
 
-TEST_F(RealBackendTest, ClosedDisplayIgnoresDrawing) {
+TEST_P(RealBackendTest, ClosedDisplayIgnoresDrawing) {
   backend_->CloseDisplay();
   EXPECT_FALSE(backend_->DisplayOpen());
   backend_->Clear(1, 2, 3);
@@ -283,5 +292,10 @@ TEST_F(RealBackendTest, ClosedDisplayIgnoresDrawing) {
   backend_->Sleep(2);
   EXPECT_GE(backend_->Millis() - before, 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(BackBuffer, RealBackendTest, ::testing::Values("fbo", "auto"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
 
 }  // namespace

@@ -79,6 +79,7 @@ int ResetDraw() {
 }
 
 int Blend(int code) {
+  PreBlend = code;
   switch (code) {
     case 0: SetBlend(SOLIDBLEND); break;
     case 1: SetBlend(ALPHABLEND); break;

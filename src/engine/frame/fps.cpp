@@ -27,6 +27,12 @@ void DrawOverlay() {
   SetScale(1.5f, 1.5f);
 }
 
+// Milliseconds from `then` to `now` on the 32-bit clock, right across its
+// wrap (the difference is taken modulo 2^32).
+int ClockDiff(int now, int then) {
+  return static_cast<int>(static_cast<uint32_t>(now) - static_cast<uint32_t>(then));
+}
+
 // Sleeps in 1 ms steps until 1000/60 - 2 ms have passed since the last
 // frame ended (at least one step). Works on differences of clock readings,
 // so the 32-bit clock wrapping never stalls it; a clock that jumps back is
@@ -35,7 +41,7 @@ void WaitForFrameTime() {
   constexpr double kFrameTime = 1000.0 / 60.0 - 2.0;
   for (;;) {
     Delay(1);
-    const int elapsed = static_cast<int>(static_cast<uint32_t>(MMillisecs()) - static_cast<uint32_t>(LastFrame));
+    const int elapsed = ClockDiff(MMillisecs(), LastFrame);
     if (elapsed < 0 || static_cast<double>(elapsed) >= kFrameTime) return;
   }
 }
@@ -67,7 +73,7 @@ int fps(int /*target*/, int /*flag*/, int showCursor) {
       const int t = MMillisecs();
       result = PauseMe();
       InGame = 1;
-      GameStart += MMillisecs() - t;
+      GameStart = static_cast<int>(static_cast<uint32_t>(GameStart) + static_cast<uint32_t>(ClockDiff(MMillisecs(), t)));
     }
   }
 
@@ -93,7 +99,7 @@ int fps(int /*target*/, int /*flag*/, int showCursor) {
 
   if (Options[7] == 0 || SkipDraw == 0) Flip(0);
 
-  Frametook = MMillisecs() - LastFrame;
+  Frametook = ClockDiff(MMillisecs(), LastFrame);
   if (Frametook > 0) frameavg = (1000 / Frametook + 2 * frameavg) / 3;
   FramesPerSec = frameavg;
   LastFrame = MMillisecs();

@@ -55,6 +55,7 @@ int MMillisecs();
 // ---------------------------------------------------------------------------
 // Drawing helpers and budgets (kinds: 1 sprites, 2 glow, 3 particles)
 // ---------------------------------------------------------------------------
+extern int PreBlend;  // the game's blend code last given to Blend
 extern int DrawMax[20];
 extern int DrawCount[20];
 

@@ -18,6 +18,7 @@ int fc = 0;
 float fvf = 0.0f;
 int UseFPS = 60;
 
+int PreBlend = 0;
 int DrawMax[20] = {};
 int DrawCount[20] = {};
 

@@ -23,7 +23,11 @@ const std::map<int, std::string>& NameTable() {
     for (int c = 48; c <= 57; ++c) t[c] = std::string(1, static_cast<char>(c));
     for (int c = 96; c <= 105; ++c) t[c] = std::string(1, static_cast<char>('0' + c - 96));
     for (int c = 65; c <= 90; ++c) t[c] = std::string(1, static_cast<char>(c));
-    for (int c = 112; c <= 123; ++c) t[c] = "F" + std::to_string(c - 111);
+    for (int c = 112; c <= 123; ++c) {
+      std::string name(1, 'F');
+      name += std::to_string(c - 111);
+      t[c] = name;
+    }
     return t;
   }();
   return table;

@@ -30,7 +30,7 @@ int PlaySFX(int index, float rate, float volume, float pan) {
   if (slot == 0) return 0;
   if (CueSound(sfx[index], slot) == 0) return 0;
   const float level = static_cast<float>(Options[12] * Options[11]) / 100.0f / 100.0f * volume;
-  ChannelVol[LChan] = level;
+  ChannelVol[LChan] = volume;
   SetChannelVolume(slot, level);
   SetChannelPan(slot, pan);
   SetChannelRate(slot, rate);

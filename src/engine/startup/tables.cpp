@@ -6,7 +6,13 @@
 #include "scores/scores.h"
 
 std::string MakeGameName(int week, const std::string& shortTitle, const std::string& longTitle) {
-  return "#" + std::to_string(week) + " : " + shortTitle + " " + longTitle;
+  std::string name = "#";
+  name += std::to_string(week);
+  name += " : ";
+  name += shortTitle;
+  name += " ";
+  name += longTitle;
+  return name;
 }
 
 std::string GameFolder() { return Right("000" + std::to_string(GameWeek), 3) + "/"; }
