@@ -1,5 +1,6 @@
 // The program's top level: start-up, title loop, and (through Finish) exit.
 #include <csignal>
+#include <cstdio>
 
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
@@ -23,7 +24,14 @@ int PibboMain(int /*argc*/, char** /*argv*/) {
 
   // A write to a connection the server has closed fails instead of ending us.
   std::signal(SIGPIPE, SIG_IGN);
-  PlatformInit(PlatformKindFromEnvironment());
+  const BackendKind wanted = PlatformKindFromEnvironment();
+  PlatformInit(wanted);
+  if (wanted == BackendKind::Real && PlatformIsHeadless()) {
+    std::fprintf(stderr,
+                 "pibbo: cannot open a window: no display is available "
+                 "(PIBBO_HEADLESS=1 runs the game without one)\n");
+    return 1;
+  }
   // Every relative path starts from the executable's folder.
   std::string appDir = AppDir();
   ChangeDir(appDir);
