@@ -2,6 +2,7 @@
 // system's events to the sink below whenever a query pumps them; the queries
 // answer from the state the events built.
 #include <array>
+#include <csignal>
 #include <cmath>
 #include <deque>
 
@@ -180,7 +181,21 @@ void MoveVirtualMouse(float x, float y) {
             static_cast<int>(std::lround(y / VirtualScaleY())));
 }
 
+namespace {
+volatile std::sig_atomic_t gTerminationSignal = 0;
+extern "C" void OnTerminationSignal(int) { gTerminationSignal = 1; }
+}  // namespace
+
+void CatchTerminationSignals() {
+  std::signal(SIGTERM, OnTerminationSignal);
+  std::signal(SIGINT, OnTerminationSignal);
+  std::signal(SIGHUP, OnTerminationSignal);
+}
+
 int AppTerminate() {
+  // Once the process was told to end, every later ask answers yes, so the
+  // closing sequence saves everything and does not wait for a key.
+  if (gTerminationSignal) return 1;
   if (!Pump()) return 0;
   bool asked = gInput.terminate;
   gInput.terminate = false;

@@ -223,8 +223,12 @@ float VirtualMouseX();
 float VirtualMouseY();
 void MoveMouse(int x, int y);
 void MoveVirtualMouse(float x, float y);
-// True once after the user asked to close the window.
+// True once after the user asked to close the window; always true once the
+// process got a termination signal (see CatchTerminationSignals).
 int AppTerminate();
+// From now on SIGTERM, SIGINT and SIGHUP ask the program to close (through
+// AppTerminate) instead of killing it, so it can save what it holds.
+void CatchTerminationSignals();
 
 // ---------------------------------------------------------------------------
 // Joysticks (ports from 0)

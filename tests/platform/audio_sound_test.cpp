@@ -98,7 +98,10 @@ TEST_F(AudioSoundTest, WavChunksAreWalkedRobustly) {
   }
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(cases[i].what);
-    Sound s = LoadSound(Write("w" + std::to_string(i) + ".wav", cases[i].file));
+    std::string name = "w";
+    name += std::to_string(i);
+    name += ".wav";
+    Sound s = LoadSound(Write(name, cases[i].file));
     ASSERT_TRUE(s);
     EXPECT_EQ(s->samples, cases[i].expect);
   }

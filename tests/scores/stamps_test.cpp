@@ -1,6 +1,7 @@
 // Calendar time stamps and calendar utilities.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "scores/scores.h"
@@ -56,10 +57,8 @@ TEST(Stamps, RealDatesRoundTrip) {
   for (int year : {0, 1, 1999, 2026, 9999}) {
     for (int month = 1; month <= 12; ++month) {
       for (int day : {1, 15, 31}) {
-        const std::string date = (day < 10 ? "0" : "") + std::to_string(day) + " " +
-                                 MonthName(month, 0) + " " +
-                                 std::string(4 - std::to_string(year).size(), '0') +
-                                 std::to_string(year);
+        char date[16];
+        std::snprintf(date, sizeof date, "%02d %s %04d", day, MonthName(month, 0).c_str(), year);
         const int64_t stamp = StampFromTexts(date, "23:07:05");
         const std::string shown = StampDate(stamp);
         EXPECT_EQ(std::stoi(shown.substr(0, 2)), day) << date;

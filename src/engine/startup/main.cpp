@@ -24,6 +24,7 @@ int PibboMain(int /*argc*/, char** /*argv*/) {
 
   // A write to a connection the server has closed fails instead of ending us.
   std::signal(SIGPIPE, SIG_IGN);
+  CatchTerminationSignals();
   const BackendKind wanted = PlatformKindFromEnvironment();
   PlatformInit(wanted);
   if (wanted == BackendKind::Real && PlatformIsHeadless()) {

@@ -47,7 +47,11 @@ void ReadIniLine(const std::string& line) {
     Options[7] = 1;
     Debug("\tAssuming Emergency Slow System values.");
   } else if (key == "KEY") {
-    int index = Number(SplitText(value, ",", 1, 0));
+    // A line whose index holds no digit at all ("Key=", "Key=abc,5") is
+    // taken as damaged: reading it as index 0 would unbind player 1's Up.
+    const std::string indexText = SplitText(value, ",", 1, 0);
+    if (indexText.find_first_of("0123456789") == std::string::npos) return;
+    int index = Number(indexText);
     int code = Number(SplitText(value, ",", 2, 0));
     if (index >= 0 && index <= 99) KeyV[index] = code;
   } else if (key == "MASTER") {

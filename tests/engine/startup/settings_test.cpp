@@ -45,6 +45,8 @@ TEST_F(SettingsTest, LinesSetTheirSettings) {
       {"key negative index", {"Key=-7,65"}, 0, 7, 65},
       {"key -120 ignored", {"Key=-120,5"}, 0, 12, 67},
       {"key without comma unbinds", {"Key=5"}, 0, 5, 0},
+      {"key without an index number ignored", {"Key=abc,5"}, 0, 0, 38},
+      {"empty key line ignored", {"Key="}, 0, 0, 38},
       {"key extra fields ignored", {"Key=12,90,5"}, 0, 12, 90},
       {"key negative code", {"Key=12,-90"}, 0, 12, 90},
       {"key hand-edited big code kept", {"Key=12,999"}, 0, 12, 999},

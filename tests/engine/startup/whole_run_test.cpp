@@ -254,5 +254,25 @@ TEST_F(WholeRun, RealBackEndUnderX) {
   EXPECT_EQ(setup.back(), "Key=13,86");
 }
 
+// Told to end by the system (logout, kill): everything is saved and the
+// program ends without waiting on its closing screen.
+TEST_F(WholeRun, TerminationSignalSavesAndEnds) {
+  pid_t pid = Spawn({"PIBBO_HEADLESS=1"});
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  bool loaded = false;
+  for (int round = 0; round < 600 && !loaded; round++) {
+    usleep(50 * 1000);
+    loaded = ReadBytes(run_ + "/Files/Debug.txt").find("Finished Loading") != std::string::npos;
+  }
+  ASSERT_TRUE(loaded);
+  kill(pid, SIGTERM);
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(ExitCode(status), 0);
+  EXPECT_EQ(Log().back(), "Play again, soon!!");
+  EXPECT_TRUE(fs::exists(run_ + "/Files/Setup.ini"));
+  EXPECT_TRUE(fs::exists(run_ + "/Files/260/nuscores.dat"));
+}
+
 }  // namespace
 }  // namespace startup_test
