@@ -1,3 +1,5 @@
+// Title screen stand-in: the backdrop of the selected tab, frame after
+// frame, until Escape ends the program through Finish.
 #include "title/title.h"
 
 #include "engine/frame/frame.h"
