@@ -48,6 +48,11 @@ int GetPlayerName() {
     if (returnHit || clicked || escape) done = true;
     fps(UseFPS, 0, 1);
   }
+  // The score file marks where a line's best values begin with a fixed
+  // token; a name holding it would make that line unreadable.
+  for (size_t at; (at = MyName.find(ScoreLineToken)) != std::string::npos;) {
+    MyName.erase(at, ScoreLineToken.size());
+  }
   SeedRnd(MilliSecs());
   WaitForRelease();
   return 0;

@@ -99,6 +99,18 @@ TEST_F(NameEntry, EditsTheNameUntilReturn) {
   EXPECT_EQ(MyName, "Zo\xEB");
 }
 
+TEST_F(NameEntry, ScoreFileTokenCannotEnterAName) {
+  MyName = "Al";
+  std::string typed;
+  for (size_t i = 0; i < ScoreLineToken.size(); ++i) {
+    typed += std::to_string(100 + 20 * i) + " char " +
+             std::to_string(static_cast<unsigned char>(ScoreLineToken[i])) + "\n";
+  }
+  ScriptFromNow(typed + "500 text x\n600 tap 13");
+  GetPlayerName();
+  EXPECT_EQ(MyName, "Alx");
+}
+
 TEST_F(NameEntry, LongNamesStopAtTheLimitAndEscapeEnds) {
   MyName = std::string(kMaxNameLength - 1, 'n');
   ScriptFromNow("50 text xyz\n200 key 27 down\n250 key 27 up");
