@@ -14,7 +14,7 @@
 namespace {
 
 // A buffered file stream (stdio). Written bytes may wait in the buffer until
-// Close.
+// Flush or Close.
 class FileStream final : public TStream {
  public:
   explicit FileStream(FILE* file) : file_(file) {}
@@ -41,6 +41,9 @@ class FileStream final : public TStream {
     }
     std::ungetc(c, file_);
     return 0;
+  }
+  void Flush() override {
+    if (file_) std::fflush(file_);
   }
   void Close() override {
     if (file_) {
@@ -131,6 +134,10 @@ int ReadByte(const Stream& stream) {
 }
 
 int Eof(const Stream& stream) { return stream ? stream->Eof() : 1; }
+
+void FlushStream(const Stream& stream) {
+  if (stream) stream->Flush();
+}
 
 void CloseFile(const Stream& stream) {
   if (stream) stream->Close();

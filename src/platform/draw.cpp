@@ -118,12 +118,7 @@ void GrabImage(const Image& image, float x, float y, int frame) {
                                               static_cast<int>(std::floor(y)), image->width,
                                               image->height);
   if (!grabbed || grabbed->width != image->width || grabbed->height != image->height) return;
-  if (image->flags & MASKEDIMAGE) {
-    for (size_t i = 0; i + 3 < grabbed->pixels.size(); i += 4) {
-      uint8_t* p = &grabbed->pixels[i];
-      if (p[0] == 0 && p[1] == 0 && p[2] == 0) p[3] = 0;
-    }
-  }
+  if (image->flags & MASKEDIMAGE) ApplyMask(*grabbed);
   image->frames[frame] = grabbed;
   ++image->version;
 }

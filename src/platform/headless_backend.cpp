@@ -142,14 +142,14 @@ class HeadlessBackend : public Backend {
     DrawCall call;
     call.kind = DrawCall::Clear;
     call.r = r, call.g = g, call.b = b;
-    Record(call);
+    Record(std::move(call));
     pending_.clear();
     if (open_) SetUniform(r, g, b);
   }
   void Present(int) override {
     DrawCall call;
     call.kind = DrawCall::Flip;
-    Record(call);
+    Record(std::move(call));
   }
   void DrawImage(TImage& image, int frame, float x, float y, float width, float height,
                  const DrawState& state) override {
@@ -157,7 +157,7 @@ class HeadlessBackend : public Backend {
     call.image = image.source;
     call.frame = frame;
     call.x = x, call.y = y, call.x2 = width, call.y2 = height;
-    Record(call);
+    Record(std::move(call));
     ChargeImageDraw();
     if (CanPaint(state) && frame >= 0 && frame < static_cast<int>(image.frames.size()) && image.frames[frame]) {
       Defer({true, image.frames[frame], x, y, width, height, image.width, image.height, image.handleX,
@@ -167,18 +167,18 @@ class HeadlessBackend : public Backend {
   void DrawRect(float x, float y, float width, float height, const DrawState& state) override {
     DrawCall call = WithState(DrawCall::Rect, state);
     call.x = x, call.y = y, call.x2 = width, call.y2 = height;
-    Record(call);
+    Record(std::move(call));
     if (CanPaint(state)) Defer({false, nullptr, x, y, width, height, 0, 0, 0, 0, state});
   }
   void DrawOval(float x, float y, float width, float height, const DrawState& state) override {
     DrawCall call = WithState(DrawCall::Oval, state);
     call.x = x, call.y = y, call.x2 = width, call.y2 = height;
-    Record(call);
+    Record(std::move(call));
   }
   void DrawLine(float x1, float y1, float x2, float y2, bool, const DrawState& state) override {
     DrawCall call = WithState(DrawCall::Line, state);
     call.x = x1, call.y = y1, call.x2 = x2, call.y2 = y2;
-    Record(call);
+    Record(std::move(call));
   }
   void DrawText(TImageFont& font, const std::string& text, float x, float y,
                 const DrawState& state) override {
@@ -186,7 +186,7 @@ class HeadlessBackend : public Backend {
     call.text = text;
     call.font = font.source + ":" + std::to_string(font.size);
     call.x = x, call.y = y;
-    Record(call);
+    Record(std::move(call));
   }
   Pixmap ReadPixels(int x, int y, int width, int height) override {
     if (width <= 0 || height <= 0) return nullptr;
@@ -361,9 +361,10 @@ class HeadlessBackend : public Backend {
 
   // Keeps the recording bounded: once it holds twice the wanted number of
   // frames, the older half goes. The last frame always survives.
-  void Record(const DrawCall& call) {
-    calls_.push_back(call);
-    if (call.kind == DrawCall::Flip) {
+  void Record(DrawCall&& call) {
+    const DrawCall::Kind kind = call.kind;
+    calls_.push_back(std::move(call));
+    if (kind == DrawCall::Flip) {
       ++totalFlips_;
       ++flips_;
       if (flips_ > 2 * recordFlips_) Trim(recordFlips_);

@@ -295,6 +295,8 @@ class TStream {
   // Writes n bytes; answers how many.
   virtual int Write(const void* buffer, int n) = 0;
   virtual int Eof() = 0;
+  // Hands buffered bytes on (to the disk, the network); nothing by default.
+  virtual void Flush() {}
   virtual void Close() = 0;
 };
 using Stream = std::shared_ptr<TStream>;
@@ -308,6 +310,7 @@ void WriteLine(const Stream& stream, const std::string& text);
 void WriteString(const Stream& stream, const std::string& text);
 int ReadByte(const Stream& stream);  // -1 at the end
 int Eof(const Stream& stream);
+void FlushStream(const Stream& stream);
 void CloseFile(const Stream& stream);
 void CloseStream(const Stream& stream);
 

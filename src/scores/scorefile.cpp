@@ -90,13 +90,13 @@ int LoadScores() {
   // memory hold everything it holds plus this run's games and account edits:
   // reading it again (after a display change) would lose those.
   if (ScoresLoaded) return 0;
+  ScoresLoaded = 1;
   if (FileType(kScoreFile) != 1) return 0;
   std::vector<std::string> lines;
   if (!LoadLines(kScoreFile, lines)) {
     Debug("Could not read " + std::string(kScoreFile));
     return 0;
   }
-  ScoresLoaded = 1;
 
   const std::string account = Unscramble(lines.empty() ? "" : lines[0], RegKey);
   if (account.find('|') == std::string::npos) {

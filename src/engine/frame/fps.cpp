@@ -27,12 +27,6 @@ void DrawOverlay() {
   SetScale(1.5f, 1.5f);
 }
 
-// Milliseconds from `then` to `now` on the 32-bit clock, right across its
-// wrap (the difference is taken modulo 2^32).
-int ClockDiff(int now, int then) {
-  return static_cast<int>(static_cast<uint32_t>(now) - static_cast<uint32_t>(then));
-}
-
 // Sleeps in 1 ms steps until 1000/60 - 2 ms have passed since the last
 // frame ended (at least one step). Works on differences of clock readings,
 // so the 32-bit clock wrapping never stalls it; a clock that jumps back is
@@ -49,6 +43,10 @@ void WaitForFrameTime() {
 }  // namespace
 
 int MMillisecs() { return MilliSecs(); }
+
+int ClockDiff(int now, int then) {
+  return static_cast<int>(static_cast<uint32_t>(now) - static_cast<uint32_t>(then));
+}
 
 int fps(int /*target*/, int /*flag*/, int showCursor) {
   int result = 0;

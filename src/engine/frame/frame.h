@@ -51,6 +51,9 @@ extern int UseFPS;        // frame-rate target handed to fps (60 or 30)
 
 int fps(int target, int flag, int showCursor);
 int MMillisecs();
+// Milliseconds from `then` to `now` on the 32-bit clock, right across its
+// wrap (the difference is taken modulo 2^32).
+int ClockDiff(int now, int then);
 
 // ---------------------------------------------------------------------------
 // Drawing helpers and budgets (kinds: 1 sprites, 2 glow, 3 particles)

@@ -1,26 +1,14 @@
 // Sound effects on a ring of channel slots, and the game's music channel.
-#include <cmath>
-
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
-
-namespace {
-
-// NaN and values below lo become lo; above hi, hi.
-float Clamp(float value, float lo, float hi) {
-  if (!(value >= lo)) return lo;
-  return value > hi ? hi : value;
-}
-
-}  // namespace
 
 int PlaySFX(int index, float rate, float volume, float pan) {
   if (Options[12] <= 0 || index < 1 || index > 200 || !sfx[index]) return 0;
   LChan += 1;
   if (LChan >= 256) LChan = 20;
-  volume = Clamp(volume, 0.0f, 1.0f);
-  rate = Clamp(rate, 0.25f, 4.0f);
-  pan = Clamp(pan, -1.0f, 1.0f);
+  volume = LimitF(volume, 0.0f, 1.0f);
+  rate = LimitF(rate, 0.25f, 4.0f);
+  pan = LimitF(pan, -1.0f, 1.0f);
   int& slot = Channel[LChan];
   if (slot != 0 && ChannelPlaying(slot)) {
     StopChannel(slot);

@@ -147,11 +147,7 @@ int LoadCommon() {
   }
   Debug("Sounds loaded");
   Debug("");
-  // The score file is read once per run: a later display change must not
-  // replace the games of this run with the file's older content.
-  if (game && !ScoresLoaded) {
-    LoadScores();
-    ScoresLoaded = 1;
-  }
+  // Reads the file on the first opening only (LoadScores keeps count).
+  if (game) LoadScores();
   return 0;
 }

@@ -79,8 +79,7 @@ int PibboMain(int /*argc*/, char** /*argv*/) {
   }
   DebugLog(CurrentDir());
 
-  // The clock is a wrapping 32-bit count: compare by difference.
-  unsigned deadline = static_cast<unsigned>(MMillisecs()) + 2500u;
+  const int loadStart = MMillisecs();
   ChangeRes();
   MouseInput = 1;
   AvailablePlayers = 1;
@@ -89,7 +88,7 @@ int PibboMain(int /*argc*/, char** /*argv*/) {
   for (int& b : MyBest) b = 0;
   Debug("Finished Loading");
   // Hold the splash until 2.5 s have passed since loading began.
-  while (static_cast<int>(static_cast<unsigned>(MMillisecs()) - deadline) < 0) Delay(5);
+  while (ClockDiff(MMillisecs(), loadStart) < 2500) Delay(5);
 
   TitleTab = 0;
   GameMode = 1;

@@ -15,8 +15,8 @@ bool StartsWith(const std::string& name, const std::string& prefix) {
 }  // namespace
 
 void ReadIniLine(const std::string& line) {
-  std::string key = Upper(Trim(SplitText(line, "=", 1, 0)));
-  std::string value = Trim(SplitText(line, "=", 2, 0));
+  const std::string key = IniLeft(line);
+  const std::string value = IniRight(line);
 
   if (key == "AUDIODRIVER") {
     AudioDriverChosen = 1;
