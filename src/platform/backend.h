@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,16 @@ class InputSink {
 
 struct TImageFont;
 struct TImage;
+
+// An open audio output; closing it (destruction) stops the pulls.
+class AudioOutput {
+ public:
+  virtual ~AudioOutput() = default;
+  // False when the output plays to no device (nothing is heard).
+  virtual bool Audible() const = 0;
+};
+// Fills `frames` frames of interleaved 16-bit stereo at 44100 Hz.
+using AudioPull = std::function<void(int16_t* out, int frames)>;
 
 class Backend {
  public:
@@ -81,6 +92,14 @@ class Backend {
   // Clock.
   virtual uint32_t Millis() = 0;
   virtual void Sleep(int ms) = 0;
+
+  // Audio output for the software mixer, `bufferFrames` per pull; the pulls
+  // may come from another thread. Empty when no output can be had.
+  virtual std::unique_ptr<AudioOutput> OpenAudioOutput(int bufferFrames, AudioPull pull) = 0;
+  // Whether the OpenAL drivers may be offered.
+  virtual bool OffersOpenAL() = 0;
+  // The clock the silent driver keeps time by (never moved by reading it).
+  virtual uint32_t AudioMillis() = 0;
 };
 
 // The active back end (set by PlatformInit).

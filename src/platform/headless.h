@@ -17,9 +17,10 @@
 // input still reaches its scripted events.
 //
 // Drawing needs an open display (Graphics); without one nothing is drawn or
-// recorded. GrabPixmap/GrabImage read a software picture of the back buffer:
-// the Cls colour, with unrotated rectangles and images painted over it
-// (lines, ovals and text are recorded but not painted). Input is delivered only while a display is open: events whose
+// recorded. GrabPixmap/GrabImage read a software picture of the back buffer
+// in which every draw call is painted as the real back end paints it (the
+// same triangles, texels and blending). Input is delivered only while a
+// display is open: events whose
 // time came while no display was open wait for the next Graphics.
 //
 // Script lines: "<ms> <event> <arguments>", ms on the virtual clock (counted
@@ -114,7 +115,7 @@ bool CursorVisible();
 GraphicsMode Display();  // the open display (depth 0: a window); zeros when closed
 void MousePosition(int& x, int& y);  // the pointer, real pixels (after MoveMouse too)
 
-// Audio: the "FreeMix" drivers mix into memory on the headless back end.
+// Audio: the "FreeMix" drivers' output is memory on the headless back end.
 // Mixes `frames` stereo frames at 44100 Hz now and answers them (interleaved
 // L, R, 16-bit).
 std::vector<int16_t> MixAudio(int frames);

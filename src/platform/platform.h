@@ -257,6 +257,9 @@ int AudioDriverExists(const std::string& name);  // case ignored
 // Starts the named driver (case ignored); 1 on success, else 0 and "Null".
 int SetAudioDriver(const std::string& name);
 std::string CurrentAudioDriver();
+// True when what plays is heard: a driver with a sound device behind it
+// (false for "Null", without a device, and on the headless back end).
+bool AudioAudible();
 // Registers "OpenAL <device>" per device and "OpenAL Default"; 1 when the
 // OpenAL library is usable.
 int EnableOpenALAudio();

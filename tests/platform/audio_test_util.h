@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/audio_internal.h"
-#include "platform/front_internal.h"
+#include "platform/audio/audio_internal.h"
+#include "platform/core/front_internal.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
 

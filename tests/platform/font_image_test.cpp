@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "platform/image.h"
+#include "platform/core/image.h"
 #include "platform/platform.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "platform/headless.h"
-#include "platform/image.h"
+#include "platform/core/image.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <tuple>
 
 #include "image_test_png.h"
-#include "platform/image.h"
+#include "platform/core/image.h"
 #include "platform/platform.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "image_test_png.h"
-#include "platform/image.h"
+#include "platform/core/image.h"
 #include "platform/platform.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "platform/backend.h"
-#include "platform/image.h"
+#include "platform/core/image.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Scancodes are given by their USB HID usage numbers, which SDL uses as is.
 #include <gtest/gtest.h>
 
-#include "platform/sdl_backend.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace {
 

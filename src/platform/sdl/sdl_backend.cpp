@@ -7,8 +7,9 @@
 #include <memory>
 
 #include "platform/backend.h"
-#include "platform/sdl_backend.h"
-#include "platform/sdl_gl.h"
+#include "platform/sdl/sdl_backend.h"
+#include "platform/sdl/sdl_audio.h"
+#include "platform/sdl/sdl_gl.h"
 
 namespace {
 
@@ -317,6 +318,15 @@ class SdlBackend final : public Backend {
     if (window_) gl_.Kick();
     if (ms > 0) SDL_Delay(static_cast<Uint32>(ms));
   }
+
+  // -------------------------------------------------------------------------
+  // Audio
+  // -------------------------------------------------------------------------
+  std::unique_ptr<AudioOutput> OpenAudioOutput(int bufferFrames, AudioPull pull) override {
+    return OpenSdlAudioOutput(bufferFrames, std::move(pull));
+  }
+  bool OffersOpenAL() override { return true; }
+  uint32_t AudioMillis() override { return SDL_GetTicks(); }
 
  private:
   bool timerOk_ = false, videoOk_ = false, joyOk_ = false;

@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "platform/sdl_backend.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace sdlmap {
 namespace {

@@ -97,8 +97,8 @@ class Driver {
   virtual ~Driver() = default;
   virtual bool Start() = 0;
   virtual void Stop() = 0;
-  // True for the software-mixer drivers (headless::MixAudio mixes them).
-  virtual bool IsMixer() const { return false; }
+  // False when nothing of what plays is heard (no sound device).
+  virtual bool Audible() const { return true; }
   // Called on entry of every channel operation: lets the driver bring the
   // channel states up to date (elapsed time, finished voices).
   virtual void Update(std::vector<Channel*>& /*playing*/) {}
@@ -114,9 +114,9 @@ class Driver {
 
 // Driver factories (audio_drivers.cpp, audio_openal.cpp).
 std::unique_ptr<Driver> CreateNullDriver();
-// bufferFrames: the size of the device's buffer ("FreeMix" small, "FreeMix
-// System" large). Without a device (headless) it mixes only on demand.
-std::unique_ptr<Driver> CreateMixerDriver(int bufferFrames, bool openDevice);
+// bufferFrames: the size of the output's buffer ("FreeMix" small, "FreeMix
+// System" large); the output is the back end's.
+std::unique_ptr<Driver> CreateMixerDriver(int bufferFrames);
 // device: an OpenAL device name, "" for the default device.
 std::unique_ptr<Driver> CreateOpenALDriver(const std::string& device);
 // True when OpenAL can open its default device now.

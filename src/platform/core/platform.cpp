@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/backend.h"
-#include "platform/front_internal.h"
+#include "platform/core/front_internal.h"
 #include "platform/platform.h"
 
 // The SDL back end lives in sdl_backend.cpp (CreateRealBackend). No weak

@@ -16,7 +16,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/sdl_gl.h"
+#include "platform/sdl/sdl_gl.h"
 
 namespace {
 
@@ -31,20 +31,11 @@ uint32_t gGeneration = 0;
 uint32_t gLiveGeneration = 0;
 
 constexpr size_t kMaxBatchVertices = 65536;
-constexpr float kPi = 3.14159265358979323846f;
 
 template <class T>
 void LoadProc(T& target, const char* name, const char* extName) {
   target = reinterpret_cast<T>(SDL_GL_GetProcAddress(name));
   if (!target && extName) target = reinterpret_cast<T>(SDL_GL_GetProcAddress(extName));
-}
-
-uint32_t PackColor(const DrawState& state) {
-  auto clampByte = [](int v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); };
-  const float a = std::clamp(state.alpha, 0.0f, 1.0f);
-  const uint32_t alpha = static_cast<uint32_t>(std::lround(a * 255.0f));
-  // Byte order in memory: R, G, B, A (little-endian host).
-  return clampByte(state.r) | (clampByte(state.g) << 8) | (clampByte(state.b) << 16) | (alpha << 24);
 }
 
 // Textures attached to an image: one per frame, made on first use.
@@ -154,8 +145,8 @@ void GlRenderer::Init(int width, int height, bool windowBuffer) {
 
   glViewport(0, 0, width, height);
   SetVirtualResolution(static_cast<float>(width), static_cast<float>(height));
-  vertices_.reserve(kMaxBatchVertices);
-  indices_.reserve(kMaxBatchVertices * 3 / 2);
+  batch_.vertices.reserve(kMaxBatchVertices);
+  batch_.indices.reserve(kMaxBatchVertices * 3 / 2);
   boundTexture_ = whiteTexture_;
   blend_ = MASKBLEND;
   appliedBlend_ = -1;
@@ -165,8 +156,7 @@ void GlRenderer::Init(int width, int height, bool windowBuffer) {
 }
 
 void GlRenderer::Shutdown() {
-  vertices_.clear();
-  indices_.clear();
+  batch_.Clear();
   if (fbo_ && pDeleteFramebuffers) {
     pBindFramebuffer(GL_FRAMEBUFFER, 0);
     pDeleteFramebuffers(1, &fbo_);
@@ -258,61 +248,35 @@ void GlRenderer::Use(GLuint texture, int blend) {
 }
 
 void GlRenderer::Reserve(size_t vertexCount) {
-  if (vertices_.size() + vertexCount > kMaxBatchVertices) Flush();
+  if (batch_.vertices.size() + vertexCount > kMaxBatchVertices) Flush();
 }
 
 void GlRenderer::Flush() {
-  if (indices_.empty()) {
-    vertices_.clear();
+  if (batch_.indices.empty()) {
+    batch_.vertices.clear();
     return;
   }
   BindBackBuffer();
   ApplyBlend(blend_);
   glBindTexture(GL_TEXTURE_2D, boundTexture_);
-  const Vertex* v = vertices_.data();
-  glVertexPointer(2, GL_FLOAT, sizeof(Vertex), &v->x);
-  glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), &v->u);
-  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), &v->rgba);
-  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_INT,
-                 indices_.data());
+  const geom::Vertex* v = batch_.vertices.data();
+  glVertexPointer(2, GL_FLOAT, sizeof(geom::Vertex), &v->x);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(geom::Vertex), &v->u);
+  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(geom::Vertex), &v->rgba);
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(batch_.indices.size()), GL_UNSIGNED_INT,
+                 batch_.indices.data());
   pendingWork_ = true;
-  vertices_.clear();
-  indices_.clear();
+  batch_.Clear();
 }
 
 void GlRenderer::Kick() {
-  if (indices_.empty() && !pendingWork_) return;
+  if (batch_.indices.empty() && !pendingWork_) return;
   Flush();
   glFlush();
   pendingWork_ = false;
 }
 
-void GlRenderer::PushQuad(const float local[8], const float uv[8], float ox, float oy,
-                          uint32_t rgba, float c, float s, float sx, float sy) {
-  Reserve(4);
-  const uint32_t base = static_cast<uint32_t>(vertices_.size());
-  for (int i = 0; i < 4; ++i) {
-    const float lx = local[i * 2] * sx;
-    const float ly = local[i * 2 + 1] * sy;
-    // y grows downward, so this turns clockwise on screen.
-    vertices_.push_back({ox + lx * c - ly * s, oy + lx * s + ly * c, uv[i * 2], uv[i * 2 + 1], rgba});
-  }
-  const uint32_t idx[6] = {base, base + 1, base + 2, base, base + 2, base + 3};
-  indices_.insert(indices_.end(), idx, idx + 6);
-}
-
-namespace {
-void Rotation(const DrawState& state, float& c, float& s) {
-  if (state.rotation == 0.0f) {
-    c = 1.0f;
-    s = 0.0f;
-    return;
-  }
-  const double rad = static_cast<double>(state.rotation) * 3.14159265358979323846 / 180.0;
-  c = static_cast<float>(std::cos(rad));
-  s = static_cast<float>(std::sin(rad));
-}
-}  // namespace
+geom::Viewport GlRenderer::View() const { return {width_, height_, virtualWidth_, virtualHeight_}; }
 
 void GlRenderer::DrawImage(TImage& image, int frame, float x, float y, float width, float height,
                            const DrawState& state) {
@@ -339,97 +303,27 @@ void GlRenderer::DrawImage(TImage& image, int frame, float x, float y, float wid
   if (!texture) return;
 
   Use(texture, state.blend);
-  const float hx = image.width > 0 ? image.handleX * width / image.width : 0.0f;
-  const float hy = image.height > 0 ? image.handleY * height / image.height : 0.0f;
-  const float local[8] = {-hx, -hy, width - hx, -hy, width - hx, height - hy, -hx, height - hy};
-  static const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
-  float c, s;
-  Rotation(state, c, s);
-  PushQuad(local, uv, x, y, PackColor(state), c, s, state.scaleX, state.scaleY);
+  Reserve(4);
+  geom::ImageQuad(batch_, image, x, y, width, height, state);
 }
 
 void GlRenderer::DrawRect(float x, float y, float width, float height, const DrawState& state) {
   Use(whiteTexture_, state.blend);
-  const float local[8] = {0, 0, width, 0, width, height, 0, height};
-  static const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
-  float c, s;
-  Rotation(state, c, s);
-  PushQuad(local, uv, x, y, PackColor(state), c, s, state.scaleX, state.scaleY);
+  Reserve(4);
+  geom::RectQuad(batch_, x, y, width, height, state);
 }
 
 void GlRenderer::DrawOval(float x, float y, float width, float height, const DrawState& state) {
   Use(whiteTexture_, state.blend);
-  float c, s;
-  Rotation(state, c, s);
-  const float rx = width * 0.5f, ry = height * 0.5f;
-  // Enough segments that the edge stays smooth at the real size.
-  const float realRadius = std::max(std::fabs(rx * state.scaleX) * width_ / virtualWidth_,
-                                    std::fabs(ry * state.scaleY) * height_ / virtualHeight_);
-  const int segments = std::clamp(static_cast<int>(realRadius * 0.75f) + 12, 12, 256);
-  Reserve(static_cast<size_t>(segments) + 1);
-  const uint32_t rgba = PackColor(state);
-  const uint32_t base = static_cast<uint32_t>(vertices_.size());
-  auto place = [&](float lx, float ly) {
-    lx *= state.scaleX;
-    ly *= state.scaleY;
-    vertices_.push_back({x + lx * c - ly * s, y + lx * s + ly * c, 0.5f, 0.5f, rgba});
-  };
-  place(rx, ry);
-  for (int i = 0; i < segments; ++i) {
-    const float t = 2.0f * kPi * i / segments;
-    place(rx + std::cos(t) * rx, ry + std::sin(t) * ry);
-  }
-  for (int i = 0; i < segments; ++i) {
-    const uint32_t a = base + 1 + i;
-    const uint32_t b = base + 1 + (i + 1) % segments;
-    indices_.push_back(base);
-    indices_.push_back(a);
-    indices_.push_back(b);
-  }
+  Reserve(static_cast<size_t>(geom::OvalSegments(View(), width, height, state)) + 1);
+  geom::OvalFan(batch_, View(), x, y, width, height, state);
 }
 
 void GlRenderer::DrawLine(float x1, float y1, float x2, float y2, bool lastPixel,
                           const DrawState& state) {
   Use(whiteTexture_, state.blend);
-  float c, s;
-  Rotation(state, c, s);
-  // The far end turns and scales about the first point.
-  const float dx = (x2 - x1) * state.scaleX, dy = (y2 - y1) * state.scaleY;
-  const float ex = x1 + dx * c - dy * s, ey = y1 + dx * s + dy * c;
-  // Work in real pixels: the line width is in pixels and the line runs
-  // through pixel centres.
-  const float kx = virtualWidth_ / width_, ky = virtualHeight_ / height_;
-  const float ax = x1 / kx + 0.5f, ay = y1 / ky + 0.5f;
-  const float bx = ex / kx + 0.5f, by = ey / ky + 0.5f;
-  const float half = std::max(state.lineWidth, 1.0f) * 0.5f;
-  float ux = bx - ax, uy = by - ay;
-  const float length = std::sqrt(ux * ux + uy * uy);
-  float px[4], py[4];
-  if (length < 1e-4f) {
-    if (!lastPixel) return;
-    px[0] = ax - half; py[0] = ay - half;
-    px[1] = ax + half; py[1] = ay - half;
-    px[2] = ax + half; py[2] = ay + half;
-    px[3] = ax - half; py[3] = ay + half;
-  } else {
-    ux /= length;
-    uy /= length;
-    const float nx = -uy * half, ny = ux * half;
-    const float startExt = 0.5f, endExt = lastPixel ? 0.5f : -0.25f;
-    const float sx = ax - ux * startExt, sy = ay - uy * startExt;
-    const float fx = bx + ux * endExt, fy = by + uy * endExt;
-    px[0] = sx + nx; py[0] = sy + ny;
-    px[1] = fx + nx; py[1] = fy + ny;
-    px[2] = fx - nx; py[2] = fy - ny;
-    px[3] = sx - nx; py[3] = sy - ny;
-  }
-  float local[8];
-  for (int i = 0; i < 4; ++i) {
-    local[i * 2] = px[i] * kx;
-    local[i * 2 + 1] = py[i] * ky;
-  }
-  static const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
-  PushQuad(local, uv, 0.0f, 0.0f, PackColor(state), 1.0f, 0.0f, 1.0f, 1.0f);
+  Reserve(4);
+  geom::LineQuad(batch_, View(), x1, y1, x2, y2, lastPixel, state);
 }
 
 void GlRenderer::DrawText(TImageFont& font, const std::string& text, float x, float y,
@@ -453,23 +347,8 @@ void GlRenderer::DrawText(TImageFont& font, const std::string& text, float x, fl
   if (!data->texture) return;
 
   Use(data->texture, state.blend);
-  float c, s;
-  Rotation(state, c, s);
-  const uint32_t rgba = PackColor(state);
-  const float iw = 1.0f / font.atlas->width, ih = 1.0f / font.atlas->height;
-  float pen = 0.0f;
-  for (unsigned char ch : text) {
-    const Glyph& g = font.glyphs[ch];
-    if (g.width > 0 && g.height > 0) {
-      const float l = pen + g.offsetX, t = static_cast<float>(g.offsetY);
-      const float r = l + g.width, b = t + g.height;
-      const float local[8] = {l, t, r, t, r, b, l, b};
-      const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
-      const float uv[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
-      PushQuad(local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
-    }
-    pen += g.advance;
-  }
+  Reserve(text.size() * 4);
+  geom::TextQuads(batch_, font, text, x, y, state);
 }
 
 Pixmap GlRenderer::ReadPixels(int x, int y, int width, int height) {

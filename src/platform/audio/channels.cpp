@@ -6,9 +6,10 @@
 #include <functional>
 #include <unordered_map>
 
-#include "platform/audio_internal.h"
-#include "platform/front_internal.h"
-#include "platform/headless.h"
+#include "platform/audio/audio_internal.h"
+#include "platform/core/front_internal.h"
+#include "platform/backend.h"
+#include "platform/core/quiet.h"
 
 namespace audio {
 namespace {
@@ -32,7 +33,7 @@ struct DriverEntry {
 
 struct State {
   bool registered = false;
-  bool headless = false;             // the kind of back end registered for
+  bool openAL = false;               // the back end registered for offers OpenAL
   std::vector<DriverEntry> drivers;  // in registration order (oldest first)
   int openALAnswer = -1;             // EnableOpenALAudio's answer once asked
   std::unique_ptr<Driver> driver;
@@ -60,20 +61,21 @@ bool SameName(const std::string& a, const std::string& b) {
 
 void ResetAll();
 
-// The built-in drivers, oldest first. The headless back end never offers
-// OpenAL, so that runs do not depend on the machine's sound devices.
+// The built-in drivers, oldest first. OpenAL only where the back end offers
+// it (the headless one never does, so that runs do not depend on the
+// machine's sound devices) and a device opens.
 void EnsureRegistered() {
   State& s = S();
-  const bool headless = PlatformIsHeadless();
+  const bool openAL = ActiveBackend().OffersOpenAL();
   // A new back end of the other kind: start afresh, as AudioShutdown would.
-  if (s.registered && s.headless != headless) ResetAll();
+  if (s.registered && s.openAL != openAL) ResetAll();
   if (s.registered) return;
   s.registered = true;
-  s.headless = headless;
+  s.openAL = openAL;
   s.drivers.push_back({"Null", [] { return CreateNullDriver(); }});
-  s.drivers.push_back({"FreeMix System", [headless] { return CreateMixerDriver(2048, !headless); }});
-  s.drivers.push_back({"FreeMix", [headless] { return CreateMixerDriver(512, !headless); }});
-  if (!headless && OpenALAvailable()) s.drivers.push_back({"OpenAL", [] { return CreateOpenALDriver(""); }});
+  s.drivers.push_back({"FreeMix System", [] { return CreateMixerDriver(2048); }});
+  s.drivers.push_back({"FreeMix", [] { return CreateMixerDriver(512); }});
+  if (openAL && OpenALAvailable()) s.drivers.push_back({"OpenAL", [] { return CreateOpenALDriver(""); }});
 }
 
 const DriverEntry* FindDriver(const std::string& name) {
@@ -117,7 +119,12 @@ int StartDriver(const std::string& name) {
   StopCurrentDriver();
   if (const DriverEntry* entry = FindDriver(name)) {
     std::unique_ptr<Driver> driver = entry->make();
-    if (driver && driver->Start()) {
+    bool started = false;
+    if (driver) {
+      QuietStderr quiet;
+      started = driver->Start();
+    }
+    if (started) {
       Install(std::move(driver), entry->name);
       return 1;
     }
@@ -255,7 +262,7 @@ int EnableOpenALAudio() {
   audio::State& s = S();
   if (s.openALAnswer >= 0) return s.openALAnswer;
   s.openALAnswer = 0;
-  if (PlatformIsHeadless() || !audio::OpenALAvailable()) return 0;
+  if (!s.openAL || !audio::OpenALAvailable()) return 0;
   for (const std::string& device : audio::OpenALDevices()) {
     s.drivers.push_back({"OpenAL " + device, [device] { return audio::CreateOpenALDriver(device); }});
   }
@@ -375,15 +382,7 @@ void SetChannelRate(int channel, float rate) {
   if (S().driver) S().driver->Params(*ch);
 }
 
-namespace headless {
-
-std::vector<int16_t> MixAudio(int frames) {
-  if (frames <= 0) return {};
-  std::vector<int16_t> out(static_cast<size_t>(frames) * audio::kMixChannels, 0);
-  if (!PlatformIsHeadless()) return out;
+bool AudioAudible() {
   std::lock_guard lock(audio::AudioMutex());
-  if (S().driver && S().driver->IsMixer()) audio::MixLocked(out.data(), frames);
-  return out;
+  return S().driver && S().driver->Audible();
 }
-
-}  // namespace headless

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "platform/backend.h"
-#include "platform/image.h"
+#include "platform/core/geometry.h"
+#include "platform/core/image.h"
 
 class GlRenderer {
  public:
@@ -50,10 +51,6 @@ class GlRenderer {
   static uint32_t LiveGeneration();
 
  private:
-  struct Vertex {
-    float x, y, u, v;
-    uint32_t rgba;
-  };
   // Real-pixel size of the back buffer and the virtual screen.
   int width_ = 0, height_ = 0;
   float virtualWidth_ = 0, virtualHeight_ = 0;
@@ -62,17 +59,13 @@ class GlRenderer {
   GLuint boundTexture_ = 0;
   int blend_ = -1, appliedBlend_ = -1;
   bool pendingWork_ = false;  // GL commands sent since the last glFlush
-  std::vector<Vertex> vertices_;
-  std::vector<uint32_t> indices_;
+  geom::Mesh batch_;
 
   void BindBackBuffer();
   void Use(GLuint texture, int blend);
   void ApplyBlend(int blend);
   void Reserve(size_t vertexCount);
-  // Pushes a quad of local corners (relative to the handle), transformed by
-  // the state's scale and rotation and placed at (ox, oy).
-  void PushQuad(const float local[8], const float uv[8], float ox, float oy, uint32_t rgba,
-                float c, float s, float sx, float sy);
+  geom::Viewport View() const;
 };
 
 // Texture of one uploaded pixmap, NEAREST or LINEAR.

@@ -7,7 +7,7 @@
 #include <deque>
 
 #include "platform/backend.h"
-#include "platform/front_internal.h"
+#include "platform/core/front_internal.h"
 #include "platform/platform.h"
 
 namespace {

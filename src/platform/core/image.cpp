@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/image.h"
+#include "platform/core/image.h"
 #include "platform/platform.h"
 
 namespace {

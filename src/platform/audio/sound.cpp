@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/audio_internal.h"
+#include "platform/audio/audio_internal.h"
 
 namespace audio {
 namespace {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/image.h"
+#include "platform/core/image.h"
 #include "platform/platform.h"
 
 // The built-in font's TrueType data, generated into the build tree.

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/audio_internal.h"
+#include "platform/audio/audio_internal.h"
 
 namespace audio {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/image.h"
+#include "platform/core/image.h"
 #include "platform/platform.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/audio_internal.h"
+#include "platform/audio/audio_internal.h"
 
 namespace audio {
 namespace {

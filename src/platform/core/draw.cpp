@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "platform/backend.h"
-#include "platform/front_internal.h"
-#include "platform/image.h"
+#include "platform/core/front_internal.h"
+#include "platform/core/image.h"
 #include "platform/platform.h"
 
 namespace {

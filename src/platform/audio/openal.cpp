@@ -9,7 +9,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "platform/audio_internal.h"
+#include "platform/audio/audio_internal.h"
+#include "platform/core/quiet.h"
 
 namespace audio {
 namespace {
@@ -177,6 +178,7 @@ class OpenALDriver : public Driver {
 }  // namespace
 
 bool OpenALAvailable() {
+  QuietStderr quiet;
   ALCdevice* device = alcOpenDevice(nullptr);
   if (!device) return false;
   alcCloseDevice(device);
@@ -184,6 +186,7 @@ bool OpenALAvailable() {
 }
 
 std::vector<std::string> OpenALDevices() {
+  QuietStderr quiet;
   const ALCchar* list = nullptr;
   if (alcIsExtensionPresent(nullptr, "ALC_ENUMERATE_ALL_EXT"))
     list = alcGetString(nullptr, ALC_ALL_DEVICES_SPECIFIER);
