@@ -246,13 +246,13 @@ void Picture::Triangle(const Op& op, const geom::Vertex& a, const geom::Vertex& 
 }
 
 Pixmap Picture::Read(int x, int y, int width, int height) {
-  if (width <= 0 || height <= 0) return nullptr;
+  if (!open_ || width <= 0 || height <= 0) return nullptr;
   PaintPending();
   Pixmap pixmap = CreatePixmap(width, height);
   if (!pixmap) return nullptr;
   for (int row = 0; row < height; ++row) {
     const int sy = y + row;
-    if (!open_ || sy < 0 || sy >= view_.height) continue;
+    if (sy < 0 || sy >= view_.height) continue;
     for (int col = 0; col < width; ++col) {
       const int sx = x + col;
       if (sx < 0 || sx >= view_.width) continue;

@@ -1,8 +1,12 @@
-// The SDL2 + OpenGL back end, driven directly through the Backend interface
-// and read back through ReadPixels. Needs an X display (run under xvfb-run);
-// skipped when DISPLAY is unset.
+// Both back ends must paint the same pixels: one suite, driven through the
+// Backend interface and read back through ReadPixels, run on the headless
+// back end and on SDL2 + OpenGL (once into an off-screen framebuffer, once
+// where the back end chooses). The GL runs need an X display (run under
+// xvfb-run) and are skipped without one. The last test draws one busy frame
+// on both and compares the pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -49,19 +53,29 @@ DrawState State(int blend, Rgb c = {255, 255, 255}, float alpha = 1.0f) {
   return s;
 }
 
-// Run once drawing into an off-screen framebuffer and once where the back
-// end chooses (under Xvfb: the window's own back buffer, which survives swaps).
-class RealBackendTest : public ::testing::TestWithParam<const char*> {
+bool HaveDisplay() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
+}
+
+// "headless", or the GL back buffer to use: "fbo" an off-screen framebuffer,
+// "auto" the back end's choice (under Xvfb the window's own back buffer,
+// which survives swaps).
+std::unique_ptr<Backend> MakeBackend(const std::string& kind) {
+  if (kind == "headless") return CreateHeadlessBackend();
+  setenv("PIBBO_GL_BACKBUFFER", kind.c_str(), 1);
+  return CreateRealBackend();
+}
+
+class BackendDrawTest : public ::testing::TestWithParam<const char*> {
  protected:
   static constexpr int kW = 320, kH = 240;
 
   void SetUp() override {
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) GTEST_SKIP() << "no X display (run under xvfb-run)";
-    setenv("PIBBO_GL_BACKBUFFER", GetParam(), 1);
-    backend_ = CreateRealBackend();
-    ASSERT_TRUE(backend_) << "the SDL back end is not linked in";
-    ASSERT_TRUE(backend_->OpenDisplay(kW, kH, 0, 60, "real back end test"));
+    if (std::string(GetParam()) != "headless" && !HaveDisplay()) GTEST_SKIP() << "no X display (run under xvfb-run)";
+    backend_ = MakeBackend(GetParam());
+    ASSERT_TRUE(backend_) << "the back end is not linked in";
+    ASSERT_TRUE(backend_->OpenDisplay(kW, kH, 0, 60, "back end test"));
     backend_->SetVirtualResolution(kW, kH);
   }
   void TearDown() override {
@@ -83,7 +97,7 @@ class RealBackendTest : public ::testing::TestWithParam<const char*> {
   std::unique_ptr<Backend> backend_;
 };
 
-TEST_P(RealBackendTest, VirtualResolutionStretchesOverTheDisplay) {
+TEST_P(BackendDrawTest, VirtualResolutionStretchesOverTheDisplay) {
   backend_->SetVirtualResolution(160, 120);  // half: one virtual unit is 2x2 pixels
   backend_->Clear(10, 20, 30);
   backend_->DrawRect(10, 10, 20, 20, State(SOLIDBLEND, {255, 0, 0}));
@@ -98,7 +112,7 @@ TEST_P(RealBackendTest, VirtualResolutionStretchesOverTheDisplay) {
   ExpectPixel(p, 19, 30, {10, 20, 30});
 }
 
-TEST_P(RealBackendTest, BlendModesCombineSourceAndBackBuffer) {
+TEST_P(BackendDrawTest, BlendModesCombineSourceAndBackBuffer) {
   struct Case {
     const char* name;
     int blend;
@@ -133,7 +147,7 @@ TEST_P(RealBackendTest, BlendModesCombineSourceAndBackBuffer) {
   }
 }
 
-TEST_P(RealBackendTest, MaskAndAlphaFollowTheTextureAlpha) {
+TEST_P(BackendDrawTest, MaskAndAlphaFollowTheTextureAlpha) {
   // Left half opaque red, right half fully transparent.
   Pixmap pix = SolidPixmap(16, 8, {255, 0, 0});
   for (int y = 0; y < 8; ++y)
@@ -150,7 +164,7 @@ TEST_P(RealBackendTest, MaskAndAlphaFollowTheTextureAlpha) {
   ExpectPixel(p, 12, 24, {0, 0, 255});
 }
 
-TEST_P(RealBackendTest, BackBufferKeepsItsPixelsAcrossPresent) {
+TEST_P(BackendDrawTest, BackBufferKeepsItsPixelsAcrossPresent) {
   backend_->Clear(0, 0, 0);
   backend_->DrawRect(0, 0, 10, 10, State(SOLIDBLEND, {0, 255, 0}));
   backend_->Present(0);
@@ -161,7 +175,7 @@ TEST_P(RealBackendTest, BackBufferKeepsItsPixelsAcrossPresent) {
   ExpectPixel(p, 25, 5, {255, 0, 0});
 }
 
-TEST_P(RealBackendTest, ImagesTurnAndScaleAboutTheirHandle) {
+TEST_P(BackendDrawTest, ImagesTurnAndScaleAboutTheirHandle) {
   auto image = MakeImage(SolidPixmap(20, 10, {255, 255, 0}));
   backend_->Clear(0, 0, 0);
   DrawState turned = State(SOLIDBLEND);
@@ -189,7 +203,7 @@ TEST_P(RealBackendTest, ImagesTurnAndScaleAboutTheirHandle) {
   ExpectPixel(p, 128, 200, {0, 0, 0});
 }
 
-TEST_P(RealBackendTest, ChangedOrReopenedImagesUploadAgain) {
+TEST_P(BackendDrawTest, ChangedOrReopenedImagesUploadAgain) {
   auto image = MakeImage(SolidPixmap(8, 8, {255, 0, 0}));
   backend_->Clear(0, 0, 0);
   backend_->DrawImage(*image, 0, 0, 0, 8, 8, State(SOLIDBLEND));
@@ -208,7 +222,7 @@ TEST_P(RealBackendTest, ChangedOrReopenedImagesUploadAgain) {
   ExpectPixel(Screen(), 4, 4, {0, 255, 0});
 }
 
-TEST_P(RealBackendTest, LinesOvalsAndText) {
+TEST_P(BackendDrawTest, LinesOvalsAndText) {
   backend_->Clear(0, 0, 0);
   const DrawState white = State(SOLIDBLEND);
   backend_->DrawLine(10, 20, 30, 20, true, white);
@@ -241,7 +255,7 @@ TEST_P(RealBackendTest, LinesOvalsAndText) {
   ExpectPixel(p, 204, 13, {0, 0, 0});
 }
 
-TEST_P(RealBackendTest, ReadPixelsPastTheEdgeKeepsTheRequestedSize) {
+TEST_P(BackendDrawTest, ReadPixelsPastTheEdgeKeepsTheRequestedSize) {
   backend_->Clear(255, 255, 255);
   Pixmap p = backend_->ReadPixels(kW - 2, -2, 4, 4);
   ASSERT_TRUE(p);
@@ -254,7 +268,7 @@ TEST_P(RealBackendTest, ReadPixelsPastTheEdgeKeepsTheRequestedSize) {
   EXPECT_FALSE(backend_->ReadPixels(0, 0, 0, 5));
 }
 
-TEST_P(RealBackendTest, DisplayModesAndFullScreen) {
+TEST_P(BackendDrawTest, DisplayModesAndFullScreen) {
   int dw = 0, dh = 0;
   backend_->DesktopSize(dw, dh);
   ASSERT_GT(dw, 0);
@@ -281,7 +295,7 @@ TEST_P(RealBackendTest, DisplayModesAndFullScreen) {
   EXPECT_EQ(p->At(0, 0)[2], 3);
 }
 
-TEST_P(RealBackendTest, ClosedDisplayIgnoresDrawing) {
+TEST_P(BackendDrawTest, ClosedDisplayIgnoresDrawing) {
   backend_->CloseDisplay();
   EXPECT_FALSE(backend_->DisplayOpen());
   backend_->Clear(1, 2, 3);
@@ -293,7 +307,92 @@ TEST_P(RealBackendTest, ClosedDisplayIgnoresDrawing) {
   EXPECT_GE(backend_->Millis() - before, 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(BackBuffer, RealBackendTest, ::testing::Values("fbo", "auto"),
+// A frame with a bit of everything: a virtual screen larger than the display,
+// turned and scaled bands in alpha blending, filtered and unfiltered images
+// in every blend mode, lines, ovals and built-in text.
+void DrawBusyFrame(Backend& backend) {
+  backend.SetVirtualResolution(640, 480);
+  backend.Clear(20, 30, 60);
+  for (int i = 0; i < 12; ++i) {
+    DrawState band = State(ALPHABLEND, {40 + i * 15, 200 - i * 10, 120}, 0.35f);
+    band.rotation = static_cast<float>(i * 17);
+    band.scaleX = 1.0f + i * 0.1f;
+    backend.DrawRect(100.0f + i * 30, 60.0f + i * 20, 200, 30, band);
+  }
+  auto gradient = std::make_shared<TPixmap>();
+  gradient->width = gradient->height = 32;
+  gradient->pixels.resize(32 * 32 * 4);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      uint8_t* px = gradient->At(x, y);
+      px[0] = static_cast<uint8_t>(x * 8);
+      px[1] = static_cast<uint8_t>(y * 8);
+      px[2] = static_cast<uint8_t>(255 - x * 4);
+      const int dx = x - 16, dy = y - 16;
+      px[3] = static_cast<uint8_t>(std::max(0, 255 - (dx * dx + dy * dy) * 255 / 256));
+    }
+  auto filtered = MakeImage(gradient, FILTEREDIMAGE);
+  filtered->handleX = filtered->handleY = 16;
+  auto sharp = MakeImage(gradient);
+  sharp->handleX = sharp->handleY = 16;
+  const int blends[] = {MASKBLEND, SOLIDBLEND, ALPHABLEND, LIGHTBLEND, SHADEBLEND};
+  for (int i = 0; i < 5; ++i) {
+    DrawState s = State(blends[i], {255, 220, 200}, 0.8f);
+    s.rotation = 30.0f * i + 10;
+    s.scaleX = 1.5f + 0.5f * i;
+    s.scaleY = 2.0f;
+    backend.DrawImage(*filtered, 0, 80.0f + i * 110, 360, 32, 32, s);
+    backend.DrawImage(*sharp, 0, 80.0f + i * 110, 430, 48, 24, s);
+  }
+  DrawState line = State(ALPHABLEND, {255, 255, 0}, 0.9f);
+  line.lineWidth = 3;
+  backend.DrawLine(20, 20, 600, 300, true, line);
+  backend.DrawLine(600, 20, 20, 300, false, State(SOLIDBLEND, {0, 255, 255}));
+  DrawState oval = State(LIGHTBLEND, {90, 40, 160}, 0.7f);
+  oval.rotation = 25;
+  backend.DrawOval(380, 150, 180, 90, oval);
+  backend.DrawOval(40, 200, 60, 60, State(SOLIDBLEND, {255, 80, 80}));
+  DrawState text = State(ALPHABLEND, {255, 255, 255});
+  backend.DrawText(DefaultFont(), "Pibbo 260: every glyph", 30, 120, text);
+  text.rotation = -20;
+  text.scaleX = text.scaleY = 1.6f;
+  backend.DrawText(DefaultFont(), "turned text", 300, 250, text);
+}
+
+TEST(BackendPictures, HeadlessPaintsWhatOpenGLPaints) {
+  if (!HaveDisplay()) GTEST_SKIP() << "no X display (run under xvfb-run)";
+  constexpr int kW = 400, kH = 300;
+  Pixmap pictures[2];
+  const char* kinds[2] = {"headless", "fbo"};
+  for (int k = 0; k < 2; ++k) {
+    std::unique_ptr<Backend> backend = MakeBackend(kinds[k]);
+    ASSERT_TRUE(backend);
+    ASSERT_TRUE(backend->OpenDisplay(kW, kH, 0, 60, "picture test"));
+    DrawBusyFrame(*backend);
+    pictures[k] = backend->ReadPixels(0, 0, kW, kH);
+    backend->CloseDisplay();
+    ASSERT_TRUE(pictures[k]);
+  }
+  unsetenv("PIBBO_GL_BACKBUFFER");
+  // Edges may fall a pixel differently and filtering rounds differently;
+  // anything more is a different picture.
+  long total = 0;
+  int far = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const uint8_t* a = pictures[0]->At(x, y);
+      const uint8_t* b = pictures[1]->At(x, y);
+      int worst = 0;
+      for (int ch = 0; ch < 3; ++ch) worst = std::max(worst, std::abs(a[ch] - b[ch]));
+      total += worst;
+      if (worst > 24) ++far;
+    }
+  const double mean = static_cast<double>(total) / (kW * kH);
+  EXPECT_LT(mean, 1.5) << "mean difference per pixel";
+  EXPECT_LT(far, kW * kH / 100) << "pixels that differ by more than 24";
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, BackendDrawTest, ::testing::Values("headless", "fbo", "auto"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            return std::string(info.param);
                          });
