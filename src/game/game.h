@@ -30,7 +30,19 @@ extern TList<poof> shapoofs;
 extern TList<lion> dandys;
 
 extern int score;         // running score of the current game
-extern float scrx, scry;  // camera offset of the score pop-ups (stay 0)
+
+extern float SmAng[100];   // aim history (degrees), elements 0..10 used
+extern float SmDist[100];  // aim distance history, elements 0..10 used
+extern int MyBest[31];     // per-game best values, 1..30
+extern int GameMode;       // 0 Easy, 1 Medium, 2 Hard
+extern int GameLevel;
+extern int GameFlags;
+
+// Back to the start values (GameMode 1, everything else 0).
+void ResetGameTables();
+// Registers the game with the engine: its tables at start-up, its assets
+// at every display opening, and the score that pop-ups pay into.
+void InstallGame();
 
 // Loads the game's own assets after the display is open: the engine test
 // first, then the music generator's samples, then images and the tune.

@@ -1,5 +1,7 @@
 #include "music/music.h"
 
+#include "engine/frame/hooks.h"
+
 Sound Zumo_inst[50];
 float Zumo_Pattern[1300];
 int Zumo_PatternUse[5];
@@ -32,3 +34,5 @@ int Zumo_Play() {
   // No song is started in this game, so there is never a row to play.
   return 0;
 }
+
+void InstallMusic() { MusicTickHook = Zumo_Play; }

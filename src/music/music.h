@@ -22,3 +22,5 @@ extern int Zumo_Playing;            // 1 while a song plays
 int Zumo_Load();
 // Advances the song by one row when its beat time has come. Returns 0.
 int Zumo_Play();
+// Registers the playback tick with the end of frame.
+void InstallMusic();

@@ -3,8 +3,9 @@
 // stamps, name entry, bit flags and badges, and a few spare calendar, number
 // and text transforms.
 //
-// The score lists `Highscores` and `AltScores` are created by the start-up
-// (engine/startup/startup.h); `RegName` and `RegPass` live there too.
+// Score keeping registers itself with the engine (InstallScoreKeeping): it
+// builds the derived key and empties its tables at start-up, reads the score
+// file at the first display opening and writes it in the closing sequence.
 #pragma once
 
 #include <array>
@@ -40,6 +41,22 @@ struct Scores {
 // Scratch record reference shared by the score code (the record a routine
 // handled last).
 extern std::shared_ptr<Scores> High;
+
+// ---------------------------------------------------------------------------
+// Score lists and the online account
+// ---------------------------------------------------------------------------
+extern std::shared_ptr<Scores> HighTable[50];
+extern TList<Scores> Highscores;  // local entries, newest first
+extern TList<Scores> AltScores;   // online entries, newest first
+extern std::string RegName;       // online account name
+extern std::string RegPass;       // online account password
+extern int ScoresLoaded;          // 1 once the score file has been read this run
+
+// Empties the score lists, the account and the badge titles.
+void ResetScoreTables();
+// Registers score keeping's part of the start-up, the display set-up and
+// the closing sequence with the engine.
+void InstallScoreKeeping();
 
 // ---------------------------------------------------------------------------
 // Text scrambler and the derived per-game key

@@ -1,4 +1,6 @@
 // Globals of score keeping, defined once here.
+#include "engine/frame/hooks.h"
+#include "engine/startup/startup.h"
 #include "scores/scores.h"
 
 std::shared_ptr<Scores> High;
@@ -17,3 +19,34 @@ std::string MyName = "Player";
 
 int Mybadges = 0;
 std::string BadgeT[16];
+
+std::shared_ptr<Scores> HighTable[50];
+TList<Scores> Highscores;
+TList<Scores> AltScores;
+std::string RegName;
+std::string RegPass;
+int ScoresLoaded = 0;
+
+void ResetScoreTables() {
+  for (auto& h : HighTable) h.reset();
+  Highscores.Clear();
+  AltScores.Clear();
+  RegName.clear();
+  RegPass.clear();
+  for (auto& s : BadgeT) s.clear();
+}
+
+void InstallScoreKeeping() {
+  OnEngineEvent(EngineEvent::TablesCreated, [] {
+    ResetScoreTables();
+    GetUniqueKey();
+  });
+  // Read on the first opening only (LoadScores keeps count), from the
+  // per-game folder; never written anywhere else.
+  OnEngineEvent(EngineEvent::AssetsLoaded, [] {
+    if (!GameDir.empty() && ChangeDir(GameDir)) LoadScores();
+  });
+  OnEngineEvent(EngineEvent::Closing, [] {
+    if (!GameDir.empty() && ChangeDir(GameDir)) SaveScores();
+  });
+}

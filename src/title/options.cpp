@@ -5,9 +5,7 @@
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 
-int OptionScreen = 0;
 int OptionSlide = -300;
-int GameStart = 0;
 
 int Option() {
   mh1 = MouseHit(1);

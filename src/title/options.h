@@ -2,9 +2,7 @@
 // calls of the title screen's menus.
 #pragma once
 
-extern int OptionScreen;  // 1 while the settings panel is wanted open
 extern int OptionSlide;   // panel offset: -300 hidden .. 20 fully open
-extern int GameStart;     // MilliSecs() when the current game started
 
 // Runs the settings panel for one frame (called by fps on every call).
 int Option();

@@ -62,4 +62,33 @@ TEST(ScoresList, SortsNewestFirstAndStable) {
   EXPECT_EQ(order, (std::vector<int64_t>{4, 3, 1}));
 }
 
+TEST(ScoreLists, ScoreListsSortNewestFirstAndRemoveTheFirstEqual) {
+  ClearList(Highscores);
+  ClearList(AltScores);
+  auto a = Make(100, 1), b = Make(300, 2), c = Make(200, 3), d = Make(300, 4), e = Make(100, 5);
+  for (auto& s : {a, b, c, d, e}) ListAddLast(Highscores, s);
+  SortList(Highscores);
+  std::vector<int64_t> order;
+  for (auto& s : Highscores) order.push_back(s->Score);
+  EXPECT_EQ(order, (std::vector<int64_t>{2, 4, 3, 1, 5}));  // equal stamps keep their order
+
+  // Removing d takes b, the first record with the same stamp.
+  ListRemove(Highscores, *d);
+  order.clear();
+  for (auto& s : Highscores) order.push_back(s->Score);
+  EXPECT_EQ(order, (std::vector<int64_t>{4, 3, 1, 5}));
+  ListRemove(Highscores, *Make(999, 0));  // nothing equal: no change
+  EXPECT_EQ(Highscores.Count(), 4u);
+
+  // Removing during a walk goes on with the next record.
+  int visited = 0;
+  Highscores.ForEach([&](const std::shared_ptr<Scores>& s) {
+    visited++;
+    if (s->Score == 3) ListRemove(Highscores, *s);
+  });
+  EXPECT_EQ(visited, 4);
+  EXPECT_EQ(Highscores.Count(), 3u);
+  EXPECT_TRUE(AltScores.IsEmpty());
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
 #include "scores/scores.h"
 
@@ -239,6 +240,33 @@ TEST_F(ScoreFile, FailedWriteKeepsWhatWasThere) {
   int files = 0;
   for (const auto& e : fs::directory_iterator(".")) files += e.is_regular_file() ? 1 : 0;
   EXPECT_EQ(files, 1);
+}
+
+// Score keeping as the engine drives it: the file is read at the first
+// display opening only (a game of this run survives a display change) and
+// written, in the per-game folder, by the closing sequence.
+TEST_F(ScoreFile, EngineEventsReadOnceAndSaveAtClosing) {
+  ClearEngineEvents();
+  InstallScoreKeeping();
+  RaiseEngineEvent(EngineEvent::TablesCreated);
+  fs::create_directory(dir_ / "260");
+  GameDir = (dir_ / "260").string();
+  fs::current_path(dir_);
+  RaiseEngineEvent(EngineEvent::AssetsLoaded);
+  EXPECT_EQ(ScoresLoaded, 1);
+  auto game = Add(999, "Pibbo", 123456);
+  RaiseEngineEvent(EngineEvent::AssetsLoaded);
+  ASSERT_EQ(Highscores.Count(), 1u);
+  EXPECT_EQ(Highscores.First(), game);
+
+  fs::current_path(dir_);
+  RaiseEngineEvent(EngineEvent::Closing);
+  EXPECT_TRUE(fs::exists(dir_ / "260" / "nuscores.dat"));
+  EXPECT_FALSE(fs::exists(dir_ / "nuscores.dat"));
+  Reload();
+  ASSERT_EQ(LoadedScores(), std::vector<int64_t>{999});
+  ClearEngineEvents();
+  GameDir.clear();
 }
 
 }  // namespace

@@ -5,9 +5,8 @@
 #include <malloc.h>
 
 #include "engine/frame/frame.h"
+#include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
-#include "music/music.h"
-#include "title/options.h"
 
 namespace {
 
@@ -69,13 +68,13 @@ int fps(int /*target*/, int /*flag*/, int showCursor) {
     if (KeyDown(KEY_ESCAPE) && InGame == 1) {
       InGame = 2;
       const int t = MMillisecs();
-      result = PauseMe();
+      if (PauseHook) result = PauseHook();
       InGame = 1;
       GameStart = static_cast<int>(static_cast<uint32_t>(GameStart) + static_cast<uint32_t>(ClockDiff(MMillisecs(), t)));
     }
   }
 
-  Option();
+  if (SettingsPanelHook) SettingsPanelHook();
 
   ResetDraw();
   SetScale(1.5f, 1.5f);
@@ -92,7 +91,7 @@ int fps(int /*target*/, int /*flag*/, int showCursor) {
   my = static_cast<int>(VirtualMouseY());
 
   WaitForFrameTime();
-  Zumo_Play();
+  if (MusicTickHook) MusicTickHook();
   DrawComments();
 
   if (Options[7] == 0 || SkipDraw == 0) Flip(0);

@@ -48,6 +48,9 @@ extern int InGame;        // 0 outside a game, 1 playing, 2 paused
 extern int fc;            // scratch: last memory-reclaim figure
 extern float fvf;         // scratch: music x master / 100
 extern int UseFPS;        // frame-rate target handed to fps (60 or 30)
+extern int OptionScreen;  // 1 while the settings panel is wanted open (Tab)
+extern int GameStart;     // MMillisecs() when the current game started; a
+                          // pause moves it on by the time paused
 
 int fps(int target, int flag, int showCursor);
 int MMillisecs();
@@ -103,6 +106,7 @@ int AimFor(int targetFrameRate, int spriteScale);
 int AddComment(const std::string& text, int c);
 int Gimme(int points, int x, int y, int style, int r, int g, int b);
 int DrawScores();
+extern float scrx, scry;  // camera offset of the score pop-ups (stay 0)
 // The message step of fps: ages, draws and expires the messages.
 void DrawComments();
 

@@ -17,6 +17,9 @@ int InGame = 0;
 int fc = 0;
 float fvf = 0.0f;
 int UseFPS = 60;
+int OptionScreen = 0;
+int GameStart = 0;
+float scrx = 0, scry = 0;
 
 int PreBlend = 0;
 int DrawMax[20] = {};

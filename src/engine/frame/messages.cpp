@@ -1,8 +1,8 @@
 // On-screen messages (a bar of text at the bottom left, three seconds each)
 // and the floating score pop-ups of the game.
 #include "engine/frame/frame.h"
+#include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
-#include "game/game.h"
 
 int AddComment(const std::string& text, int c) {
   auto message = std::make_shared<ment>();
@@ -13,7 +13,7 @@ int AddComment(const std::string& text, int c) {
 }
 
 int Gimme(int points, int x, int y, int style, int r, int g, int b) {
-  score += points;
+  if (ScorePaidHook) ScorePaidHook(points);
   auto popup = std::make_shared<ore>();
   popup->n = points;
   popup->x = static_cast<float>(x);

@@ -2,7 +2,6 @@
 // the numbered sound effects) and the font grid.
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
-#include "scores/scores.h"
 
 namespace {
 
@@ -147,7 +146,5 @@ int LoadCommon() {
   }
   Debug("Sounds loaded");
   Debug("");
-  // Reads the file on the first opening only (LoadScores keeps count).
-  if (game) LoadScores();
   return 0;
 }

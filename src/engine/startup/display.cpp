@@ -1,8 +1,8 @@
 // Display set-up: the display-mode table, the virtual screen, and opening
 // the display with every asset loaded again.
 #include "engine/frame/frame.h"
+#include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
-#include "game/game.h"
 
 namespace {
 
@@ -109,7 +109,7 @@ int ChangeRes() {
   SetVirtualResolution(static_cast<float>(JScrw), static_cast<float>(JScrh));
 
   LoadCommon();
-  LoadGame();
+  RaiseEngineEvent(EngineEvent::AssetsLoaded);
   Debug(kFrameLine);
   if (!marker.empty()) DeleteFile(marker);
   return 0;

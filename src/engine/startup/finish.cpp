@@ -2,8 +2,8 @@
 #include <cstdlib>
 
 #include "engine/frame/frame.h"
+#include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
-#include "scores/scores.h"
 
 namespace {
 
@@ -45,8 +45,7 @@ void DrawThanks() {
 void Finish() {
   ShowMouse();
   SaveIni();
-  // The score file belongs in the per-game folder; never write it elsewhere.
-  if (!GameDir.empty() && ChangeDir(GameDir)) SaveScores();
+  RaiseEngineEvent(EngineEvent::Closing);
   Debug("Closing Up");
   Debug("");
   Debug("Bye!");

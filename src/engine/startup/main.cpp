@@ -1,11 +1,11 @@
-// The program's top level: start-up, title loop, and (through Finish) exit.
+// The start-up: everything from the framework's start to the end of the
+// loading screen.
 #include <csignal>
 #include <cstdio>
 
 #include "engine/frame/frame.h"
+#include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
-#include "scores/scores.h"
-#include "title/title.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ std::string EnterFolder(const std::string& base, const std::string& name) {
 
 }  // namespace
 
-int PibboMain(int /*argc*/, char** /*argv*/) {
+int StartUp() {
   static bool entered = false;
   if (entered) return 0;
   entered = true;
@@ -48,7 +48,7 @@ int PibboMain(int /*argc*/, char** /*argv*/) {
   CreateStartupTables();
   SetDefaults();
   LChan = 20;
-  GetUniqueKey();
+  RaiseEngineEvent(EngineEvent::TablesCreated);
 
   // Files/ holds the log and the settings; the per-game folder and Common/
   // lie inside it.
@@ -85,14 +85,8 @@ int PibboMain(int /*argc*/, char** /*argv*/) {
   AvailablePlayers = 1;
   GameBadges = 16;
   InGame = 0;
-  for (int& b : MyBest) b = 0;
   Debug("Finished Loading");
   // Hold the splash until 2.5 s have passed since loading began.
   while (ClockDiff(MMillisecs(), loadStart) < 2500) Delay(5);
-
-  TitleTab = 0;
-  GameMode = 1;
-  SlideIn = 0;
-  TitleLoop();
   return 0;
 }

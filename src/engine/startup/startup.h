@@ -5,11 +5,11 @@
 // UseFont), the settings writer (SaveIni), the log writer (Debug) and the
 // closing sequence (Finish).
 //
-// Globals owned by other subsystems that the start-up creates or fills
-// (DrawMax, DrawCount, Channel, ChannelVol, LChan, sfx, LastFrame, InGame,
-// comments, scoreget) are declared in engine/frame/frame.h; the game's lists
-// (stars, shapoofs, dandys) in game/game.h; the music generator's tables in
-// music/music.h.
+// The frame services' globals that the start-up fills (DrawMax, DrawCount,
+// Channel, ChannelVol, LChan, sfx, LastFrame, InGame, comments, scoreget)
+// are declared in engine/frame/frame.h. The subsystems above the engine
+// create their own tables when the start-up raises
+// EngineEvent::TablesCreated (engine/frame/hooks.h).
 #pragma once
 
 #include <memory>
@@ -18,14 +18,15 @@
 
 #include "platform/platform.h"
 
-struct Scores;  // scores/scores.h
 
 // ---------------------------------------------------------------------------
 // Process entry and game identity
 // ---------------------------------------------------------------------------
-// The whole program: start-up, title loop, closing sequence. Returns 0 (and
-// returns at once when entered a second time).
-int PibboMain(int argc, char** argv);
+// The start-up, from the framework's start to the end of the loading
+// screen: tables and defaults, log, settings, audio driver, per-game folder,
+// display and assets. 0 when the title screen may follow, else the exit
+// code (no window could be opened). Runs once; later calls answer 0.
+int StartUp();
 
 extern int GameWeek;            // 260: number of the game in its series
 extern std::string GameName1;   // "Pibbo"
@@ -40,14 +41,8 @@ std::string MakeGameName(int week, const std::string& shortTitle, const std::str
 // ---------------------------------------------------------------------------
 // Start-up tables of play, backdrop and title
 // ---------------------------------------------------------------------------
-extern float SmAng[100];   // aim history (degrees), elements 0..10 used
-extern float SmDist[100];  // aim distance history, elements 0..10 used
 extern float GradR, GradG, GradB;           // backdrop colour as drawn
 extern float AimGradR, AimGradG, AimGradB;  // backdrop colour aimed for
-extern std::string MOTD[20];  // message of the day, lines 1..motds
-extern int motds;
-extern std::string Credit[100];  // About text, lines 1..credits-1
-extern int credits;
 
 // ---------------------------------------------------------------------------
 // Global tables created at start-up
@@ -77,12 +72,6 @@ extern float StickX[5], StickY[5], StickZ[5], StickU[5], StickV[5], StickR[5];
 extern int StickHat[5];
 extern int StickOn[5];
 
-// BadgeT (badge titles) is declared with the badges in scores/scores.h.
-extern std::shared_ptr<Scores> HighTable[50];
-extern TList<Scores> Highscores;  // local entries, newest first
-extern TList<Scores> AltScores;   // online entries, newest first
-extern std::string RegName;       // online account name
-extern std::string RegPass;       // online account password
 
 // Fills the joystick table from the pads attached now (at most four).
 void DiscoverJoysticks();
@@ -141,7 +130,6 @@ void ChooseAudioDriver();
 extern int MyScrw, MyScrh;  // real display size
 extern int JScrw, JScrh;    // virtual screen
 extern int FirstRun;        // 1 once the first display set-up showed the splash
-extern int ScoresLoaded;    // 1 once the score file has been read this run
 
 // Rebuilds the display-mode table from the platform's modes and looks the
 // configured size (Options[5] x Options[6]) up in it.
@@ -182,10 +170,6 @@ int UseFont(int face, int size);
 extern int MouseInput;        // 1: the game is played with the mouse
 extern int AvailablePlayers;  // players offered in the settings panel
 extern int GameBadges;        // badges shown per score entry
-extern int MyBest[31];        // per-game best values, 1..30
-extern int GameMode;          // 0 Easy, 1 Medium, 2 Hard
-extern int GameLevel;
-extern int GameFlags;
 
 // The closing sequence: saves settings and scores, shows the thank-you
 // screen until a new input, ends the process with exit code 0.

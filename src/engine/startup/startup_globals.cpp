@@ -1,20 +1,13 @@
 // The globals of the start-up and configuration, defined once.
 #include "engine/startup/startup.h"
-#include "scores/scores.h"
 
 int GameWeek = 260;
 std::string GameName1 = "Pibbo";
 std::string GameName2 = "Zorravel";
 std::string GameName;
 
-float SmAng[100];
-float SmDist[100];
 float GradR = 1.0f, GradG = 0.0f, GradB = 0.2f;
 float AimGradR = 1.0f, AimGradG = 0.0f, AimGradB = 0.2f;
-std::string MOTD[20];
-int motds = 0;
-std::string Credit[100];
-int credits = 1;
 
 int Options[100];
 int ResolutionW[2500];
@@ -30,11 +23,6 @@ float StickX[5], StickY[5], StickZ[5], StickU[5], StickV[5], StickR[5];
 int StickHat[5];
 int StickOn[5];
 
-std::shared_ptr<Scores> HighTable[50];
-TList<Scores> Highscores;
-TList<Scores> AltScores;
-std::string RegName;
-std::string RegPass;
 
 int KeyV[101];
 std::vector<std::string> AuxDrivers;
@@ -44,7 +32,6 @@ Stream DebugFile;
 int MyScrw = 800, MyScrh = 600;
 int JScrw = 1280, JScrh = 960;
 int FirstRun = 0;
-int ScoresLoaded = 0;
 
 std::string MainFont = "SVBasicManual";
 std::string SubFont = "Blue Highway";
@@ -58,10 +45,6 @@ Image BadgeIcons;
 int MouseInput = 0;
 int AvailablePlayers = 0;
 int GameBadges = 0;
-int MyBest[31];
-int GameMode = 1;
-int GameLevel = 0;
-int GameFlags = 0;
 
 std::string FilesDir;
 std::string GameDir;

@@ -3,7 +3,6 @@
 
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
-#include "scores/scores.h"
 
 std::string MakeGameName(int week, const std::string& shortTitle, const std::string& longTitle) {
   std::string name = "#";
@@ -58,10 +57,6 @@ void CreateStartupTables() {
   std::fill(std::begin(StickOn), std::end(StickOn), 0);
   StickCount = 0;
   DiscoverJoysticks();
-  for (auto& s : BadgeT) s.clear();
-  for (auto& h : HighTable) h.reset();
-  Highscores.Clear();
-  AltScores.Clear();
   comments.Clear();
   scoreget.Clear();
 }

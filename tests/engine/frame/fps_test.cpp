@@ -84,6 +84,11 @@ TEST_F(Fps, F11OnAHiddenFrameIsTakenOnTheNextShownOne) {
 }
 
 TEST_F(Fps, PauseScreenQuitAnswers99AndMovesGameStart) {
+  // A pause screen that waits for Q, frame after frame.
+  PauseHook = [] {
+    while (!KeyHit('Q')) fps(60, 1, 1);
+    return 99;
+  };
   InGame = 1;
   GameStart = MMillisecs();
   const int startBefore = GameStart;
@@ -103,6 +108,11 @@ TEST_F(Fps, PauseScreenQuitAnswers99AndMovesGameStart) {
 }
 
 TEST_F(Fps, PauseScreenContinueAnswers1) {
+  PauseHook = [] {
+    EXPECT_EQ(InGame, 2);
+    while (!KeyHit(KEY_RETURN)) fps(60, 1, 1);
+    return 1;
+  };
   InGame = 1;
   headless::Script(At(0) + " key 27 down\n" + At(20) + " key 27 up\n" + At(100) + " tap 13\n");
   EXPECT_EQ(fps(60, 0, 1), 1);
@@ -205,18 +215,22 @@ TEST_F(Fps, CursorAndMouseState) {
 
 TEST_F(Fps, TabTogglesTheSettingsPanelAndSavesEachTime) {
   const std::string ini = filesDir_ + "/Setup.ini";
+  static int panelFrames;
+  panelFrames = 0;
+  SettingsPanelHook = [] { return ++panelFrames, 0; };
   headless::Script(At(0) + " tap 9\n");
   fps(60, 1, 1);
   EXPECT_EQ(OptionScreen, 1);
   ASSERT_TRUE(fs::exists(ini));
   fs::remove(ini);
   for (int i = 0; i < 3; ++i) fps(60, 1, 1);
-  EXPECT_GT(OptionSlide, -300);  // the panel slides in
+  EXPECT_EQ(panelFrames, 4);  // the panel is run every frame
   EXPECT_FALSE(fs::exists(ini));
   headless::Script(At(0) + " tap 9\n");
   fps(60, 1, 1);
   EXPECT_EQ(OptionScreen, 0);
   EXPECT_TRUE(fs::exists(ini));
+  SettingsPanelHook = nullptr;
 }
 
 TEST_F(Fps, MusicVolumeFollowsTheSettingsEveryFrame) {

@@ -13,11 +13,10 @@
 #include <vector>
 
 #include "engine/frame/frame.h"
+#include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
-#include "game/game.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
-#include "title/options.h"
 
 namespace frame_test {
 
@@ -108,7 +107,6 @@ class FrameTest : public ::testing::Test {
     InGame = 0;
     UseFPS = 60;
     OptionScreen = 0;
-    OptionSlide = -300;
     GameStart = 0;
     std::fill(std::begin(DrawMax), std::end(DrawMax), 0);
     std::fill(std::begin(DrawCount), std::end(DrawCount), 0);
@@ -120,8 +118,11 @@ class FrameTest : public ::testing::Test {
     GradR = AimGradR = 1.0f;
     GradG = AimGradG = 0.0f;
     GradB = AimGradB = 0.2f;
-    score = 0;
     scrx = scry = 0;
+    SettingsPanelHook = nullptr;
+    PauseHook = nullptr;
+    MusicTickHook = nullptr;
+    ScorePaidHook = nullptr;
   }
 
   std::filesystem::path oldDir_;

@@ -40,10 +40,12 @@ TEST_F(Messages, PopUpsRiseFadeAndGo) {
     int style;
     float firstY, lastY;
   };
+  static int64_t paid;
+  ScorePaidHook = [](int points) { paid += points; };
   for (const Case c : {Case{1, 399.75f, 370}, Case{2, 399.5f, 340}}) {
-    score = 1000;
+    paid = 1000;
     Gimme(150, 640, 400, c.style, 255, 0, 255);
-    EXPECT_EQ(score, 1150);
+    EXPECT_EQ(paid, 1150);
     auto popup = scoreget.Last();
     for (int frame = 1; frame <= 120; ++frame) {
       fps(60, 0, 0);
@@ -60,7 +62,8 @@ TEST_F(Messages, PopUpsRiseFadeAndGo) {
     EXPECT_TRUE(scoreget.IsEmpty());
   }
   Gimme(-40, 100, 100, 1, 255, 255, 0);
-  EXPECT_EQ(score, 1110);
+  EXPECT_EQ(paid, 1110);
+  ScorePaidHook = nullptr;
   fps(60, 0, 0);
   EXPECT_EQ(CallsOf(headless::LastFrame(), DrawCall::Text)[0].text, "-40");
 }

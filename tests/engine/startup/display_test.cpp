@@ -1,7 +1,7 @@
 // The display set-up in-process on the headless back end, over a scratch
 // copy of the run folder's assets.
 #include "engine/frame/frame.h"
-#include "scores/scores.h"
+#include "engine/frame/hooks.h"
 #include "startup_fixture.h"
 
 namespace startup_test {
@@ -19,14 +19,13 @@ class DisplayTest : public StartupTest {
     GameDir = dir_ + "/260";
     CommonDir = dir_ + "/Common";
     FirstRun = 0;
-    ScoresLoaded = 0;
     ASSERT_TRUE(OpenLog());
     ChangeDir(GameDir);
   }
   void TearDown() override {
     EndGraphics();
+    ClearEngineEvents();
     FirstRun = 0;
-    ScoresLoaded = 0;
     GameDir.clear();
     CommonDir.clear();
     StartupTest::TearDown();
@@ -69,26 +68,25 @@ TEST_F(DisplayTest, FullScreenTakesTheDepthOfferedElseAWindow) {
   EXPECT_EQ(MostResses, 1);  // the size in use stays on offer
 }
 
-TEST_F(DisplayTest, ScoreFileIsReadOnceAndFontsFollowTheWidth) {
+TEST_F(DisplayTest, EveryOpeningRaisesAssetsLoadedAndFontsFollowTheWidth) {
+  static int raised;
+  raised = 0;
+  OnEngineEvent(EngineEvent::AssetsLoaded, [] {
+    ++raised;
+    EXPECT_TRUE(Fontb[0] != nullptr);  // after the shared assets
+  });
   headless::SetModes({{800, 600, 32, 60}, {1280, 960, 32, 60}});
   ChangeRes();
-  EXPECT_EQ(ScoresLoaded, 1);
+  EXPECT_EQ(raised, 1);
   EXPECT_EQ(MainFont, "SVBasicManual");
   EXPECT_TRUE(Fontb[0] != nullptr);
   EXPECT_TRUE(Fonts[13] != nullptr);
 
-  // A game of this run survives a display change.
-  auto game = std::make_shared<Scores>();
-  game->Timestamp = 123456;
-  game->Score = 999;
-  ListAddLast(Highscores, game);
   Options[5] = 1280;
   Options[6] = 960;
   ChangeRes();
   EXPECT_EQ(MainFont, "November");
-  bool kept = false;
-  for (auto& s : Highscores) kept = kept || s == game;
-  EXPECT_TRUE(kept);
+  EXPECT_EQ(raised, 2);
 }
 
 TEST_F(DisplayTest, MissingCommonFolderLeavesEmptyHandles) {

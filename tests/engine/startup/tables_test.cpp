@@ -1,7 +1,5 @@
-// The log, the display-mode table, the joystick table, the score lists and
-// the font grid.
+// The log, the display-mode table, the joystick table and the font grid.
 #include "engine/frame/frame.h"
-#include "scores/scores.h"
 #include "startup_fixture.h"
 
 namespace startup_test {
@@ -134,40 +132,6 @@ TEST_F(TablesTest, JoystickRestAndHatAreTakenAtDiscovery) {
   EXPECT_EQ(StickHat[1], 0);  // hat held in a direction at start: never read
   EXPECT_EQ(StickHat[2], 1);
   EXPECT_EQ(StickBut[2], 3);
-}
-
-std::shared_ptr<Scores> Entry(int64_t stamp, int64_t score) {
-  auto s = std::make_shared<Scores>();
-  s->Timestamp = stamp;
-  s->Score = score;
-  return s;
-}
-
-TEST_F(TablesTest, ScoreListsSortNewestFirstAndRemoveTheFirstEqual) {
-  auto a = Entry(100, 1), b = Entry(300, 2), c = Entry(200, 3), d = Entry(300, 4), e = Entry(100, 5);
-  for (auto& s : {a, b, c, d, e}) ListAddLast(Highscores, s);
-  SortList(Highscores);
-  std::vector<int64_t> order;
-  for (auto& s : Highscores) order.push_back(s->Score);
-  EXPECT_EQ(order, (std::vector<int64_t>{2, 4, 3, 1, 5}));  // equal stamps keep their order
-
-  // Removing d takes b, the first record with the same stamp.
-  ListRemove(Highscores, *d);
-  order.clear();
-  for (auto& s : Highscores) order.push_back(s->Score);
-  EXPECT_EQ(order, (std::vector<int64_t>{4, 3, 1, 5}));
-  ListRemove(Highscores, *Entry(999, 0));  // nothing equal: no change
-  EXPECT_EQ(Highscores.Count(), 4u);
-
-  // Removing during a walk goes on with the next record.
-  int visited = 0;
-  Highscores.ForEach([&](const std::shared_ptr<Scores>& s) {
-    visited++;
-    if (s->Score == 3) ListRemove(Highscores, *s);
-  });
-  EXPECT_EQ(visited, 4);
-  EXPECT_EQ(Highscores.Count(), 3u);
-  EXPECT_TRUE(AltScores.IsEmpty());
 }
 
 TEST_F(TablesTest, FontScalesAndSizesFollowTheDisplayWidth) {
