@@ -47,6 +47,7 @@ void TitleLoop() {
     AddGradient();
     if (SlideIn < 32) SlideIn++;
     fps(UseFPS, 1, 1);
-    if (KeyDown(KEY_ESCAPE)) Finish();
+    // A press that came and went within the frame counts too.
+    if (KeyHit(KEY_ESCAPE) || KeyDown(KEY_ESCAPE)) Finish();
   }
 }

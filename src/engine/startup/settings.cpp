@@ -1,5 +1,7 @@
 // "Setup.ini": reading it at start-up, writing it back, and the choice of
 // the audio driver that depends on it.
+#include <cstdio>
+
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 
@@ -146,6 +148,12 @@ void ChooseAudioDriver() {
     }
   }
   DebugLog("!");
+  // Once, in the log and on the terminal: what the player will hear.
+  const std::string sound = AudioAudible() ? "Sound : " + CurrentAudioDriver()
+                                           : "Sound is off (no sound device, or the silent driver)";
+  Debug("\t" + sound);
+  std::printf("pibbo: %s\n", sound.c_str());
+  std::fflush(stdout);
   Debug("Set Audio Driver");
   Debug("");
 }

@@ -46,13 +46,18 @@ class WholeRun : public ::testing::Test {
   static int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
   // Runs pibbo with the environment given (on top of ours); answers its
-  // exit code, or -1 when it did not exit normally.
+  // exit code, or -1 when it did not exit normally or within 60 s.
   int Run(const std::vector<std::string>& env) {
     pid_t pid = Spawn(env);
     if (pid < 0) return -1;
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return ExitCode(status);
+    for (int waited = 0; waited < 60000; waited += 10) {
+      if (waitpid(pid, &status, WNOHANG) == pid) return ExitCode(status);
+      usleep(10 * 1000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
   }
 
   // Runs pibbo on the real back end. Once the start-up has finished, `act`
@@ -164,6 +169,13 @@ TEST_F(WholeRun, ClosingScreenEndsOnHeldInputAndOnCloseRequests) {
       // The window's close button on the title screen, then again on the
       // closing screen.
       {"close requests", "5000 close\n9000 close\n"},
+      // One tap leaves the title screen; one more key, click or close
+      // request, each pressed and let go within a frame, ends the closing
+      // screen at once.
+      {"one key", "5000 tap 27\n6500 tap 32\n"},
+      {"one key later", "5000 tap 27\n8000 tap 65\n"},
+      {"one click", "5000 tap 27\n6500 click 1\n"},
+      {"one close", "5000 tap 27\n6500 close\n"},
   };
   for (const Case& c : cases) {
     fs::remove(run_ + "/Files/Debug.txt");
