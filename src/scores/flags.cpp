@@ -36,7 +36,7 @@ int GiveBadge(int n) {
   if (Channel[s] == 0) return 0;
   Channel[s] = CueSound(BadgeGet, Channel[s]);
   if (Channel[s] == 0) return 0;
-  const float volume = static_cast<float>(Options[12] * Options[11]) / 100.0f / 100.0f;
+  const float volume = static_cast<float>(Options[kOptSound] * Options[kOptMaster]) / 100.0f / 100.0f;
   SetChannelVolume(Channel[s], volume);
   ChannelVol[s] = volume;
   SetChannelPan(Channel[s], 0.0f);

@@ -17,8 +17,8 @@ int Option() {
   ResetDraw();
   SetCol(0, 0, 0, 0.8f);
   DrawRect(static_cast<float>(x), 20, 280, 140);
-  DrawCount[1] = 0;
-  DrawCount[2] = 0;
+  DrawCount[kDrawSprites] = 0;
+  DrawCount[kDrawGlow] = 0;
   SetCol(255, 255, 255, 1);
   SetImageFont(Fonts[2]);
   Text(x + 20, 40, "Settings");

@@ -4,6 +4,8 @@
 // back end with no audio driver.
 #pragma once
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -73,11 +75,7 @@ class AudioTest : public ::testing::Test {
   void SetUp() override {
     PlatformInit(BackendKind::Headless);
     AudioShutdown();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("pibbo_audio_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    dir_ = testsupport::MakeTempDir("audio");
   }
   void TearDown() override {
     AudioShutdown();

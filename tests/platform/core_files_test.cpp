@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -21,9 +22,8 @@ namespace {
 class CoreFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "pibbo-core-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = testsupport::MakeTempDir("core");
+    ASSERT_FALSE(dir_.empty());
     oldCwd_ = fs::current_path();
   }
   void TearDown() override {

@@ -13,12 +13,12 @@
 
 #include "platform/backend.h"
 #include "platform/core/image.h"
+#include "test_support.h"
 
 namespace {
 
-struct Rgb {
-  int r, g, b;
-};
+using testsupport::ExpectPixel;
+using testsupport::Rgb;
 
 Pixmap SolidPixmap(int w, int h, Rgb c, int a = 255) {
   auto p = std::make_shared<TPixmap>();
@@ -84,15 +84,6 @@ class BackendDrawTest : public ::testing::TestWithParam<const char*> {
   }
 
   Pixmap Screen() { return backend_->ReadPixels(0, 0, kW, kH); }
-
-  static void ExpectPixel(const Pixmap& p, int x, int y, Rgb want, int tolerance = 3) {
-    ASSERT_TRUE(p);
-    const uint8_t* px = p->At(x, y);
-    EXPECT_NEAR(px[0], want.r, tolerance) << "red at " << x << "," << y;
-    EXPECT_NEAR(px[1], want.g, tolerance) << "green at " << x << "," << y;
-    EXPECT_NEAR(px[2], want.b, tolerance) << "blue at " << x << "," << y;
-    EXPECT_EQ(px[3], 255) << "alpha at " << x << "," << y;
-  }
 
   std::unique_ptr<Backend> backend_;
 };

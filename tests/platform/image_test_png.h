@@ -4,6 +4,8 @@
 // against files it did not write itself.
 #pragma once
 
+#include "test_support.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -104,25 +106,9 @@ inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint
 }
 
 // A fresh folder under the system's temporary folder, removed on scope exit.
-class TempDir {
+class TempDir : public testsupport::TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pibbo_img_XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data())) path_ = buffer.data();
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
+  TempDir() : testsupport::TempDir("img") {}
 };
 
 }  // namespace testpng

@@ -11,6 +11,7 @@
 #include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
 #include "scores/scores.h"
+#include "test_support.h"
 
 namespace {
 
@@ -21,9 +22,8 @@ class ScoreFile : public ::testing::Test {
  protected:
   void SetUp() override {
     old_ = fs::current_path();
-    char tmpl[] = "/tmp/scores_test_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    dir_ = testsupport::MakeTempDir("scores");
+    ASSERT_FALSE(dir_.empty());
     fs::current_path(dir_);
     GetUniqueKey();
     ClearList(Highscores);

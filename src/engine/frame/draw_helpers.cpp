@@ -7,7 +7,7 @@ namespace {
 
 // In frame-skip mode every second frame is never shown: budgeted drawing
 // skips it altogether.
-bool FrameHidden() { return Options[7] == 1 && SkipDraw == 1; }
+bool FrameHidden() { return Options[kOptFrameSkip] == 1 && SkipDraw == 1; }
 
 bool KindValid(int kind) { return kind >= 0 && kind < 20; }
 
@@ -30,16 +30,16 @@ int GlowDraw(const Image& image, int x, int y, int frame, const Image& glowImage
   const int m0 = GetBlend();
   float cx, cy;
   CentreOf(image, x, y, sx, sy, cx, cy);
-  if (DrawCount[1] < DrawMax[1]) {
-    ++DrawCount[1];
+  if (DrawCount[kDrawSprites] < DrawMax[kDrawSprites]) {
+    ++DrawCount[kDrawSprites];
     DrawImage(image, cx, cy, frame);
   }
   SetScale(sx * glowScale, sy * glowScale);
   SetAlpha(a0 * glowAlpha);
   Blend(3);
   const Image& halo = glowImage ? glowImage : image;
-  if (DrawCount[2] < DrawMax[2] && CellValid(halo, frame)) {
-    ++DrawCount[2];
+  if (DrawCount[kDrawGlow] < DrawMax[kDrawGlow] && CellValid(halo, frame)) {
+    ++DrawCount[kDrawGlow];
     DrawImage(halo, cx, cy, frame);
   }
   SetScale(sx, sy);

@@ -30,11 +30,11 @@ void DrawTestFrame(int load, int spriteScale) {
 int AimFor(int targetFrameRate, int spriteScale) {
   DebugMode = 0;
   int target = targetFrameRate;
-  if (Options[7] == 1) target = 30;
+  if (Options[kOptFrameSkip] == 1) target = 30;
   UseFPS = target;
-  DrawMax[1] = 500;
-  DrawMax[2] = 500;
-  DrawMax[3] = 250;
+  DrawMax[kDrawSprites] = 500;
+  DrawMax[kDrawGlow] = 500;
+  DrawMax[kDrawParticles] = 250;
   int best = 0;
   Debug("Starting Engine Test");
   Debug("Aiming for " + std::to_string(target) + "," + std::to_string(spriteScale));
@@ -46,24 +46,24 @@ int AimFor(int targetFrameRate, int spriteScale) {
   }
 
   Debug("Test Complete");
-  DrawMax[1] = static_cast<int>(best * 0.4);
-  DrawMax[2] = static_cast<int>(best * 0.4);
-  DrawMax[3] = static_cast<int>(best * 0.2);
+  DrawMax[kDrawSprites] = static_cast<int>(best * 0.4);
+  DrawMax[kDrawGlow] = static_cast<int>(best * 0.4);
+  DrawMax[kDrawParticles] = static_cast<int>(best * 0.2);
   Debug("");
   Debug("Engine Test Results");
   Debug("");
   Debug("\tMaximum Sprites Allowed for " + std::to_string(target) + " Frames Per Second");
-  Debug("\tMain sprites : " + std::to_string(DrawMax[1]));
-  Debug("\tGlowy Sprites : " + std::to_string(DrawMax[2]));
-  Debug("\tParticles : " + std::to_string(DrawMax[3]));
+  Debug("\tMain sprites : " + std::to_string(DrawMax[kDrawSprites]));
+  Debug("\tGlowy Sprites : " + std::to_string(DrawMax[kDrawGlow]));
+  Debug("\tParticles : " + std::to_string(DrawMax[kDrawParticles]));
   Debug("");
-  if (DrawMax[1] < 1000) {
-    DrawMax[1] = 1000;
+  if (DrawMax[kDrawSprites] < 1000) {
+    DrawMax[kDrawSprites] = 1000;
     UseFPS = 30;
-    Options[7] = 1;
+    Options[kOptFrameSkip] = 1;
   }
-  if (DrawMax[2] < 500) DrawMax[2] = 500;
-  if (DrawMax[3] < 250) DrawMax[3] = 250;
+  if (DrawMax[kDrawGlow] < 500) DrawMax[kDrawGlow] = 500;
+  if (DrawMax[kDrawParticles] < 250) DrawMax[kDrawParticles] = 250;
   if (UseFPS == 30) Debug("Settings Overwritten, Set to Default Lower Limits at 30fps.");
   Debug("");
   DebugMode = 0;

@@ -19,9 +19,9 @@ void DrawOverlay() {
   SetImageFont(Fonts[2]);
   Text(2, 40, "Collection : " + std::to_string(fc), 0, 0);
   Text(2, 60, "Used Memory : " + std::to_string(MemoryInUse()), 0, 0);
-  Text(2, 80, "Drawn Images : " + std::to_string(DrawCount[1]) + "/" + std::to_string(DrawMax[1]), 0, 0);
-  Text(2, 100, "Drawn Glow : " + std::to_string(DrawCount[2]) + "/" + std::to_string(DrawMax[2]), 0, 0);
-  Text(2, 120, "Drawn Particles : " + std::to_string(DrawCount[3]) + "/" + std::to_string(DrawMax[3]), 0, 0);
+  Text(2, 80, "Drawn Images : " + std::to_string(DrawCount[kDrawSprites]) + "/" + std::to_string(DrawMax[kDrawSprites]), 0, 0);
+  Text(2, 100, "Drawn Glow : " + std::to_string(DrawCount[kDrawGlow]) + "/" + std::to_string(DrawMax[kDrawGlow]), 0, 0);
+  Text(2, 120, "Drawn Particles : " + std::to_string(DrawCount[kDrawParticles]) + "/" + std::to_string(DrawMax[kDrawParticles]), 0, 0);
   Text(2, 150, "Hit F12 to remove this", 0, 0);
   SetScale(1.5f, 1.5f);
 }
@@ -49,10 +49,10 @@ int ClockDiff(int now, int then) {
 
 int fps(int /*target*/, int /*flag*/, int showCursor) {
   int result = 0;
-  const bool presented = SkipDraw == 0 || Options[7] == 0;
+  const bool presented = SkipDraw == 0 || Options[kOptFrameSkip] == 0;
 
   if (MusicChannel != 0) {
-    fvf = static_cast<float>(Options[13] * Options[11]) / 100.0f;
+    fvf = static_cast<float>(Options[kOptMusic] * Options[kOptMaster]) / 100.0f;
     SetChannelVolume(MusicChannel, fvf / 100.0f);
   }
   DrawScores();
@@ -94,7 +94,7 @@ int fps(int /*target*/, int /*flag*/, int showCursor) {
   if (MusicTickHook) MusicTickHook();
   DrawComments();
 
-  if (Options[7] == 0 || SkipDraw == 0) Flip(0);
+  if (Options[kOptFrameSkip] == 0 || SkipDraw == 0) Flip(0);
 
   Frametook = ClockDiff(MMillisecs(), LastFrame);
   if (Frametook > 0) frameavg = (1000 / Frametook + 2 * frameavg) / 3;

@@ -62,6 +62,7 @@ int ClockDiff(int now, int then);
 // Drawing helpers and budgets (kinds: 1 sprites, 2 glow, 3 particles)
 // ---------------------------------------------------------------------------
 extern int PreBlend;  // the game's blend code last given to Blend
+enum DrawKind { kDrawSprites = 1, kDrawGlow = 2, kDrawParticles = 3 };
 extern int DrawMax[20];
 extern int DrawCount[20];
 

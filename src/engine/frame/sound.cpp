@@ -3,7 +3,7 @@
 #include "engine/startup/startup.h"
 
 int PlaySFX(int index, float rate, float volume, float pan) {
-  if (Options[12] <= 0 || index < 1 || index > 200 || !sfx[index]) return 0;
+  if (Options[kOptSound] <= 0 || index < 1 || index > 200 || !sfx[index]) return 0;
   LChan += 1;
   if (LChan >= 256) LChan = 20;
   volume = LimitF(volume, 0.0f, 1.0f);
@@ -17,7 +17,7 @@ int PlaySFX(int index, float rate, float volume, float pan) {
   if (slot == 0) slot = AllocChannel();
   if (slot == 0) return 0;
   if (CueSound(sfx[index], slot) == 0) return 0;
-  const float level = static_cast<float>(Options[12] * Options[11]) / 100.0f / 100.0f * volume;
+  const float level = static_cast<float>(Options[kOptSound] * Options[kOptMaster]) / 100.0f / 100.0f * volume;
   ChannelVol[LChan] = volume;
   SetChannelVolume(slot, level);
   SetChannelPan(slot, pan);
@@ -27,7 +27,7 @@ int PlaySFX(int index, float rate, float volume, float pan) {
 }
 
 int PlayMusic(const Sound& sound) {
-  if (Options[13] <= 0) return 0;
+  if (Options[kOptMusic] <= 0) return 0;
   if (MusicChannel != 0) {
     StopChannel(MusicChannel);
     MusicChannel = 0;
@@ -35,7 +35,7 @@ int PlayMusic(const Sound& sound) {
   const int channel = AllocChannel();
   if (channel == 0 || CueSound(sound, channel) == 0) return 0;
   MusicChannel = channel;
-  SetChannelVolume(channel, static_cast<float>(Options[13] * Options[11]) / 100.0f / 100.0f);
+  SetChannelVolume(channel, static_cast<float>(Options[kOptMusic] * Options[kOptMaster]) / 100.0f / 100.0f);
   ResumeChannel(channel);
   DebugLog(std::to_string(channel));
   return 0;

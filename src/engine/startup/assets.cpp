@@ -86,7 +86,7 @@ void Splash() {
   if (BadgeGet) {
     Channel[256] = CueSound(BadgeGet);
     if (Channel[256]) {
-      SetChannelVolume(Channel[256], static_cast<float>(Options[12] * Options[11]) / 100.0f / 100.0f);
+      SetChannelVolume(Channel[256], static_cast<float>(Options[kOptSound] * Options[kOptMaster]) / 100.0f / 100.0f);
       ResumeChannel(Channel[256]);
     }
   }

@@ -17,8 +17,8 @@ void AppendMode(int w, int h) {
   MostResses++;
   ResolutionW[MostResses] = w;
   ResolutionH[MostResses] = h;
-  if (w == Options[5] && h == Options[6]) {
-    Options[4] = MostResses;
+  if (w == Options[kOptWidth] && h == Options[kOptHeight]) {
+    Options[kOptModeIndex] = MostResses;
     MyScrw = w;
     MyScrh = h;
   }
@@ -40,8 +40,8 @@ void BuildModeTable() {
   // A display without a mode of the three shapes still gets the size in use
   // (800 x 600 at first) as a windowed mode, so the panel never offers 0 x 0.
   if (MostResses == 0) AppendMode(MyScrw, MyScrh);
-  Options[5] = MyScrw;
-  Options[6] = MyScrh;
+  Options[kOptWidth] = MyScrw;
+  Options[kOptHeight] = MyScrh;
 }
 
 void VirtualScreenFor(int width, int height, int& jw, int& jh, int& wide) {
@@ -69,12 +69,12 @@ int ChangeRes() {
     EndGraphics();
     Debug("\tChanged Graphics Mode ingame.");
   }
-  Options[3] = 0;
+  Options[kOptGraphicsEngine] = 0;
   SetGraphicsDriverGL();
   Debug("\tUsing OpenGL Driver");
 
   int depth = 0;
-  if (Options[1] == 1) {
+  if (Options[kOptFullscreen] == 1) {
     for (int d : {32, 24, 16}) {
       if (GraphicsModeExists(MyScrw, MyScrh, d, 0)) {
         depth = d;
@@ -103,7 +103,7 @@ int ChangeRes() {
 
   int wide = 0;
   VirtualScreenFor(MyScrw, MyScrh, JScrw, JScrh, wide);
-  Options[2] = wide;
+  Options[kOptWidescreen] = wide;
   if (MyScrw * 9 / 16 == MyScrh) Debug("\tWidescreen mode!");
   if (MyScrw * 10 / 16 == MyScrh) Debug("\tWidescreen mode B (10:16)!");
   SetVirtualResolution(static_cast<float>(JScrw), static_cast<float>(JScrh));

@@ -42,8 +42,8 @@ int StartUp() {
 
   HideMouse();
   LastFrame = MMillisecs();
-  DrawMax[1] = 50000;
-  DrawMax[2] = 50000;
+  DrawMax[kDrawSprites] = 50000;
+  DrawMax[kDrawGlow] = 50000;
 
   CreateStartupTables();
   SetDefaults();
@@ -67,7 +67,7 @@ int StartUp() {
   if (!FilesDir.empty()) ReadIni();
   ChooseAudioDriver();
 
-  Debug("\tRequested Resolution : " + std::to_string(Options[5]) + "x" + std::to_string(Options[6]));
+  Debug("\tRequested Resolution : " + std::to_string(Options[kOptWidth]) + "x" + std::to_string(Options[kOptHeight]));
   Debug("\tSetup Loaded");
   Debug("");
   Debug("Grabbing Previous Scores");

@@ -23,30 +23,30 @@ void ReadIniLine(const std::string& line) {
   if (key == "AUDIODRIVER") {
     AudioDriverChosen = 1;
     for (size_t i = 0; i < AuxDrivers.size(); i++) {
-      if (AuxDrivers[i] == value) Options[14] = static_cast<int>(i);
+      if (AuxDrivers[i] == value) Options[kOptAudioDriver] = static_cast<int>(i);
     }
   } else if (key == "FULLSCREEN") {
     std::string v = Upper(value);
     if (v == "TRUE" || v == "ON") {
-      Options[1] = 1;
+      Options[kOptFullscreen] = 1;
       Debug("\tSetting to Fullscreen");
     }
   } else if (key == "GFX ENGINE" || key == "GFXENGINE") {
     std::string v = Upper(value);
     if (v == "DX9") {
-      Options[3] = 1;
+      Options[kOptGraphicsEngine] = 1;
       Debug("\tDirectX 9 Mode");
     }
     if (v == "DX7") {
-      Options[3] = 2;
+      Options[kOptGraphicsEngine] = 2;
       Debug("\tDirectX 7 Mode");
     }
   } else if (key == "WIDTH") {
-    Options[5] = Number(value);
+    Options[kOptWidth] = Number(value);
   } else if (key == "HEIGHT") {
-    Options[6] = Number(value);
+    Options[kOptHeight] = Number(value);
   } else if (key == "ESS") {
-    Options[7] = 1;
+    Options[kOptFrameSkip] = 1;
     Debug("\tAssuming Emergency Slow System values.");
   } else if (key == "KEY") {
     // A line whose index holds no digit at all ("Key=", "Key=abc,5") is
@@ -57,11 +57,11 @@ void ReadIniLine(const std::string& line) {
     int code = Number(SplitText(value, ",", 2, 0));
     if (index >= 0 && index <= 99) KeyV[index] = code;
   } else if (key == "MASTER") {
-    Options[11] = Number(value);
+    Options[kOptMaster] = Number(value);
   } else if (key == "SOUND") {
-    Options[12] = Number(value);
+    Options[kOptSound] = Number(value);
   } else if (key == "MUSIC") {
-    Options[13] = Number(value);
+    Options[kOptMusic] = Number(value);
   }
 }
 
@@ -78,26 +78,26 @@ void ReadIni() {
 std::vector<std::string> IniLines() {
   auto num = [](int v) { return std::to_string(v); };
   // A size of 0 would make the next start open no display: keep the one in use.
-  int width = Options[5] > 0 ? Options[5] : MyScrw;
-  int height = Options[6] > 0 ? Options[6] : MyScrh;
+  int width = Options[kOptWidth] > 0 ? Options[kOptWidth] : MyScrw;
+  int height = Options[kOptHeight] > 0 ? Options[kOptHeight] : MyScrh;
   std::vector<std::string> out;
   out.push_back("[Graphics]");
-  if (Options[1] == 0) out.push_back("Fullscreen = False");
-  if (Options[1] == 1) out.push_back("Fullscreen = True");
-  if (Options[3] == 0) out.push_back("GFX Engine = OpenGL");
-  if (Options[3] == 1) out.push_back("GFX Engine = DX9");
-  if (Options[3] == 2) out.push_back("GFX Engine = DX7");
+  if (Options[kOptFullscreen] == 0) out.push_back("Fullscreen = False");
+  if (Options[kOptFullscreen] == 1) out.push_back("Fullscreen = True");
+  if (Options[kOptGraphicsEngine] == 0) out.push_back("GFX Engine = OpenGL");
+  if (Options[kOptGraphicsEngine] == 1) out.push_back("GFX Engine = DX9");
+  if (Options[kOptGraphicsEngine] == 2) out.push_back("GFX Engine = DX7");
   out.push_back("Width=" + num(width));
   out.push_back("Height=" + num(height));
-  if (Options[7] == 1)
+  if (Options[kOptFrameSkip] == 1)
     out.push_back("ESS=1 ; This is a slow system, and things must run a wee bit slower for it.  Awww..");
   out.push_back("");
   out.push_back("[Audio]");
-  out.push_back("Master = " + num(Options[11]));
-  out.push_back("Sound = " + num(Options[12]));
-  out.push_back("Music = " + num(Options[13]));
+  out.push_back("Master = " + num(Options[kOptMaster]));
+  out.push_back("Sound = " + num(Options[kOptSound]));
+  out.push_back("Music = " + num(Options[kOptMusic]));
   std::string driver;
-  if (Options[14] >= 0 && Options[14] < static_cast<int>(AuxDrivers.size())) driver = AuxDrivers[Options[14]];
+  if (Options[kOptAudioDriver] >= 0 && Options[kOptAudioDriver] < static_cast<int>(AuxDrivers.size())) driver = AuxDrivers[Options[kOptAudioDriver]];
   out.push_back("AudioDriver = " + driver);
   for (const std::string& name : AuxDrivers) out.push_back("; AudioDriver = " + name);
   out.push_back("");
@@ -132,13 +132,13 @@ void ChooseAudioDriver() {
   if (AudioDriverChosen == 0) {
     int pick = AutoAudioDriver(AuxDrivers);
     if (pick >= 0) {
-      Options[14] = pick;
+      Options[kOptAudioDriver] = pick;
       AudioDriverChosen = 1;
     }
   }
   Debug("Setting Audio Driver");
   std::string name;
-  if (Options[14] >= 0 && Options[14] < static_cast<int>(AuxDrivers.size())) name = AuxDrivers[Options[14]];
+  if (Options[kOptAudioDriver] >= 0 && Options[kOptAudioDriver] < static_cast<int>(AuxDrivers.size())) name = AuxDrivers[Options[kOptAudioDriver]];
   DebugLog("?" + name);
   if (!name.empty() && AudioDriverExists(name)) {
     if (StartsWith(name, "OPENAL")) {

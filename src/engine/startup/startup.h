@@ -51,6 +51,19 @@ extern float AimGradR, AimGradG, AimGradB;  // backdrop colour aimed for
 // 4 display-mode index, 5 width, 6 height, 7 frame-skip mode, 11 master,
 // 12 sound, 13 music volume, 14 audio driver index into AuxDrivers.
 extern int Options[100];
+enum OptionSlot {
+  kOptFullscreen = 1,
+  kOptWidescreen = 2,
+  kOptGraphicsEngine = 3,
+  kOptModeIndex = 4,
+  kOptWidth = 5,
+  kOptHeight = 6,
+  kOptFrameSkip = 7,
+  kOptMaster = 11,
+  kOptSound = 12,
+  kOptMusic = 13,
+  kOptAudioDriver = 14,
+};
 
 // Display-mode table: sizes 1..MostResses of shape 16:10, 16:9 or 4:3.
 extern int ResolutionW[2500];
@@ -121,7 +134,7 @@ int SaveIni();
 // "FREE..." or "DIRECT..." name, else the first "OPENAL..." name), or -1.
 int AutoAudioDriver(const std::vector<std::string>& drivers);
 // The audio-driver step: automatic choice unless "Setup.ini" named one,
-// then starts the driver at Options[14].
+// then starts the driver at Options[kOptAudioDriver].
 void ChooseAudioDriver();
 
 // ---------------------------------------------------------------------------
@@ -132,7 +145,7 @@ extern int JScrw, JScrh;    // virtual screen
 extern int FirstRun;        // 1 once the first display set-up showed the splash
 
 // Rebuilds the display-mode table from the platform's modes and looks the
-// configured size (Options[5] x Options[6]) up in it.
+// configured size (Options[kOptWidth] x Options[kOptHeight]) up in it.
 void BuildModeTable();
 // Virtual screen for a display size: 1600x900 (16:9), 1440x900 (16:10),
 // else 1280x960; wide is set to 1 for the two wide ones.

@@ -16,17 +16,12 @@
 #include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
 #include "platform/headless.h"
+#include "test_support.h"
 #include "platform/platform.h"
 
 namespace frame_test {
 
-inline std::string MakeTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "pibbo-frame-XXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  char* made = mkdtemp(buf.data());
-  return made ? std::string(made) : std::string();
-}
+inline std::string MakeTempDir() { return testsupport::MakeTempDir("frame"); }
 
 // Script time (counted from the back end's start) `ms` from now.
 inline std::string At(int ms) {

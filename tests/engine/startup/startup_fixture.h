@@ -13,29 +13,14 @@
 
 #include "engine/startup/startup.h"
 #include "platform/headless.h"
+#include "test_support.h"
 #include "platform/platform.h"
 
 namespace startup_test {
 
-inline std::string MakeTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "pibbo-startup-XXXXXX").string();
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  char* made = mkdtemp(buf.data());
-  return made ? std::string(made) : std::string();
-}
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
+inline std::string MakeTempDir() { return testsupport::MakeTempDir("startup"); }
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 // Splits at CR LF; a trailing CR LF gives no extra empty line.
 inline std::vector<std::string> CrLfLines(const std::string& bytes) {

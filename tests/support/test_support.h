@@ -1,0 +1,75 @@
+// Helpers every test program shares: scratch folders, whole-file reads and
+// writes, and pixel checks on read-back pictures.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace testsupport {
+
+// A fresh folder under the system's temporary folder ("" when none could
+// be made); `tag` shows which tests made it.
+inline std::string MakeTempDir(const std::string& tag) {
+  std::string pattern = (std::filesystem::temp_directory_path() / ("pibbo-" + tag + "-XXXXXX")).string();
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  const char* made = mkdtemp(buffer.data());
+  return made ? std::string(made) : std::string();
+}
+
+// A fresh scratch folder, removed (whatever its permissions) on scope exit.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& tag = "test") : path_(MakeTempDir(tag)) {}
+  ~TempDir() {
+    if (path_.empty()) return;
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string str() const { return path_.string(); }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct Rgb {
+  int r, g, b;
+};
+
+// The pixel's colour within `tolerance` per channel, and opaque.
+inline void ExpectPixel(const Pixmap& p, int x, int y, Rgb want, int tolerance = 3) {
+  ASSERT_TRUE(p);
+  ASSERT_TRUE(x >= 0 && y >= 0 && x < p->width && y < p->height) << x << "," << y << " is outside";
+  const uint8_t* px = p->At(x, y);
+  EXPECT_NEAR(px[0], want.r, tolerance) << "red at " << x << "," << y;
+  EXPECT_NEAR(px[1], want.g, tolerance) << "green at " << x << "," << y;
+  EXPECT_NEAR(px[2], want.b, tolerance) << "blue at " << x << "," << y;
+  EXPECT_EQ(px[3], 255) << "alpha at " << x << "," << y;
+}
+
+}  // namespace testsupport
