@@ -151,9 +151,9 @@ void ChooseAudioDriver() {
   // Once, in the log and on the terminal: what the player will hear.
   const std::string sound = AudioAudible() ? "Sound : " + CurrentAudioDriver()
                                            : "Sound is off (no sound device, or the silent driver)";
-  Debug("\t" + sound);
   std::printf("pibbo: %s\n", sound.c_str());
   std::fflush(stdout);
   Debug("Set Audio Driver");
   Debug("");
+  Debug(sound);
 }
