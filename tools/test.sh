@@ -5,6 +5,11 @@ set -e
 cd "$(dirname "$0")/.."
 sh tools/deps.sh
 sh tools/build.sh
+# A second build with nothing changed must do nothing.
+if cmake --build build 2>&1 | grep -E "Building|Linking|Generating|Embedding"; then
+  echo "test.sh: a build with nothing changed did the work above" >&2
+  exit 1
+fi
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 export LIBGL_ALWAYS_SOFTWARE=1
 xvfb-run -a -s "-screen 0 1600x1200x24" \

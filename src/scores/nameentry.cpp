@@ -31,6 +31,9 @@ int GetPlayerName() {
   bool done = false;
   FlushKeys();
   WaitForRelease();
+  // Presses of what was held when the screen opened are not new ones.
+  MouseHit(1);
+  KeyHit(KEY_ESCAPE);
   while (!done) {
     Cls();
     AddGradient();
@@ -41,10 +44,11 @@ int GetPlayerName() {
     SetImageFont(Fonts[5]);
     const std::string cursor = MMillisecs() % 600 < 300 ? "_" : " ";
     Text(JScrw / 2 - TextWidth(MyName) / 2, JScrh / 2, MyName + cursor, 0, 1);
-    // All three are asked every frame, in this order.
+    // All three are asked every frame, in this order; a click or an Escape
+    // that came and went within the frame counts too.
     const bool returnHit = KeyHit(KEY_RETURN) != 0;
-    const bool clicked = MouseDown(1) != 0;
-    const bool escape = KeyDown(KEY_ESCAPE) != 0;
+    const bool clicked = (MouseHit(1) | MouseDown(1)) != 0;
+    const bool escape = (KeyHit(KEY_ESCAPE) | KeyDown(KEY_ESCAPE)) != 0;
     if (returnHit || clicked || escape) done = true;
     fps(UseFPS, 0, 1);
   }

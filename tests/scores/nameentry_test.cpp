@@ -118,6 +118,17 @@ TEST_F(NameEntry, LongNamesStopAtTheLimitAndEscapeEnds) {
   EXPECT_EQ(MyName, std::string(kMaxNameLength - 1, 'n') + "x");
 }
 
+TEST_F(NameEntry, ShortTapOrClickEndsTheEntry) {
+  // Pressed and let go within one frame: still a press.
+  for (const char* end : {"200 tap 27", "200 click 1"}) {
+    MyName = "Al";
+    ScriptFromNow(std::string("50 text x\n") + end);
+    GetPlayerName();
+    EXPECT_EQ(MyName, "Alx") << end;
+    EXPECT_EQ(headless::PendingEvents(), 0) << end;
+  }
+}
+
 TEST_F(NameEntry, HeldButtonIsWaitedOutBeforeEditing) {
   // The left button is still held when the screen opens: nothing is taken
   // until it is released; a later click ends the entry.

@@ -27,12 +27,12 @@ int StartUp() {
   CatchTerminationSignals();
   const BackendKind wanted = PlatformKindFromEnvironment();
   PlatformInit(wanted);
-  if (wanted == BackendKind::Real && PlatformIsHeadless()) {
-    std::fprintf(stderr,
-                 "pibbo: cannot open a window: no display is available "
-                 "(PIBBO_HEADLESS=1 runs the game without one)\n");
-    return 1;
-  }
+  // Asked for a window where none can be shown: say so (and log it once the
+  // log is open) and stop, instead of running unseen.
+  const bool noDisplay = wanted == BackendKind::Real && PlatformIsHeadless();
+  const std::string noDisplayText =
+      "cannot open a window: no display is available (PIBBO_HEADLESS=1 runs the game without one)";
+  if (noDisplay) std::fprintf(stderr, "pibbo: %s\n", noDisplayText.c_str());
   // Every relative path starts from the executable's folder.
   std::string appDir = AppDir();
   ChangeDir(appDir);
@@ -58,9 +58,15 @@ int StartUp() {
     CommonDir = EnterFolder(FilesDir, "Common");
     ChangeDir(FilesDir);
     OpenLog();
+    if (noDisplay) {
+      Debug(noDisplayText);
+      CloseLog();
+      return 1;
+    }
   } else {
     DebugLog("Missing folder : Files/ (no log, no settings file)");
   }
+  if (noDisplay) return 1;
 
   AuxDrivers = AudioDrivers();
   for (const std::string& name : AuxDrivers) DebugLog(name);

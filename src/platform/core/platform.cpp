@@ -51,11 +51,9 @@ void ResetFrontState() {
 void PlatformInit(BackendKind kind) {
   PlatformShutdown();
   if (kind == BackendKind::Real) {
+    // No usable display: the caller learns it from PlatformIsHeadless.
     gBackend = CreateRealBackend();
-    if (!gBackend) {
-      std::fprintf(stderr, "pibbo: no display back end available, running headless\n");
-      kind = BackendKind::Headless;
-    }
+    if (!gBackend) kind = BackendKind::Headless;
   }
   if (!gBackend) gBackend = CreateHeadlessBackend();
   gKind = kind;

@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <array>
 #include <memory>
 
@@ -51,6 +53,7 @@ class SdlBackend final : public Backend {
   }
 
   const char* Name() const override { return "SDL2 OpenGL"; }
+  bool VideoOk() const { return videoOk_; }
 
   // -------------------------------------------------------------------------
   // Display
@@ -452,4 +455,30 @@ class SdlBackend final : public Backend {
 
 }  // namespace
 
-std::unique_ptr<Backend> CreateRealBackend() { return std::make_unique<SdlBackend>(); }
+namespace {
+
+bool EnvSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+// A window needs a display to show it on. SDL would otherwise fall back to
+// a driver with nothing to show (offscreen, dummy), and the game would run
+// unseen; those count only when the user asks for them by name.
+bool UsableVideo(bool videoOk) {
+  if (!videoOk) return false;
+  if (EnvSet("SDL_VIDEODRIVER")) return true;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+      std::strcmp(driver, "evdev") == 0)
+    return false;
+  return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || std::strcmp(driver, "KMSDRM") == 0;
+}
+
+}  // namespace
+
+std::unique_ptr<Backend> CreateRealBackend() {
+  auto backend = std::make_unique<SdlBackend>();
+  if (!UsableVideo(backend->VideoOk())) return nullptr;
+  return backend;
+}

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "startup_fixture.h"
@@ -32,7 +33,12 @@ class WholeRun : public ::testing::Test {
   pid_t Spawn(const std::vector<std::string>& env) {
     pid_t pid = fork();
     if (pid == 0) {
-      for (const std::string& kv : env) putenv(const_cast<char*>(kv.c_str()));
+      // "-NAME" takes NAME out of the environment; "NAME=value" sets it.
+      for (const std::string& kv : env) {
+        if (!kv.empty() && kv[0] == '-') unsetenv(kv.c_str() + 1);
+        else putenv(const_cast<char*>(kv.c_str()));
+      }
+      if (!stderrFile_.empty()) freopen(stderrFile_.c_str(), "w", stderr);
       // Started from a folder that is not the executable's.
       if (chdir(tmp_.c_str()) != 0) _exit(120);
       alarm(120);  // never leave a hung child behind
@@ -89,6 +95,7 @@ class WholeRun : public ::testing::Test {
 
   std::string tmp_;
   std::string run_;
+  std::string stderrFile_;  // where the child's stderr goes; "" inherits ours
 };
 
 // Escape held well after the 2.5 s start-up wait, let go, then a key press
@@ -287,4 +294,20 @@ TEST_F(WholeRun, TerminationSignalSavesAndEnds) {
 }
 
 }  // namespace
+// The real back end with no display to show a window on: one clear
+// message, on the terminal and in the log, and a failing exit at once,
+// instead of a game that runs unseen.
+TEST_F(WholeRun, NoDisplaySaysSoAndStops) {
+  stderrFile_ = tmp_ + "/stderr.txt";
+  const auto start = std::chrono::steady_clock::now();
+  const int code = Run({"-DISPLAY", "-WAYLAND_DISPLAY", "-SDL_VIDEODRIVER", "-PIBBO_HEADLESS"});
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_NE(code, 0);
+  EXPECT_LT(took, std::chrono::seconds(5));
+  const std::string text = "cannot open a window: no display is available";
+  EXPECT_NE(ReadBytes(stderrFile_).find(text), std::string::npos) << ReadBytes(stderrFile_);
+  EXPECT_NE(ReadBytes(run_ + "/Files/Debug.txt").find(text), std::string::npos);
+  stderrFile_.clear();
+}
+
 }  // namespace startup_test
