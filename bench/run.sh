@@ -64,14 +64,19 @@ best_pair() {  # blend tsblend count
     ts=$(awk -v a="$ts" -v b="$(ts_fps "$2" "$3")" 'BEGIN{print (b + 0 > a + 0) ? b : a}')
     i=$((i + 1))
   done
-  printf '%-8s %8d %14s %15s\n' "" "$3" "$db" "$ts"
+  printf '%-8s %8d %14s %15s %7s\n' "" "$3" "$db" "$ts" "$(ratio "$db" "$ts")"
+}
+
+# draw_bench over testsprite2, "-" when testsprite2 gave no figure.
+ratio() {
+  awk -v a="$1" -v b="$2" 'BEGIN{ if (b + 0 > 0) printf "%.2fx", a / b; else printf "-" }'
 }
 
 echo "Window ${w}x${h}, 32x32 sprites, no vertical sync, Xvfb; best of $repeat runs"
 for blend in alpha add; do
   tsblend=blend
   [ "$blend" = add ] && tsblend=add
-  printf '\n%-8s %8s %14s %15s\n' "$blend" sprites "draw_bench fps" "testsprite2 fps"
+  printf '\n%-8s %8s %14s %15s %7s\n' "$blend" sprites "draw_bench fps" "testsprite2 fps" ratio
   for n in $counts; do
     best_pair "$blend" "$tsblend" "$n"
   done
@@ -102,12 +107,13 @@ ts_budget() {  # blend
   echo "$good"
 }
 
-printf '\n%-8s %22s %22s\n' "" "draw_bench at 60 fps" "testsprite2 at 60 fps"
+printf '\n%-8s %22s %22s %7s\n' "" "draw_bench at 60 fps" "testsprite2 at 60 fps" ratio
 for blend in alpha add; do
   tsblend=blend
   [ "$blend" = add ] && tsblend=add
   db=$("$bench" --size "$size" --blend "$blend" | sed -n 's/.*: \([0-9]*\) sprites per frame.*/\1/p')
-  printf '%-8s %22s %22s\n' "$blend" "$db" "$(ts_budget "$tsblend")"
+  ts=$(ts_budget "$tsblend")
+  printf '%-8s %22s %22s %7s\n' "$blend" "$db" "$ts" "$(ratio "$db" "$ts")"
 done
 
 # The game's own frame loop (sleep until 15 ms have passed, then present):
