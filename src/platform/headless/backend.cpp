@@ -3,12 +3,7 @@
 // (picture.h), runs a virtual millisecond clock, replays scripted input on
 // it (script.h) and mixes audio into memory on demand.
 #include <algorithm>
-#include <cstring>
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <fstream>
 #include <sstream>
 
 #include "platform/backend.h"
