@@ -44,11 +44,10 @@ int GetPlayerName() {
     SetImageFont(Fonts[5]);
     const std::string cursor = MMillisecs() % 600 < 300 ? "_" : " ";
     Text(JScrw / 2 - TextWidth(MyName) / 2, JScrh / 2, MyName + cursor, 0, 1);
-    // All three are asked every frame, in this order; a click or an Escape
-    // that came and went within the frame counts too.
+    // All three are asked every frame, in this order.
     const bool returnHit = KeyHit(KEY_RETURN) != 0;
-    const bool clicked = (MouseHit(1) | MouseDown(1)) != 0;
-    const bool escape = (KeyHit(KEY_ESCAPE) | KeyDown(KEY_ESCAPE)) != 0;
+    const bool clicked = ButtonPressed(1);
+    const bool escape = KeyPressed(KEY_ESCAPE);
     if (returnHit || clicked || escape) done = true;
     fps(UseFPS, 0, 1);
   }

@@ -47,7 +47,6 @@ void TitleLoop() {
     AddGradient();
     if (SlideIn < 32) SlideIn++;
     fps(UseFPS, 1, 1);
-    // A press that came and went within the frame counts too.
-    if (KeyHit(KEY_ESCAPE) || KeyDown(KEY_ESCAPE)) Finish();
+    if (KeyPressed(KEY_ESCAPE)) Finish();
   }
 }

@@ -65,7 +65,7 @@ int fps(int /*target*/, int /*flag*/, int showCursor) {
 
   if (presented) {
     if (KeyHit(KEY_F11)) SaveScreenshot();
-    if (InGame == 1 && (KeyHit(KEY_ESCAPE) || KeyDown(KEY_ESCAPE))) {
+    if (InGame == 1 && KeyPressed(KEY_ESCAPE)) {
       InGame = 2;
       const int t = MMillisecs();
       if (PauseHook) result = PauseHook();

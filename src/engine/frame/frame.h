@@ -94,6 +94,10 @@ int AddGradient2();
 int key(int code);
 int PlayKey(int control, int player);
 int GetKey();
+// Pressed since last asked (which resets the count), or held now: a press
+// that came and went between two frames still counts.
+bool KeyPressed(int code);
+bool ButtonPressed(int button);
 std::string KeyName(int code);
 
 // ---------------------------------------------------------------------------

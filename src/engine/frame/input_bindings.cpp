@@ -86,3 +86,6 @@ int GetKey() {
   }
   return 0;
 }
+
+bool KeyPressed(int code) { return (KeyHit(code) | KeyDown(code)) != 0; }
+bool ButtonPressed(int button) { return (MouseHit(button) | MouseDown(button)) != 0; }

@@ -58,15 +58,14 @@ int StartUp() {
     CommonDir = EnterFolder(FilesDir, "Common");
     ChangeDir(FilesDir);
     OpenLog();
-    if (noDisplay) {
-      Debug(noDisplayText);
-      CloseLog();
-      return 1;
-    }
   } else {
     DebugLog("Missing folder : Files/ (no log, no settings file)");
   }
-  if (noDisplay) return 1;
+  if (noDisplay) {
+    Debug(noDisplayText);  // dropped when there is no log
+    CloseLog();
+    return 1;
+  }
 
   AuxDrivers = AudioDrivers();
   for (const std::string& name : AuxDrivers) DebugLog(name);
