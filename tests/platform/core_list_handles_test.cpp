@@ -87,6 +87,49 @@ TEST(CoreList, WalkSurvivesRemovingVisitedOrEarlierElements) {
   EXPECT_EQ(visited, "cd");
 }
 
+TEST(CoreList, WalkSurvivesRemovingLaterElementsClearsAndNestedWalks) {
+  // The element after the visited one, and one further on, go during the
+  // walk: neither is visited, and the walk goes on with what is left.
+  TList<Rec> list = Make({{6, "a"}, {5, "b"}, {4, "c"}, {3, "d"}, {2, "e"}});
+  const auto c = *std::next(list.begin(), 2);
+  const auto e = *std::next(list.begin(), 4);
+  std::string visited;
+  list.ForEach([&](const std::shared_ptr<Rec>& r) {
+    visited += r->tag;
+    if (r->tag == "b") {
+      list.RemoveLink(c);
+      list.RemoveLink(e);
+      EXPECT_EQ(list.Count(), 3u);
+      EXPECT_EQ(Tags(list), "abd");  // reading inside the walk sees the live ones
+    }
+    if (r->tag == "d") list.AddLast(std::make_shared<Rec>(Rec{1, "f"}));  // visited too
+  });
+  EXPECT_EQ(visited, "abdf");
+  EXPECT_EQ(Tags(list), "abdf");
+
+  // A nested walk that removes, a sort asked for inside a walk (made when
+  // it ends), and a clear inside a walk.
+  visited.clear();
+  list.ForEach([&](const std::shared_ptr<Rec>& r) {
+    visited += r->tag;
+    if (r->tag == "a") {
+      list.ForEach([&](const std::shared_ptr<Rec>& inner) {
+        if (inner->tag == "d") list.RemoveLink(inner);
+      });
+      list.AddLast(std::make_shared<Rec>(Rec{9, "z"}));
+      SortList(list);
+    }
+  });
+  EXPECT_EQ(visited, "abfz");
+  EXPECT_EQ(Tags(list), "zabf");
+  list.ForEach([&](const std::shared_ptr<Rec>& r) {
+    if (r->tag == "a") ClearList(list);
+    EXPECT_NE(r->tag, "b");
+  });
+  EXPECT_TRUE(list.IsEmpty());
+  EXPECT_EQ(list.First(), nullptr);
+}
+
 struct Alpha {
   int v = 1;
 };
