@@ -1,5 +1,6 @@
-// Title screen stand-in: the backdrop of the selected tab, frame after
-// frame, until Escape ends the program through Finish.
+// Title screen stand-in: the backdrop of the selected tab with the game's
+// logo, frame after frame; a left click plays a game, Escape ends the
+// program through Finish.
 #include "title/title.h"
 
 #include "engine/frame/frame.h"
@@ -46,7 +47,22 @@ void TitleLoop() {
     }
     AddGradient();
     if (SlideIn < 32) SlideIn++;
+    ResetDraw();
+    if (gamelogo) DrawImage(gamelogo, static_cast<float>(JScrw / 2), static_cast<float>(JScrh / 3), 0);
+    UseFont(1, 5);
+    SetCol(255, 255, 180, 1);
+    Text(JScrw / 2, JScrh * 2 / 3, "Click Here to Start", 1, 1);
+    ResetDraw();
+    const bool start = ButtonPressed(1);
     fps(UseFPS, 1, 1);
     if (KeyPressed(KEY_ESCAPE)) Finish();
+    if (start) {
+      PlaySFX(98, 1.0f, 1.0f, 0.0f);
+      InGame = 1;
+      GameStart = MilliSecs();
+      PlayGame();
+      InGame = 0;
+      SlideIn = 0;
+    }
   }
 }

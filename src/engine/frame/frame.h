@@ -4,6 +4,7 @@
 // and score pop-ups, screenshots and small text/clamp/mouse helpers.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -21,7 +22,7 @@ struct ment {
 
 // One floating score pop-up (Gimme).
 struct ore {
-  int n = 0;
+  int64_t n = 0;
   float x = 0, y = 0;
   int t = 0;
   int s = 0;
@@ -109,7 +110,7 @@ int AimFor(int targetFrameRate, int spriteScale);
 // Messages and pop-ups
 // ---------------------------------------------------------------------------
 int AddComment(const std::string& text, int c);
-int Gimme(int points, int x, int y, int style, int r, int g, int b);
+int Gimme(int64_t points, int x, int y, int style, int r, int g, int b);
 int DrawScores();
 extern float scrx, scry;  // camera offset of the score pop-ups (stay 0)
 // The message step of fps: ages, draws and expires the messages.

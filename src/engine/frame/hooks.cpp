@@ -21,4 +21,4 @@ void ClearEngineEvents() {
 int (*SettingsPanelHook)() = nullptr;
 int (*PauseHook)() = nullptr;
 int (*MusicTickHook)() = nullptr;
-void (*ScorePaidHook)(int) = nullptr;
+void (*ScorePaidHook)(int64_t) = nullptr;

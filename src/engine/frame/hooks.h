@@ -5,12 +5,15 @@
 // engine file needs a header from above.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 enum class EngineEvent {
   TablesCreated,  // start-up: the global tables and defaults exist
   AssetsLoaded,   // each display opening: the shared assets are loaded
-  Closing,        // the closing sequence, before the last log lines
+  Finishing,      // the closing sequence begins: finish what is under way
+                  // (a game's record) before anything is saved
+  Closing,        // the closing sequence saves, before the last log lines
   Count
 };
 
@@ -24,4 +27,4 @@ void ClearEngineEvents();
 extern int (*SettingsPanelHook)();      // every call: the settings panel's frame
 extern int (*PauseHook)();              // Escape during a game: 99 for Quit
 extern int (*MusicTickHook)();          // every call: the music generator's tick
-extern void (*ScorePaidHook)(int points);  // Gimme: the points reach the score
+extern void (*ScorePaidHook)(int64_t points);  // Gimme: the points reach the score

@@ -12,7 +12,7 @@ int AddComment(const std::string& text, int c) {
   return 0;
 }
 
-int Gimme(int points, int x, int y, int style, int r, int g, int b) {
+int Gimme(int64_t points, int x, int y, int style, int r, int g, int b) {
   if (ScorePaidHook) ScorePaidHook(points);
   auto popup = std::make_shared<ore>();
   popup->n = points;

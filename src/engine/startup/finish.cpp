@@ -53,6 +53,7 @@ void DrawThanks() {
 }  // namespace
 
 void Finish() {
+  RaiseEngineEvent(EngineEvent::Finishing);
   ShowMouse();
   SaveIni();
   RaiseEngineEvent(EngineEvent::Closing);

@@ -41,7 +41,7 @@ TEST_F(Messages, PopUpsRiseFadeAndGo) {
     float firstY, lastY;
   };
   static int64_t paid;
-  ScorePaidHook = [](int points) { paid += points; };
+  ScorePaidHook = [](int64_t points) { paid += points; };
   for (const Case c : {Case{1, 399.75f, 370}, Case{2, 399.5f, 340}}) {
     paid = 1000;
     Gimme(150, 640, 400, c.style, 255, 0, 255);
