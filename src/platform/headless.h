@@ -64,6 +64,14 @@ struct DrawCall {
   std::string font;  // Text: font source file ("" built-in) and size as "name:size"
 };
 
+// One call made on an audio channel, as the journal keeps it.
+struct ChannelCall {
+  enum Op { Cue, Resume, Stop, Volume, Pan, Rate } op = Cue;
+  int channel = 0;
+  std::string sound;  // Cue: the sound's file name ("" when made in memory)
+  float value = 0;    // Volume, Pan, Rate: the value as clamped
+};
+
 namespace headless {
 
 // Recorded draw calls since the last ClearDrawCalls (Flip is recorded too).
@@ -119,5 +127,10 @@ void MousePosition(int& x, int& y);  // the pointer, real pixels (after MoveMous
 // Mixes `frames` stereo frames at 44100 Hz now and answers them (interleaved
 // L, R, 16-bit).
 std::vector<int16_t> MixAudio(int frames);
+
+// Channel calls (cue, resume, stop, volume, pan, rate) from now on, kept
+// while recording is on; switching it on starts an empty journal.
+void RecordChannelCalls(bool on);
+std::vector<ChannelCall> ChannelCalls();
 
 }  // namespace headless

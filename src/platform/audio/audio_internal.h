@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless.h"
 #include "platform/platform.h"
 
 // A sound decoded whole to signed 16-bit samples.
@@ -23,12 +24,17 @@ struct TSound {
   int channels = 1;              // 1 mono, 2 stereo (interleaved L, R)
   int flags = 0;                 // SOUND_LOOP
   std::vector<int16_t> samples;  // frames * channels values
+  std::string source;            // file name, for the call journal and messages
 
   size_t Frames() const { return channels > 0 ? samples.size() / static_cast<size_t>(channels) : 0; }
   bool Loops() const { return (flags & SOUND_LOOP) != 0; }
 };
 
 namespace audio {
+
+// The journal of channel calls (headless::ChannelCalls), kept only while
+// switched on.
+void JournalCall(ChannelCall::Op op, int channel, const TSound* sound, float value);
 
 // The output format of the software mixer.
 constexpr int kMixRate = 44100;

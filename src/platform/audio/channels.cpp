@@ -13,6 +13,32 @@
 
 namespace audio {
 namespace {
+std::mutex gJournalMutex;
+bool gJournalOn = false;
+std::vector<ChannelCall> gJournal;
+}  // namespace
+
+void JournalCall(ChannelCall::Op op, int channel, const TSound* sound, float value) {
+  std::lock_guard lock(gJournalMutex);
+  if (!gJournalOn) return;
+  gJournal.push_back(ChannelCall{op, channel, sound ? sound->source : std::string(), value});
+}
+}  // namespace audio
+
+namespace headless {
+void RecordChannelCalls(bool on) {
+  std::lock_guard lock(audio::gJournalMutex);
+  audio::gJournalOn = on;
+  audio::gJournal.clear();
+}
+std::vector<ChannelCall> ChannelCalls() {
+  std::lock_guard lock(audio::gJournalMutex);
+  return audio::gJournal;
+}
+}  // namespace headless
+
+namespace audio {
+namespace {
 
 // Idle channels beyond this many are retired, least recently used first.
 // A retired handle stays valid: cueing a sound on it brings it back.
@@ -304,6 +330,7 @@ int CueSound(const Sound& sound, int channel) {
     ch->sound.reset();
     return 0;
   }
+  audio::JournalCall(ChannelCall::Cue, ch->handle, sound.get(), 0);
   return ch->handle;
 }
 
@@ -319,6 +346,7 @@ void ResumeChannel(int channel) {
   Channel* ch = audio::FindLocked(channel);
   if (!ch || ch->state != Channel::Paused || !S().driver) return;
   ch->state = Channel::Playing;
+  audio::JournalCall(ChannelCall::Resume, channel, ch->sound.get(), 0);
   if (!ch->active) {
     ch->active = true;
     S().playing.push_back(ch);
@@ -341,6 +369,7 @@ void StopChannel(int channel) {
   audio::UpdateLocked();
   Channel* ch = audio::FindLocked(channel);
   if (!ch) return;
+  audio::JournalCall(ChannelCall::Stop, channel, ch->sound.get(), 0);
   if (S().driver) S().driver->Release(*ch);
   audio::Unplay(*ch);
   ch->state = Channel::Idle;
@@ -361,6 +390,7 @@ void SetChannelVolume(int channel, float volume) {
   Channel* ch = audio::FindLocked(channel);
   if (!ch) return;
   ch->volume = volume;
+  audio::JournalCall(ChannelCall::Volume, channel, ch->sound.get(), volume);
   if (S().driver) S().driver->Params(*ch);
 }
 
@@ -370,6 +400,7 @@ void SetChannelPan(int channel, float pan) {
   Channel* ch = audio::FindLocked(channel);
   if (!ch) return;
   ch->pan = pan;
+  audio::JournalCall(ChannelCall::Pan, channel, ch->sound.get(), pan);
   if (S().driver) S().driver->Params(*ch);
 }
 
@@ -379,6 +410,7 @@ void SetChannelRate(int channel, float rate) {
   Channel* ch = audio::FindLocked(channel);
   if (!ch) return;
   ch->rate = rate;
+  audio::JournalCall(ChannelCall::Rate, channel, ch->sound.get(), rate);
   if (S().driver) S().driver->Params(*ch);
 }
 

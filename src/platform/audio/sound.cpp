@@ -190,7 +190,12 @@ Sound DecodeOgg(const uint8_t* data, size_t size, int flags) {
 Sound LoadSound(const std::string& path, int flags) {
   std::vector<uint8_t> bytes;
   if (!audio::ReadWholeFile(path, bytes) || bytes.size() < 4) return nullptr;
-  if (std::memcmp(bytes.data(), "RIFF", 4) == 0) return audio::DecodeWav(bytes.data(), bytes.size(), flags);
-  if (std::memcmp(bytes.data(), "OggS", 4) == 0) return audio::DecodeOgg(bytes.data(), bytes.size(), flags);
-  return nullptr;
+  Sound sound;
+  if (std::memcmp(bytes.data(), "RIFF", 4) == 0) sound = audio::DecodeWav(bytes.data(), bytes.size(), flags);
+  else if (std::memcmp(bytes.data(), "OggS", 4) == 0) sound = audio::DecodeOgg(bytes.data(), bytes.size(), flags);
+  if (sound) {
+    const size_t slash = path.find_last_of('/');
+    sound->source = slash == std::string::npos ? path : path.substr(slash + 1);
+  }
+  return sound;
 }

@@ -13,6 +13,7 @@
 
 #include "engine/startup/startup.h"
 #include "platform/headless.h"
+#include "run_folder.h"
 #include "test_support.h"
 #include "platform/platform.h"
 
@@ -22,21 +23,7 @@ inline std::string MakeTempDir() { return testsupport::MakeTempDir("startup"); }
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
-// Splits at CR LF; a trailing CR LF gives no extra empty line.
-inline std::vector<std::string> CrLfLines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t end = bytes.find("\r\n", pos);
-    if (end == std::string::npos) {
-      lines.push_back(bytes.substr(pos));
-      break;
-    }
-    lines.push_back(bytes.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  return lines;
-}
+using testsupport::CrLfLines;
 
 class StartupTest : public ::testing::Test {
  protected:

@@ -7,65 +7,17 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "run_folder.h"
 #include "startup_fixture.h"
 
 namespace startup_test {
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::Output;
 
-class WholeRun : public ::testing::Test {
+class WholeRun : public testsupport::RunFolderTest {
  protected:
-  void SetUp() override {
-    tmp_ = MakeTempDir();
-    ASSERT_FALSE(tmp_.empty());
-    run_ = tmp_ + "/run";
-    fs::copy(PIBBO_RUN_DIR, run_, fs::copy_options::recursive);
-    ASSERT_TRUE(fs::exists(run_ + "/pibbo"));
-    fs::remove(run_ + "/Files/Debug.txt");
-    fs::remove(run_ + "/Files/Setup.ini");
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(tmp_, ec);
-  }
-
-  pid_t Spawn(const std::vector<std::string>& env) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      // "-NAME" takes NAME out of the environment; "NAME=value" sets it.
-      for (const std::string& kv : env) {
-        if (!kv.empty() && kv[0] == '-') unsetenv(kv.c_str() + 1);
-        else putenv(const_cast<char*>(kv.c_str()));
-      }
-      if (!stderrFile_.empty()) freopen(stderrFile_.c_str(), "w", stderr);
-      // Started from a folder that is not the executable's.
-      if (chdir(tmp_.c_str()) != 0) _exit(120);
-      alarm(120);  // never leave a hung child behind
-      std::string exe = run_ + "/pibbo";
-      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-      _exit(121);
-    }
-    return pid;
-  }
-
-  static int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
-
-  // Runs pibbo with the environment given (on top of ours); answers its
-  // exit code, or -1 when it did not exit normally or within 60 s.
-  int Run(const std::vector<std::string>& env) {
-    pid_t pid = Spawn(env);
-    if (pid < 0) return -1;
-    int status = 0;
-    for (int waited = 0; waited < 60000; waited += 10) {
-      if (waitpid(pid, &status, WNOHANG) == pid) return ExitCode(status);
-      usleep(10 * 1000);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
-  }
-
   // Runs pibbo on the real back end. Once the start-up has finished, `act`
   // is called every 200 ms until the program has ended (or a minute has
   // passed); answers the exit code, or -1.
@@ -77,25 +29,12 @@ class WholeRun : public ::testing::Test {
     for (int round = 0; round < 300; round++) {
       usleep(200 * 1000);
       if (waitpid(pid, &status, WNOHANG) == pid) return ExitCode(status);
-      std::string log = ReadBytes(run_ + "/Files/Debug.txt");
-      if (log.find("Finished Loading") != std::string::npos) act();
+      if (Loaded()) act();
     }
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
     return -1;
   }
-
-  std::string WriteScript(const std::string& text) {
-    std::string path = tmp_ + "/input.txt";
-    WriteBytes(path, text);
-    return path;
-  }
-
-  std::vector<std::string> Log() { return CrLfLines(ReadBytes(run_ + "/Files/Debug.txt")); }
-
-  std::string tmp_;
-  std::string run_;
-  std::string stderrFile_;  // where the child's stderr goes; "" inherits ours
 };
 
 // Escape held well after the 2.5 s start-up wait, let go, then a key press
@@ -229,18 +168,6 @@ TEST_F(WholeRun, MissingGameFolderIsLoggedAndNothingIsWrittenElsewhere) {
   EXPECT_FALSE(fs::exists(run_ + "/Files/crash.dat"));
   EXPECT_FALSE(fs::exists(run_ + "/Files/Common/nuscores.dat"));
   EXPECT_TRUE(fs::exists(run_ + "/Files/Setup.ini"));
-}
-
-// Output of a shell command.
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
-  return out;
 }
 
 TEST_F(WholeRun, RealBackEndUnderX) {

@@ -1,0 +1,167 @@
+// A game of the real program on an X display, played through xdotool: a
+// click on the title screen starts it; the test looks at the game's own
+// screenshots (F11) to find the hero, aims below him and clicks, until
+// the sixth landing ends the game; then the name, Escape and a key.
+// Skipped without DISPLAY or without xdotool.
+#include <cstdlib>
+#include <filesystem>
+
+#include "game/game.h"
+#include "platform/platform.h"
+#include "run_folder.h"
+#include "scores/scores.h"
+
+namespace game_test {
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::FirstLine;
+using testsupport::Output;
+
+struct Spot {
+  int x = 0, y = 0;
+  bool found = false;
+};
+
+class RealGame : public testsupport::RunFolderTest {
+ protected:
+  void Do(const std::string& args) { std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
+
+  // The next screenshot the game saves on F11, read and removed.
+  Pixmap Screenshot() {
+    for (const auto& e : fs::directory_iterator(run_ + "/Files"))
+      if (e.path().extension() == ".png") fs::remove(e.path());
+    Do("windowfocus --sync " + window_ + " key F11");
+    for (int wait = 0; wait < 40; ++wait) {
+      usleep(50 * 1000);
+      for (const auto& e : fs::directory_iterator(run_ + "/Files")) {
+        if (e.path().extension() != ".png") continue;
+        usleep(100 * 1000);  // let the writer finish
+        Pixmap p = LoadPixmapPNG(e.path().string());
+        if (p) {
+          if (const char* keep = std::getenv("PIBBO_KEEP_SCREENSHOT"); keep && InGame(p) && !kept_) {
+            kept_ = true;  // for a look at what the test saw
+            fs::copy_file(e.path(), keep, fs::copy_options::overwrite_existing);
+          }
+          fs::remove(e.path());
+          return p;
+        }
+      }
+    }
+    return nullptr;
+  }
+
+  static const uint8_t* At(const Pixmap& p, int x, int y) { return p->At(x, y); }
+
+  // The green wall strip at the left edge shows only during play.
+  static bool InGame(const Pixmap& p) {
+    const uint8_t* c = At(p, 20, p->height / 2);
+    return c[1] > 110 && c[1] > c[0] + 60 && c[1] > c[2] + 50;
+  }
+
+  // The hero's canopy stripes are the only red of their shade in play.
+  static Spot FindHero(const Pixmap& p) {
+    long sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < p->height - 45; ++y) {
+      for (int x = 70; x < p->width - 70; ++x) {
+        const uint8_t* c = At(p, x, y);
+        if (c[0] > 215 && c[1] > 70 && c[1] < 125 && c[2] > 80 && c[2] < 135) {
+          sx += x;
+          sy += y;
+          ++n;
+        }
+      }
+    }
+    Spot s;
+    if (n >= 3) s = Spot{static_cast<int>(sx / n), static_cast<int>(sy / n) + 5, true};
+    return s;
+  }
+
+  std::string window_;
+  bool kept_ = false;
+};
+
+TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run the tests under xvfb-run)";
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool missing";
+  pid_t pid = Spawn({"-PIBBO_HEADLESS"});
+  ASSERT_GT(pid, 0);
+  for (int round = 0; round < 300 && window_.empty(); ++round) {
+    usleep(100 * 1000);
+    if (Loaded()) window_ = FirstLine(Output("xdotool search --name '^#260 : Pibbo Zorravel$' 2>/dev/null"));
+  }
+  ASSERT_FALSE(window_.empty()) << "no window";
+  usleep(3000 * 1000);  // the start-up's closing pause
+  Do("mousemove --window " + window_ + " 400 200 click 1");
+  usleep(500 * 1000);
+
+  bool seenGame = false, over = false;
+  int shots = 0;
+  Pixmap firstFrame;
+  for (int round = 0; round < 400 && !over && Running(pid); ++round) {
+    Pixmap p = Screenshot();
+    if (!p) continue;
+    if (!InGame(p)) {
+      over = seenGame;
+      if (!seenGame) Do("mousemove --window " + window_ + " 400 200 click 1");
+      continue;
+    }
+    seenGame = true;
+    if (!firstFrame) firstFrame = p;
+    const Spot hero = FindHero(p);
+    if (!hero.found) continue;
+    // Low and to the side: a fast, flat shot that is soon down again.
+    const int side = hero.x > p->width / 2 ? 1 : -1;
+    const int x = hero.x + side * 70, y = std::min(p->height - 1, hero.y + 28);
+    Do("mousemove --window " + window_ + " " + std::to_string(x) + " " + std::to_string(y) +
+       " sleep 0.35 mousedown 1 sleep 0.08 mouseup 1");
+    ++shots;
+    usleep(250 * 1000);
+  }
+  EXPECT_TRUE(seenGame);
+  EXPECT_TRUE(over) << "the game did not end after " << shots << " shots";
+  EXPECT_GE(shots, 6);
+
+  // The first game frame: wall strips, the white ground line, the green
+  // score read-out and the hero.
+  ASSERT_TRUE(firstFrame);
+  const int groundY = firstFrame->height * 896 / 960;
+  bool line = false, readout = false;
+  for (int y = groundY - 2; y <= groundY + 2; ++y) {
+    const uint8_t* c = At(firstFrame, firstFrame->width / 2 + 50, y);
+    line |= c[0] > 230 && c[1] > 230 && c[2] > 230;
+  }
+  for (int y = groundY + 2; y < firstFrame->height; ++y)
+    for (int x = 70; x < firstFrame->width / 3; ++x) {
+      const uint8_t* c = At(firstFrame, x, y);
+      readout |= c[1] > 200 && c[0] < 160 && c[2] < 160;
+    }
+  EXPECT_TRUE(line) << "ground line";
+  EXPECT_TRUE(readout) << "score read-out";
+  EXPECT_TRUE(FindHero(firstFrame).found) << "hero";
+
+  // Name entry: Return keeps "Player"; then Escape on the title screen and
+  // a key on the closing screen.
+  usleep(2000 * 1000);
+  Do("windowfocus --sync " + window_ + " key Return");
+  usleep(1500 * 1000);
+  Do("windowfocus --sync " + window_ + " key Escape");
+  usleep(1500 * 1000);
+  Do("windowfocus --sync " + window_ + " key space");
+  EXPECT_EQ(WaitExit(pid, 20000), 0);
+
+  GetUniqueKey();
+  const fs::path here = fs::current_path();
+  fs::current_path(run_ + "/Files/260");
+  Highscores.Clear();
+  LoadScores();
+  fs::current_path(here);
+  ASSERT_EQ(Highscores.Count(), 1u);
+  EXPECT_EQ(Highscores.First()->Quit, 0);
+  EXPECT_EQ(Highscores.First()->GameMode, 1);
+  EXPECT_GT(Highscores.First()->Score, 0);
+  EXPECT_EQ(Highscores.First()->Name, "Player");
+}
+
+}  // namespace
+}  // namespace game_test
