@@ -11,7 +11,8 @@
 # run time, default 10: it spends its first seconds compiling shaders, which
 # its own frame rate leaves out), REPEAT (runs per table cell, the best
 # counts, default 3: other load on the machine only ever slows a run down),
-# SEARCH (0 skips the 60 fps search).
+# SEARCH (0 skips the 60 fps search), FRAME (0 skips the engine-test
+# frame), GAME (0 skips the game and title frames).
 # Builds the `benchmarks` target first. Use a Release build for real numbers.
 set -eu
 
@@ -87,6 +88,15 @@ done
 if [ "${FRAME:-1}" != 0 ] && [ -x "$build/bench/frame_bench" ]; then
   echo
   "$build/bench/frame_bench"
+fi
+
+# A game frame (PlayFrame) at several loads beside the title frame, at the
+# default window and at the virtual screen's own size (GAME=0 skips).
+if [ "${GAME:-1}" != 0 ] && [ -x "$build/bench/game_bench" ]; then
+  for s in 800x600 1280x960; do
+    echo
+    "$build/bench/game_bench" --size "$s"
+  done
 fi
 
 [ "$search" = 0 ] && exit 0

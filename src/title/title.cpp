@@ -36,27 +36,31 @@ void StartTitle() {
   TitleLoop();
 }
 
+bool TitleFrame() {
+  CLS3d(1);
+  ResetDraw();
+  switch (TitleTab) {
+    case 1: AimGradR = 0; AimGradG = 1; AimGradB = 0.2f; break;
+    case 2: AimGradR = 0; AimGradG = 0.2f; AimGradB = 1; break;
+    default: AimGradR = 1; AimGradG = 0; AimGradB = 0.2f; break;
+  }
+  AddGradient();
+  if (SlideIn < 32) SlideIn++;
+  ResetDraw();
+  if (gamelogo) DrawImage(gamelogo, static_cast<float>(JScrw / 2), static_cast<float>(JScrh / 3), 0);
+  UseFont(1, 5);
+  SetCol(255, 255, 180, 1);
+  Text(JScrw / 2, JScrh * 2 / 3, "Click Here to Start", 1, 1);
+  ResetDraw();
+  const bool start = ButtonPressed(1);
+  fps(UseFPS, 1, 1);
+  if (KeyPressed(KEY_ESCAPE)) Finish();
+  return start;
+}
+
 void TitleLoop() {
   for (;;) {
-    CLS3d(1);
-    ResetDraw();
-    switch (TitleTab) {
-      case 1: AimGradR = 0; AimGradG = 1; AimGradB = 0.2f; break;
-      case 2: AimGradR = 0; AimGradG = 0.2f; AimGradB = 1; break;
-      default: AimGradR = 1; AimGradG = 0; AimGradB = 0.2f; break;
-    }
-    AddGradient();
-    if (SlideIn < 32) SlideIn++;
-    ResetDraw();
-    if (gamelogo) DrawImage(gamelogo, static_cast<float>(JScrw / 2), static_cast<float>(JScrh / 3), 0);
-    UseFont(1, 5);
-    SetCol(255, 255, 180, 1);
-    Text(JScrw / 2, JScrh * 2 / 3, "Click Here to Start", 1, 1);
-    ResetDraw();
-    const bool start = ButtonPressed(1);
-    fps(UseFPS, 1, 1);
-    if (KeyPressed(KEY_ESCAPE)) Finish();
-    if (start) {
+    if (TitleFrame()) {
       PlaySFX(98, 1.0f, 1.0f, 0.0f);
       InGame = 1;
       GameStart = MilliSecs();

@@ -18,6 +18,9 @@ void ResetTitleTables();
 void InstallTitle();
 // The title screen after the start-up: Hiscore tab, Medium preselected.
 [[noreturn]] void StartTitle();
+// One frame of the title screen, ended by fps; true when the player asked
+// for a game.
+bool TitleFrame();
 // Runs the title screen frame after frame until the player quits with
 // Escape, which ends the program through Finish.
 [[noreturn]] void TitleLoop();
