@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
               "of budget", "frame ms");
 
   LastFrame = MMillisecs();
-  Row("title", "logo, prompt, backdrop", Measure(frames, [] { TitleFrame(); }));
+  Row("title", "panel, tabs, prompt, logo", Measure(frames, [] { TitlePass(); }));
 
   const Load loads[] = {
       {"game", 0, 0, 0},

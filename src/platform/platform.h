@@ -216,6 +216,8 @@ int GetChar();           // next typed character (1..255), 0 when none
 void FlushKeys();        // forgets held keys, hits and typed characters
 int MouseDown(int button);  // 1 left, 2 right, 3 middle
 int MouseHit(int button);
+// The presses MouseHit would answer now, left for it to take.
+int MouseHitWaiting(int button);
 void FlushMouse();
 int MouseX();  // real display pixels
 int MouseY();

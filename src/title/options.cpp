@@ -5,15 +5,15 @@
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 
-int OptionSlide = -300;
+int optin = -300;
 
 int Option() {
   mh1 = MouseHit(1);
   mh2 = MouseHit(2);
-  if (OptionScreen == 1 && OptionSlide < 0) OptionSlide += 32;
-  else if (OptionScreen == 0 && OptionSlide > -300) OptionSlide -= 32;
-  if (OptionSlide <= -300) return 0;
-  const int x = OptionSlide;
+  if (OptionScreen == 1 && optin < 0) optin += 32;
+  else if (OptionScreen == 0 && optin > -300) optin -= 32;
+  if (optin <= -300) return 0;
+  const int x = optin;
   ResetDraw();
   SetCol(0, 0, 0, 0.8f);
   DrawRect(static_cast<float>(x), 20, 280, 140);

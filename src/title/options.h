@@ -2,7 +2,7 @@
 // calls of the title screen's menus.
 #pragma once
 
-extern int OptionSlide;   // panel offset: -300 hidden .. 20 fully open
+extern int optin;   // panel offset: -300 hidden .. 20 fully open
 
 // Runs the settings panel for one frame (called by fps on every call).
 int Option();

@@ -1,16 +1,24 @@
-// Title screen stand-in: the backdrop of the selected tab with the game's
-// logo, frame after frame; a left click plays a game, Escape ends the
-// program through Finish.
+// The title loop: its state, its passes and its end.
 #include "title/title.h"
 
 #include "engine/frame/frame.h"
 #include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
 #include "game/game.h"
+#include "online/online.h"
+#include "scores/scores.h"
+#include "title/graph.h"
 #include "title/options.h"
 
 int TitleTab = 0;
 int SlideIn = 0;
+int PanelW = 335;
+int PanelX = 0;
+int ClickLatch = 0;
+int StartLatch = 0;
+int EscapeLatch = 0;
+int StartHeld = 0;
+int TitleQuit = 0;
 std::string MOTD[20];
 int motds = 0;
 std::string Credit[100];
@@ -21,6 +29,12 @@ void ResetTitleTables() {
   motds = 0;
   for (auto& line : Credit) line.clear();
   credits = 1;
+  StoreAboutText();
+  TitleTab = SlideIn = 0;
+  ClickLatch = StartLatch = EscapeLatch = StartHeld = TitleQuit = 0;
+  ThisIsHigh.reset();
+  drawscore.reset();
+  HoldMe = fscroll = 0;
 }
 
 void InstallTitle() {
@@ -36,37 +50,78 @@ void StartTitle() {
   TitleLoop();
 }
 
-bool TitleFrame() {
-  CLS3d(1);
-  ResetDraw();
-  switch (TitleTab) {
-    case 1: AimGradR = 0; AimGradG = 1; AimGradB = 0.2f; break;
-    case 2: AimGradR = 0; AimGradG = 0.2f; AimGradB = 1; break;
-    default: AimGradR = 1; AimGradG = 0; AimGradB = 0.2f; break;
+void TitleLoop() {
+  while (TitlePass() != 1) {
   }
-  AddGradient();
-  if (SlideIn < 32) SlideIn++;
-  ResetDraw();
-  if (gamelogo) DrawImage(gamelogo, static_cast<float>(JScrw / 2), static_cast<float>(JScrh / 3), 0);
-  UseFont(1, 5);
-  SetCol(255, 255, 180, 1);
-  Text(JScrw / 2, JScrh * 2 / 3, "Click Here to Start", 1, 1);
-  ResetDraw();
-  const bool start = ButtonPressed(1);
-  fps(UseFPS, 1, 1);
-  if (KeyPressed(KEY_ESCAPE)) Finish();
-  return start;
+  Finish();
 }
 
-void TitleLoop() {
-  for (;;) {
-    if (TitleFrame()) {
-      PlaySFX(98, 1.0f, 1.0f, 0.0f);
-      InGame = 1;
-      GameStart = MilliSecs();
-      PlayGame();
-      InGame = 0;
-      SlideIn = 0;
-    }
+int TitlePass() {
+  TitleHead();
+  SidePanel();
+  HiscoreView();
+  OnlineView(PanelX, PanelW, TitleTab == 1 ? 1 : 0);
+  AboutView();
+  SettingsHint();
+  StartPrompt();
+  DifficultyList();
+  TitleLoopEnd();
+  return TitleQuit;
+}
+
+// ---------------------------------------------------------------------------
+// Head and account filter
+// ---------------------------------------------------------------------------
+const char kAccountFiltered[18] = "*\"'-+&?{}[]~#\\/:;";
+
+std::string FilterAccountText(const std::string& text, int steps) {
+  std::string t = text;
+  for (int k = 0; k < steps && k < 17; ++k) t = Replace(t, std::string(1, kAccountFiltered[k]), "_");
+  return t;
+}
+
+void TitleHead() {
+  CLS3d(1);
+  ResetDraw();
+  AddGradient();
+  RegName = FilterAccountText(RegName, 6);
+  // The rest of the filter follows at once, before anything reads the fields.
+  AccountCharFilter();
+}
+
+void AccountCharFilter() {
+  RegName = FilterAccountText(RegName);
+  RegPass = FilterAccountText(RegPass);
+}
+
+// ---------------------------------------------------------------------------
+// Hiscore view, logo, end of frame and Escape
+// ---------------------------------------------------------------------------
+void HiscoreView() {
+  SetCol(255, 255, 255, 1);
+  Graph(PanelX, PanelW, GameMode, GameLevel, GameFlags, TitleTab == 0 ? 1 : 0);
+  SetCol(255, 255, 255, 1);
+  UseFont(1, 7);
+  if (TitleTab == 0) {
+    AimGradR = 1;
+    AimGradG = 0;
+    AimGradB = 0.2f;
+    Text(PanelX + PanelW / 2, 50, "Hiscores", 1, 0);
   }
+}
+
+void TitleLoopEnd() {
+  SetImageFont(Fonts[5]);
+  SetCol(255, 255, 255, 1);
+  if (gamelogo) {
+    const int x = (JScrw - PanelW) / 2;
+    const int y = JScrh / 2 - ImageHeight(gamelogo) / 2 + 800 - 25 * SlideIn;
+    DrawImage(gamelogo, static_cast<float>(x), static_cast<float>(y), 0);
+  }
+  fps(UseFPS, 1, 1);
+  // A tap too quick to be seen held still counts as a press.
+  const bool held = KeyDown(KEY_ESCAPE) != 0;
+  const bool pressed = KeyHit(KEY_ESCAPE) != 0 || held;
+  if (!held) EscapeLatch = 0;
+  if (EscapeLatch == 0 && pressed) TitleQuit = 1;
 }

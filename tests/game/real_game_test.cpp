@@ -9,52 +9,21 @@
 
 #include "game/game.h"
 #include "platform/platform.h"
-#include "private_display.h"
-#include "run_folder.h"
+#include "real_run.h"
 #include "scores/scores.h"
 
 namespace game_test {
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::FirstLine;
-using testsupport::Output;
 
 struct Spot {
   int x = 0, y = 0;
   bool found = false;
 };
 
-class RealGame : public testsupport::RunFolderTest {
+class RealGame : public testsupport::RealRunTest {
  protected:
-  void Do(const std::string& args) { std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
-
-  // The next screenshot the game saves on F11, read and removed.
-  Pixmap Screenshot() {
-    for (const auto& e : fs::directory_iterator(run_ + "/Files"))
-      if (e.path().extension() == ".png") fs::remove(e.path());
-    Do("windowfocus --sync " + window_ + " key F11");
-    for (int wait = 0; wait < 40; ++wait) {
-      usleep(50 * 1000);
-      for (const auto& e : fs::directory_iterator(run_ + "/Files")) {
-        if (e.path().extension() != ".png") continue;
-        usleep(100 * 1000);  // let the writer finish
-        Pixmap p = LoadPixmapPNG(e.path().string());
-        if (p) {
-          if (const char* keep = std::getenv("PIBBO_KEEP_SCREENSHOT"); keep && InGame(p) && !kept_) {
-            kept_ = true;  // for a look at what the test saw
-            fs::copy_file(e.path(), keep, fs::copy_options::overwrite_existing);
-          }
-          fs::remove(e.path());
-          return p;
-        }
-      }
-    }
-    return nullptr;
-  }
-
-  static const uint8_t* At(const Pixmap& p, int x, int y) { return p->At(x, y); }
-
   // The green wall strip at the left edge shows only during play.
   static bool InGame(const Pixmap& p) {
     const uint8_t* c = At(p, 20, p->height / 2);
@@ -78,25 +47,13 @@ class RealGame : public testsupport::RunFolderTest {
     if (n >= 3) s = Spot{static_cast<int>(sx / n), static_cast<int>(sy / n) + 5, true};
     return s;
   }
-
-  std::string window_;
-  bool kept_ = false;
 };
 
 TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
-  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool missing";
-  // Focus, keys and pointer of our own: tests beside this one use displays too.
-  testsupport::PrivateDisplay display(1280, 1024);
-  if (display.name().empty()) GTEST_SKIP() << "cannot start Xvfb";
-  pid_t pid = Spawn({"-PIBBO_HEADLESS"});
-  ASSERT_GT(pid, 0);
-  for (int round = 0; round < 300 && window_.empty(); ++round) {
-    usleep(100 * 1000);
-    if (Loaded()) window_ = FirstLine(Output("xdotool search --name '^#260 : Pibbo Zorravel$' 2>/dev/null"));
-  }
+  pid_t pid = StartGame();
+  if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
   ASSERT_FALSE(window_.empty()) << "no window";
-  usleep(3000 * 1000);  // the start-up's closing pause
-  Do("mousemove --window " + window_ + " 400 200 click 1");
+  Click(295, 300);  // "Click Here to Start"
   usleep(500 * 1000);
 
   bool seenGame = false, over = false;
@@ -109,7 +66,7 @@ TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
     if (!p) continue;
     if (!InGame(p)) {
       over = seenGame;
-      if (!seenGame) Do("mousemove --window " + window_ + " 400 200 click 1");
+      if (!seenGame) Click(295, 300);  // "Click Here to Start"
       continue;
     }
     seenGame = true;
@@ -149,11 +106,11 @@ TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
   // Name entry: Return keeps "Player"; then Escape on the title screen and
   // a key on the closing screen.
   usleep(2000 * 1000);
-  Do("windowfocus --sync " + window_ + " key Return");
+  Key("Return");
   usleep(1500 * 1000);
-  Do("windowfocus --sync " + window_ + " key Escape");
+  Key("Escape");
   usleep(1500 * 1000);
-  Do("windowfocus --sync " + window_ + " key space");
+  Key("space");
   EXPECT_EQ(WaitExit(pid, 20000), 0);
 
   GetUniqueKey();

@@ -99,6 +99,9 @@ int GetKey();
 // that came and went between two frames still counts.
 bool KeyPressed(int code);
 bool ButtonPressed(int button);
+// Held, or pressed since the settings panel last took the presses (a click
+// too quick to be seen held still counts); takes nothing away from it.
+bool ButtonSeen(int button);
 std::string KeyName(int code);
 
 // ---------------------------------------------------------------------------

@@ -89,3 +89,4 @@ int GetKey() {
 
 bool KeyPressed(int code) { return (KeyHit(code) | KeyDown(code)) != 0; }
 bool ButtonPressed(int button) { return (MouseHit(button) | MouseDown(button)) != 0; }
+bool ButtonSeen(int button) { return MouseDown(button) != 0 || MouseHitWaiting(button) != 0; }

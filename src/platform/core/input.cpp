@@ -151,6 +151,11 @@ int MouseHit(int button) {
   return hits;
 }
 
+int MouseHitWaiting(int button) {
+  if (!Pump() || button < 1 || button >= kButtons) return 0;
+  return gInput.buttonHits[button];
+}
+
 void FlushMouse() {
   Pump();
   gInput.ForgetMouse();

@@ -1,0 +1,113 @@
+// The start prompt, the game it launches, and the difficulty list.
+#include "engine/frame/frame.h"
+#include "engine/startup/startup.h"
+#include "game/game.h"
+#include "online/online.h"
+#include "title/graph.h"
+#include "title/options.h"
+#include "title/title.h"
+
+namespace {
+
+// The start controls a player's scan tests, in order.
+constexpr int kStartControls[8] = {10, 11, 12, 13, 0, 8, 3, 5};
+// The keys that choose a tab; with the left button they hold ClickLatch.
+constexpr int kTabKeys[6] = {'1', '2', '3', KEY_F1, KEY_F1 + 1, KEY_F1 + 2};
+
+bool StartAllowed() { return StartHeld == 1 && StartLatch == 0 && optin < -250 && intextedit == 0; }
+
+// One whole game, then the title screen armed for the player's return.
+void LaunchGame(bool movePointer) {
+  PlaySFX(98, 1.5f, 1.0f, 0.0f);
+  if (Channel[1] != 0 && ChannelPlaying(Channel[1])) {
+    StopChannel(Channel[1]);
+    Channel[1] = 0;
+  }
+  InGame = 1;
+  if (movePointer) MoveVirtualMouse(static_cast<float>(JScrw), static_cast<float>(JScrh));
+  GameStart = MilliSecs();
+  PlayGame();
+  InGame = 0;
+  EscapeLatch = 1;
+  StartLatch = 1;
+  SlideIn = 0;
+  fscroll = 0;
+  HoldMe = 0;
+  // Presses made during the game and the name entry are not title-screen
+  // presses: a digit of the typed name must not switch tabs.
+  KeyHit(KEY_ESCAPE);
+  for (int k : kTabKeys) KeyHit(k);
+}
+
+bool UpOrDownHeld() {
+  return PlayKey(0, 1) || PlayKey(0, 2) || PlayKey(8, 1) || PlayKey(8, 2);
+}
+
+}  // namespace
+
+void StartPrompt() {
+  const int cx = (JScrw - PanelW) / 2;
+  const int cy = JScrh / 2 + 800 - 25 * SlideIn;
+  if (MouseInput == 0) {
+    SetCol(255, 255, 255, 1.0f);
+    SetImageFont(Fonts[7]);
+    Text(cx, cy, "Press Start (" + KeyName(KeyV[10]) + ") To Begin", 1, 1);
+    if (StartAllowed()) LaunchGame(true);
+    StartHeld = 0;
+    for (int n = 1; n <= 4; ++n) {
+      for (int c : kStartControls) {
+        if (PlayKey(c, n)) {
+          StartHeld = 1;
+          break;
+        }
+      }
+    }
+    if (StartHeld == 0) StartLatch = 0;
+    return;
+  }
+  if (MouseInput != 1) return;
+  SetCol(255, 150, 150, 1);
+  if (Mousein(cx - 200, cy - 40, 400, 80) == 1) {
+    SetCol(255, 255, 255, 1);
+    if (StartAllowed()) LaunchGame(false);
+  }
+  SetImageFont(Fonts[7]);
+  Text(cx, cy, "Click Here to Start", 1, 1);
+  // A click too quick to be seen held still counts.
+  StartHeld = ButtonSeen(1) ? 1 : 0;
+  // An up or down control held since its step keeps the latch too, so that
+  // a held arrow steps the difficulty once.
+  if (StartHeld == 0 && !UpOrDownHeld()) StartLatch = 0;
+}
+
+void DifficultyList() {
+  static const char* const kLabels[3] = {"Easy", "Medium", "Hard"};
+  UseFont(2, 6);
+  const int x = (JScrw - PanelW) / 2 - 100;
+  for (int item = 0; item < 3; ++item) {
+    const int y = JScrh / 2 + 200 + 50 * item - (800 - 25 * SlideIn);
+    SetCol(255, 255, 255, 0.5f);
+    if (GameMode == item) SetAlpha(1);
+    Text(x, y, kLabels[item], 0, 0);
+    if (Mousein(x, y, 200, 40) == 1 && ButtonSeen(1) && ClickLatch == 0) {
+      GameMode = item;
+      PlaySFX(98, 1.0f, 1.0f, 0.0f);
+      ClickLatch = 1;
+    }
+  }
+  if (StartLatch == 0 && (PlayKey(0, 1) || PlayKey(0, 2)) && intextedit == 0) {
+    StartLatch = 1;
+    GameMode -= 1;
+    PlaySFX(98, 0.95f, 1.0f, 0.0f);
+    if (GameMode == -1) GameMode = 2;
+  }
+  if (StartLatch == 0 && (PlayKey(8, 1) || PlayKey(8, 2)) && intextedit == 0) {
+    StartLatch = 1;
+    GameMode += 1;
+    PlaySFX(98, 1.05f, 1.0f, 0.0f);
+    if (GameMode == 3) GameMode = 0;
+  }
+  bool anyDown = MouseDown(1) != 0;
+  for (int k = 0; k < 6 && !anyDown; ++k) anyDown = KeyDown(kTabKeys[k]) != 0;
+  if (!anyDown) ClickLatch = 0;
+}

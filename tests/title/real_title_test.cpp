@@ -1,0 +1,109 @@
+// The title screen of the real program on an X server of its own: each tab
+// and each difficulty as the player sees them, then a game started with a
+// click, quit from the pause screen and named, and the title screen back.
+// Skipped without Xvfb or xdotool.
+#include <filesystem>
+
+#include "real_run.h"
+#include "scores/scores.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RealTitle : public testsupport::RealRunTest {
+ protected:
+  // The backdrop's hue at the left edge, halfway down: 0 red (Hiscore),
+  // 1 green (Online), 2 blue (About), -1 none of them.
+  static int Backdrop(const Pixmap& p) {
+    const uint8_t* c = At(p, 60, p->height * 3 / 4);
+    if (c[0] > c[1] + 20 && c[0] > c[2]) return 0;
+    if (c[1] > c[0] + 20 && c[1] > c[2]) return 1;
+    if (c[2] > c[0] + 20 && c[2] > c[1]) return 2;
+    return -1;
+  }
+  // Brightest pixel of a label's box (virtual 200 x 40 at x, y), on the
+  // 800 x 600 window.
+  static int Brightest(const Pixmap& p, int vx, int vy) {
+    int best = 0;
+    for (int y = vy * 600 / 960; y < (vy + 40) * 600 / 960; ++y)
+      for (int x = vx * 800 / 1280; x < (vx + 200) * 800 / 1280; ++x) best = std::max<int>(best, At(p, x, y)[0]);
+    return best;
+  }
+  // Which of Easy, Medium, Hard is drawn opaque.
+  static int Chosen(const Pixmap& p) {
+    int best = -1, level = 0;
+    for (int item = 0; item < 3; ++item) {
+      const int b = Brightest(p, 372 - 40, 680 + 50 * item);  // 800 px wide: the panel is 415
+      if (b > level + 30) {
+        level = b;
+        best = item;
+      }
+    }
+    return best;
+  }
+  // Screenshots until `done` holds or a few seconds have passed.
+  template <typename Test>
+  Pixmap Until(Test done) {
+    for (int k = 0; k < 12; ++k) {
+      Pixmap p = Screenshot();
+      if (p && done(p)) return p;
+      usleep(200 * 1000);
+    }
+    return nullptr;
+  }
+};
+
+TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
+  pid_t pid = StartGame();
+  if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
+  ASSERT_FALSE(window_.empty()) << "no window";
+  Do("mousemove --window " + window_ + " 20 20");
+
+  EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0 && Chosen(p) == 1; }))
+      << "the Hiscore tab with Medium chosen";
+  Key("2");
+  EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 1; })) << "the Online tab";
+  Key("F3");
+  EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 2; })) << "the About tab";
+  Click(900 * 800 / 1280, 30 * 600 / 960);  // tab 0's box (the panel is at 860)
+  EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0; })) << "the Hiscore tab by a click";
+
+  Press("Down");
+  EXPECT_TRUE(Until([](const Pixmap& p) { return Chosen(p) == 2; })) << "Hard by the Down key";
+  Click((372 - 40 + 20) * 800 / 1280, (680 + 20) * 600 / 960);  // "Easy"
+  EXPECT_TRUE(Until([](const Pixmap& p) { return Chosen(p) == 0; })) << "Easy by a click";
+  Press("Up");
+  EXPECT_TRUE(Until([](const Pixmap& p) { return Chosen(p) == 2; })) << "Up on Easy wraps to Hard";
+
+  // A click on the prompt starts a game on Hard; Escape, Q and Return end
+  // it through the pause screen and the name entry.
+  Click(432 * 800 / 1280, 480 * 600 / 960);
+  EXPECT_TRUE(Until([](const Pixmap& p) {
+    const uint8_t* wall = At(p, 20, p->height / 2);  // the play field's green wall strip
+    return wall[1] > 110 && wall[1] > wall[0] + 60 && wall[1] > wall[2] + 50;
+  })) << "the game";
+  Key("Escape");
+  usleep(800 * 1000);
+  Key("q");
+  usleep(4000 * 1000);
+  Key("Return");
+  EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0 && Chosen(p) == 2; }))
+      << "back on the title screen, Hard still chosen";
+  Key("Escape");
+  usleep(1500 * 1000);
+  Key("space");
+  EXPECT_EQ(WaitExit(pid, 20000), 0);
+
+  GetUniqueKey();
+  const fs::path here = fs::current_path();
+  fs::current_path(run_ + "/Files/260");
+  Highscores.Clear();
+  LoadScores();
+  fs::current_path(here);
+  ASSERT_EQ(Highscores.Count(), 1u);
+  EXPECT_EQ(Highscores.First()->GameMode, 2);
+  EXPECT_EQ(Highscores.First()->Quit, 1);
+}
+
+}  // namespace
