@@ -209,7 +209,7 @@ TEST_F(TitleTest, DifficultyChangesByClickAndKeysAndSelectsTheTable) {
   }
   SortList(Highscores);
   Settle();
-  EXPECT_EQ(Texts("1. mode1").size(), 1u);
+  EXPECT_EQ(Texts("mode1").size(), 1u);
 
   // "Hard": box 372 < x < 572, 780 < y < 820; held for several passes.
   Pointer(400, 790);
@@ -224,7 +224,7 @@ TEST_F(TitleTest, DifficultyChangesByClickAndKeysAndSelectsTheTable) {
   EXPECT_EQ(GameMode, 2);
   headless::Script(At(0) + " button 1 up");
   TitlePass();
-  EXPECT_EQ(Texts("1. mode2").size(), 1u);
+  EXPECT_EQ(Texts("mode2").size(), 1u);
 
   // Down on Hard wraps to Easy, up on Easy to Hard; a held arrow steps once.
   Pointer(100, 100);
@@ -327,7 +327,7 @@ TEST_F(TitleTest, StartPromptsPlayAGameAndTheTitleComesBackWithItsRecord) {
     EXPECT_EQ(SlideIn, 0);  // the panel slides in again from the next pass
     // The record shows on the Hiscore tab from the next pass.
     TitlePass();
-    EXPECT_EQ(Texts("1. Kim").size(), 1u);
+    EXPECT_EQ(Texts("Kim").size(), Highscores.Count());
     // The input that started the game does not start another.
     for (int k = 0; k < 40; ++k) TitlePass();
     EXPECT_EQ(Highscores.Count(), before + 1);
