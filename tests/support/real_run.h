@@ -71,6 +71,18 @@ class RealRunTest : public RunFolderTest {
     return nullptr;
   }
 
+  // The window as the X server shows it (ImageMagick's import): unlike the
+  // game's own screenshots it holds what the end of frame draws last, the
+  // settings panel among it.
+  Pixmap Grab() {
+    const std::string path = tmp_ + "/grab.png";
+    std::system(("import -window " + window_ + " png:" + path + " >/dev/null 2>&1").c_str());
+    Pixmap p = LoadPixmapPNG(path);
+    if (p) Keep(path);
+    std::filesystem::remove(path);
+    return p;
+  }
+
   // PIBBO_KEEP_SCREENSHOTS=folder keeps every screenshot the test took, for
   // a look at what it saw.
   void Keep(const std::string& path) {

@@ -89,16 +89,18 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   EXPECT_TRUE(Until([](const Pixmap& p) { return Chosen(p) == 2; })) << "Up on Easy wraps to Hard";
 
   // Two games on Hard, each started by a click on the prompt and ended
-  // through the pause screen (Escape, Q) and the name entry (Return).
+  // through the pause screen (Escape, Down, Space) and the name entry (Return).
   for (int game = 1; game <= 2; ++game) {
     Click(432 * 800 / 1280, 480 * 600 / 960);
     EXPECT_TRUE(Until([](const Pixmap& p) {
       const uint8_t* wall = At(p, 20, p->height / 2);  // the play field's green wall strip
       return wall[1] > 110 && wall[1] > wall[0] + 60 && wall[1] > wall[2] + 50;
     })) << "game " << game;
-    Key("Escape");
+    Key("Escape");  // the pause screen: Down to "Quit", Space takes it
     usleep(800 * 1000);
-    Key("q");
+    Press("Down");
+    usleep(300 * 1000);
+    Press("space");
     usleep(4000 * 1000);
     Key("Return");
     EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0 && Chosen(p) == 2; }))
@@ -125,6 +127,85 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
     EXPECT_EQ(r->GameMode, 2);
     EXPECT_EQ(r->Quit, 1);
   }
+}
+
+}  // namespace
+
+namespace {
+
+class RealPanel : public RealTitle {
+ protected:
+  // Yellow text inside the pause screen's menu box (virtual 128..341 x
+  // 360..600, the 800 x 600 window showing it at 0.625).
+  static bool PauseMenu(const Pixmap& p) {
+    for (int y = 360 * 600 / 960; y < 600 * 600 / 960; ++y)
+      for (int x = 128 * 800 / 1280; x < 341 * 800 / 1280; ++x) {
+        const uint8_t* c = At(p, x, y);
+        if (c[0] > 230 && c[1] > 230 && c[2] < 60) return true;
+      }
+    return false;
+  }
+  static bool Playing(const Pixmap& p) {
+    const uint8_t* wall = At(p, 20, p->height / 2);
+    return wall[1] > 110 && wall[1] > wall[0] + 60 && wall[1] > wall[2] + 50 && !PauseMenu(p);
+  }
+  std::string Ini() { return testsupport::ReadBytes(run_ + "/Files/Setup.ini"); }
+};
+
+TEST_F(RealPanel, AVolumeSurvivesARestartAndThePauseScreenContinuesTheGame) {
+  pid_t pid = StartGame();
+  if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
+  ASSERT_FALSE(window_.empty()) << "no window";
+  // Tab opens the panel: its bottom line lies at virtual y 318 once open.
+  Key("Tab");
+  usleep(800 * 1000);
+  Pixmap panel = Grab();
+  ASSERT_TRUE(panel) << "import failed";
+  const uint8_t* edge = At(panel, 400, 319 * 600 / 960);
+  EXPECT_TRUE(edge[0] > 150 && edge[1] > 230 && edge[2] > 150) << "the settings panel's bottom line";
+  // The master volume's track starts at virtual x 998 on row 90: drag to 30.
+  const int x = (998 + 30) * 800 / 1280, y = (90 + 10) * 600 / 960;
+  Do("mousemove --window " + window_ + " " + std::to_string(x) + " " + std::to_string(y) +
+     " sleep 0.2 mousedown 1 sleep 0.3 mouseup 1");
+  usleep(300 * 1000);
+  Key("Tab");  // closes the panel and saves
+  usleep(800 * 1000);
+  const std::string saved = Ini();
+  const size_t at = saved.find("Master = ");
+  ASSERT_NE(at, std::string::npos);
+  const int master = std::atoi(saved.c_str() + at + 9);
+  EXPECT_NEAR(master, 30, 2);
+
+  // A game: Escape opens the pause screen, Space on "Continue" resumes it.
+  Click(432 * 800 / 1280, 480 * 600 / 960);
+  EXPECT_TRUE(Until(Playing)) << "the game";
+  Key("Escape");
+  EXPECT_TRUE(Until(PauseMenu)) << "the pause screen";
+  Press("space");
+  EXPECT_TRUE(Until(Playing)) << "the game again";
+  Key("Escape");
+  usleep(800 * 1000);
+  Press("Down");
+  usleep(300 * 1000);
+  Press("space");  // Quit
+  usleep(4000 * 1000);
+  Key("Return");
+  usleep(1500 * 1000);
+  Key("Escape");
+  usleep(1500 * 1000);
+  Key("space");
+  ASSERT_EQ(WaitExit(pid, 20000), 0);
+
+  // A second run reads the volume and writes it back unchanged.
+  pid = Spawn({"-PIBBO_HEADLESS"});
+  for (int k = 0; k < 100 && !Loaded(); ++k) usleep(100 * 1000);
+  usleep(3000 * 1000);
+  window_ = testsupport::FirstLine(testsupport::Output("xdotool search --name '^#260 : Pibbo Zorravel$' 2>/dev/null"));
+  Key("Escape");
+  usleep(1500 * 1000);
+  Key("space");
+  ASSERT_EQ(WaitExit(pid, 20000), 0);
+  EXPECT_NE(Ini().find("Master = " + std::to_string(master)), std::string::npos);
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ int GetKey() {
       if (hat == 0.75f) return base + 23;
     }
     for (int n = 0; n <= 18; ++n) {
-      if ((StickBut[pad] >> n & 1) && JoyDown(n, port)) return base + 30 + n;
+      if (n < StickBut[pad] && JoyDown(n, port)) return base + 30 + n;  // StickBut: the button count
     }
   }
   return 0;

@@ -60,7 +60,10 @@ void VirtualScreenFor(int width, int height, int& jw, int& jh, int& wide) {
   }
 }
 
+int DisplayChanges = 0;
+
 int ChangeRes() {
+  ++DisplayChanges;
   BuildModeTable();
   Debug("");
   Debug(kFrameLine);

@@ -152,6 +152,9 @@ void BuildModeTable();
 void VirtualScreenFor(int width, int height, int& jw, int& jh, int& wide);
 // Opens the display from the settings and loads every asset again.
 int ChangeRes();
+// Display openings by ChangeRes so far: an image or font taken before the
+// count changed belongs to a closed display.
+extern int DisplayChanges;
 
 extern std::string MainFont;  // face 1: "SVBasicManual" or "November"
 extern std::string SubFont;   // face 2: "Blue Highway"

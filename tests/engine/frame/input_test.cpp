@@ -99,7 +99,7 @@ TEST_F(Input, ButtonsCapsAndDisabledPads) {
   headless::SetPadButton(0, 3, true);
   EXPECT_EQ(key(333), 1);
   EXPECT_EQ(GetKey(), 333);
-  StickBut[1] &= ~(1 << 3);  // a button the pad does not report having
+  StickBut[1] = 3;  // a pad that reports three buttons: 0..2
   EXPECT_EQ(GetKey(), 0);
   EXPECT_EQ(key(333), 1);
   headless::SetPadButton(0, 3, false);

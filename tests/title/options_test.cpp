@@ -1,0 +1,267 @@
+// The settings panel and the pause screen on the headless back end, in a
+// scratch copy of the run folder, driven by scripted input.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/frame/frame.h"
+#include "engine/frame/hooks.h"
+#include "engine/startup/startup.h"
+#include "game/game.h"
+#include "platform/headless.h"
+#include "platform/platform.h"
+#include "scores/scores.h"
+#include "test_support.h"
+#include "title/options.h"
+#include "title/title.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+
+class OptionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(PIBBO_RUN_DIR "/Files", dir_.path() / "Files", fs::copy_options::recursive);
+    PlatformInit(BackendKind::Headless);
+    headless::SetModes({{800, 600, 32, 60}, {1280, 960, 32, 60}, {1600, 900, 32, 60}, {1024, 768, 32, 60}});
+    headless::SetPads(2);
+    ClearEngineEvents();
+    InstallScoreKeeping();
+    InstallGame();
+    InstallTitle();
+    CreateStartupTables();
+    SetDefaults();
+    RaiseEngineEvent(EngineEvent::TablesCreated);
+    FilesDir = (dir_.path() / "Files").string();
+    GameDir = FilesDir + "/260";
+    CommonDir = FilesDir + "/Common";
+    ChangeDir(GameDir);
+    AuxDrivers = AudioDrivers();
+    DiscoverJoysticks();
+    Options[kOptWidth] = 1280;
+    Options[kOptHeight] = 960;
+    FirstRun = 1;  // no splash
+    ChangeRes();
+    ASSERT_EQ(MyScrw, 1280);
+    MouseInput = 1;
+    AvailablePlayers = 1;
+    optin = -300;
+    OptionScreen = 0;
+    Options[kOptMaster] = Options[kOptSound] = 50;
+  }
+  void TearDown() override {
+    ClearEngineEvents();
+    PlatformShutdown();
+    ChangeDir(fs::temp_directory_path().string());
+  }
+
+  static void Frame() {
+    CLS3d(1);
+    fps(60, 1, 1);
+  }
+  static void Open() {
+    headless::Script(At(0) + " tap 9");
+    for (int k = 0; k < 12; ++k) Frame();
+    ASSERT_EQ(optin, 20);
+  }
+  static void Pointer(int x, int y) {
+    headless::Script(At(0) + " mouse " + std::to_string(x) + " " + std::to_string(y));
+    Frame();
+    Frame();
+  }
+  static void ClickAt(int x, int y, int button = 1) {
+    Pointer(x, y);
+    headless::Script(At(0) + " click " + std::to_string(button));
+    Frame();
+    Frame();
+  }
+  static bool Drawn(const std::string& text) {
+    for (const DrawCall& c : headless::LastFrame())
+      if (c.kind == DrawCall::Text && c.text == text) return true;
+    return false;
+  }
+  std::string Ini() const { return testsupport::ReadBytes((dir_.path() / "Files/Setup.ini").string()); }
+
+  testsupport::TempDir dir_{"options"};
+};
+
+TEST_F(OptionsTest, TabSlidesThePanelAndEachButtonStepsOncePerClick) {
+  headless::Script(At(0) + " tap 9");
+  Frame();
+  EXPECT_EQ(optin, -268);
+  EXPECT_NE(Ini().find("Width=1280"), std::string::npos) << "Tab saves the settings";
+  for (int k = 0; k < 12; ++k) Frame();
+  EXPECT_EQ(optin, 20);
+  EXPECT_TRUE(Drawn("Graphics"));
+  EXPECT_TRUE(Drawn("Windowed"));
+  EXPECT_TRUE(Drawn("1280x960"));
+  EXPECT_TRUE(Drawn("Native (Crisp, Clear)"));
+  EXPECT_TRUE(Drawn("Changes require a Restart"));
+  EXPECT_TRUE(Drawn("Headless Pad 1"));
+
+  struct Case {
+    int x, y, slot;
+    std::vector<int> values;  // after each click
+    std::string caption;      // shown after the first click
+  } cases[] = {
+      {30, 20 + 30 + 16, kOptFullscreen, {1, 0}, "Fullscreen"},
+      {30, 20 + 146 + 8, kOptFrameSkip, {1, 0}, "Frameskip"},
+  };
+  for (const Case& c : cases) {
+    for (size_t i = 0; i < c.values.size(); ++i) {
+      ClickAt(c.x, c.y);
+      EXPECT_EQ(Options[c.slot], c.values[i]) << c.caption << " click " << i + 1;
+      if (i == 0) {
+        EXPECT_TRUE(Drawn(c.caption));
+      }
+    }
+  }
+
+  // The Resolution row: a left click or Right steps forward, a right click
+  // backward; the widescreen flag stays as the display set it.
+  const int wide = Options[kOptWidescreen];
+  const int index = Options[kOptModeIndex];
+  ClickAt(30, 20 + 70 + 16);
+  EXPECT_EQ(Options[kOptModeIndex], index % MostResses + 1);
+  EXPECT_EQ(Options[kOptWidescreen], wide);
+  ClickAt(30, 20 + 70 + 16, 2);
+  EXPECT_EQ(Options[kOptModeIndex], index);
+  headless::Script(At(0) + " tap 39");
+  Frame();
+  EXPECT_EQ(Options[kOptModeIndex], index % MostResses + 1);
+  EXPECT_EQ(Options[kOptWidth], ResolutionW[Options[kOptModeIndex]]);
+  EXPECT_GT(Options[kOptWidth], 0);
+}
+
+TEST_F(OptionsTest, SlidersPadsAndTheAudioDriver) {
+  Options[kOptMusic] = 150;
+  Open();
+  EXPECT_EQ(Options[kOptMusic], 100) << "pulled into range on the first drawn frame";
+  const int x = 1280 - 280, master = 20 + 10 + 60;
+  struct Drag {
+    int at, stored;
+  } drags[] = {{50, 50}, {3, 0}, {97, 100}, {20, 20}};  // the pointer at x - 2 + value
+  for (const Drag& d : drags) {
+    Pointer(x - 2 + d.at, master + 10);
+    headless::Script(At(0) + " button 1 down");
+    Frame();
+    Frame();
+    headless::Script(At(0) + " button 1 up");
+    Frame();
+    EXPECT_EQ(Options[kOptMaster], d.stored) << d.at;
+  }
+  EXPECT_TRUE(Drawn("Master Volume : 20"));
+
+  // A click on a pad's line switches it off, another on.
+  ASSERT_EQ(StickCount, 2);
+  ClickAt(x + 5, 20 + 10 + 220 + 15 + 5);
+  EXPECT_EQ(StickOn[2], 0);
+  EXPECT_EQ(StickOn[1], 1);
+  ClickAt(x + 5, 20 + 10 + 220 + 15 + 5);
+  EXPECT_EQ(StickOn[2], 1);
+
+  // The driver button offers the platform's drivers and switches at once.
+  ASSERT_GE(AuxDrivers.size(), 2u);
+  const int before = Options[kOptAudioDriver];
+  ClickAt(x + 5, 20 + 20 + 16);
+  const int now = Options[kOptAudioDriver];
+  EXPECT_EQ(now, (before + 1) % static_cast<int>(std::min<size_t>(6, AuxDrivers.size())));
+  EXPECT_EQ(CurrentAudioDriver(), AuxDrivers[now] == CurrentAudioDriver() ? AuxDrivers[now] : "Null");
+  EXPECT_NE(Ini().find("AudioDriver = " + AuxDrivers[now]), std::string::npos);
+}
+
+TEST_F(OptionsTest, BindingButtonsTakeTheHeldInputInKeyboardMode) {
+  MouseInput = 1;
+  Open();
+  EXPECT_FALSE(Drawn("Up")) << "no grid while the game is played with the mouse";
+  MouseInput = 0;
+  // Player 1's up button at (300, optin + 10).
+  Pointer(300 + 24, 20 + 10 + 24);
+  headless::Script(At(0) + " key 87 down");  // W
+  Frame();
+  headless::Script(At(0) + " key 87 up");
+  Frame();
+  EXPECT_EQ(KeyV[0], 87);
+  EXPECT_TRUE(Drawn("W"));
+  // A pad button binds too; Backspace unbinds.
+  headless::Script(At(0) + " pad 0 button 4 down");
+  Frame();
+  headless::Script(At(0) + " pad 0 button 4 up");
+  Frame();
+  EXPECT_EQ(KeyV[0], 250 + 50 + 30 + 4);
+  headless::Script(At(0) + " tap 8");
+  Frame();
+  Frame();
+  EXPECT_EQ(KeyV[0], 0);
+  EXPECT_TRUE(Drawn("?!"));
+  // Tab saves the new binding of the fire button.
+  Pointer(250 + 190 + 24, 20 + 10 + 60 + 24);
+  headless::Script(At(0) + " key 70 down");
+  Frame();
+  headless::Script(At(0) + " key 70 up\n" + At(1) + " tap 9");
+  Frame();
+  Frame();
+  EXPECT_EQ(KeyV[10], 70);
+  EXPECT_NE(Ini().find("Key=10,70"), std::string::npos);
+}
+
+TEST_F(OptionsTest, ApplyReopensTheDisplayAndKeepsThisRunsGames) {
+  auto game = std::make_shared<Scores>();
+  game->Name = "this run";
+  game->Timestamp = 5;
+  Highscores.AddLast(game);
+  Open();
+  // Forward to 1600 x 900, then Apply.
+  while (Options[kOptWidth] != 1600) ClickAt(30, 20 + 70 + 16);
+  EXPECT_TRUE(Drawn("1600x900"));
+  const int changes = DisplayChanges;
+  ClickAt(25, 20 + 262);
+  EXPECT_EQ(DisplayChanges, changes + 1) << "one display change, not one per nested frame";
+  EXPECT_EQ(MyScrw, 1600);
+  EXPECT_EQ(JScrw, 1600);
+  EXPECT_EQ(JScrh, 900);
+  EXPECT_EQ(Options[kOptWidescreen], 1);
+  EXPECT_TRUE(Fonts[2]);
+  EXPECT_EQ(OptionScreen, 0);
+  EXPECT_NE(Ini().find("Width=1600"), std::string::npos);
+  ASSERT_EQ(Highscores.Count(), 1u);
+  EXPECT_EQ(Highscores.First()->Name, "this run");
+}
+
+// The pause screen inside a game: Escape opens it, Continue resumes the
+// same game, Quit ends it.
+TEST_F(OptionsTest, PauseContinuesTheSameGameOrQuitsIt) {
+  PauseHook = PauseMe;
+  InGame = 1;
+  SeedRnd(260);
+  StartGame();
+  for (int k = 0; k < 20; ++k) ASSERT_EQ(PlayFrame(), 0);
+  const float x = px, y = py;
+  const int64_t points = score;
+  const size_t seeds = dandys.Count();
+  const float firstSeedY = dandys.First()->y;
+
+  headless::Script(At(0) + " tap 27\n" + At(200) + " key 32 down\n" + At(260) + " key 32 up");
+  const uint32_t t0 = headless::Now();
+  EXPECT_EQ(PlayFrame(), 0);
+  EXPECT_GE(headless::Now() - t0, 150u) << "the pause screen ran its own frames";
+  EXPECT_EQ(InGame, 1);
+  EXPECT_EQ(px, x);
+  EXPECT_EQ(py, y);
+  EXPECT_EQ(score, points);
+  EXPECT_EQ(dandys.Count(), seeds);
+  EXPECT_NEAR(dandys.First()->y, firstSeedY, 2.0f) << "one frame of drift, not the pause's";
+
+  // Down to "Quit", Space takes it; the game loop then ends.
+  headless::Script(At(0) + " tap 27\n" + At(100) + " key 40 down\n" + At(150) + " key 40 up\n" + At(250) +
+                   " key 32 down\n" + At(300) + " key 32 up");
+  EXPECT_EQ(PlayFrame(), 99);
+  PauseHook = nullptr;
+}
+
+}  // namespace
