@@ -1,5 +1,6 @@
 // The local score file "nuscores.dat": the scrambled account line, then one
 // scrambled score line per local record, newest first.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,37 @@ std::shared_ptr<Scores> ParseScoreLine(const std::string& plain) {
   return r;
 }
 
+namespace {
+
+// Set when the file read at start held lines that could not be read (or
+// could not be read at all): before it is replaced, the original is kept.
+bool gFileDamaged = false;
+bool gOriginalKept = false;
+
+// Copies the score file to the first free "nuscores.dat.bad", ".bad2", ...
+// (an earlier copy is never overwritten). False when no copy was made.
+bool KeepOriginal() {
+  for (int n = 1; n < 1000; ++n) {
+    const std::string name = std::string(kScoreFile) + ".bad" + (n == 1 ? "" : std::to_string(n));
+    if (FileType(name) != 0) continue;
+    std::error_code ec;
+    if (!std::filesystem::copy_file(kScoreFile, name, ec) || ec) return false;
+    Debug("The score file had lines that could not be read; the original is kept as " + name);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int SaveScores() {
+  if (gFileDamaged && !gOriginalKept && FileType(kScoreFile) == 1) {
+    if (!KeepOriginal()) {
+      Debug("Could not keep a copy of the damaged score file; it is left as it was");
+      return 0;
+    }
+    gOriginalKept = true;
+  }
   std::vector<std::string> lines;
   lines.push_back(Scramble(RegName + "|" + RegPass, RegKey));
   SortList(Highscores);
@@ -91,10 +122,12 @@ int LoadScores() {
   // reading it again (after a display change) would lose those.
   if (ScoresLoaded) return 0;
   ScoresLoaded = 1;
+  gFileDamaged = gOriginalKept = false;
   if (FileType(kScoreFile) != 1) return 0;
   std::vector<std::string> lines;
   if (!LoadLines(kScoreFile, lines)) {
     Debug("Could not read " + std::string(kScoreFile));
+    gFileDamaged = true;
     return 0;
   }
 
@@ -103,6 +136,7 @@ int LoadScores() {
     // Damaged: no account rather than a made-up one.
     RegName.clear();
     RegPass.clear();
+    gFileDamaged = true;
   } else {
     RegName = Field(Trim(account), 1);
     RegPass = Field(Trim(account), 2);
@@ -115,7 +149,11 @@ int LoadScores() {
     // damaged like any line that fails its check.
     const std::string plain = Unscramble(lines[i], "");
     auto record = ParseScoreLine(plain);
-    if (!record) continue;
+    if (!record) {
+      // A line break at the end leaves an empty last line: that is no damage.
+      if (lines[i].size() > 2) gFileDamaged = true;
+      continue;
+    }
     High = record;
     if (first) {
       MyName = record->Name;

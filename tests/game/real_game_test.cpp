@@ -108,10 +108,7 @@ TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
   usleep(2000 * 1000);
   Key("Return");
   usleep(1500 * 1000);
-  Key("Escape");
-  usleep(1500 * 1000);
-  Key("space");
-  EXPECT_EQ(WaitExit(pid, 20000), 0);
+  EXPECT_EQ(QuitFromTitle(pid), 0);
 
   GetUniqueKey();
   const fs::path here = fs::current_path();

@@ -270,3 +270,84 @@ TEST_F(ScoreFile, EngineEventsReadOnceAndSaveAtClosing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged files: what can be read is kept, and a file the game could not
+// read whole is copied aside before it is replaced.
+TEST_F(ScoreFile, DamagedFilesKeepTheirOriginalAndEveryReadableLine) {
+  const std::string good1 = Scramble(ScoreLinePlain([] {
+                                       Scores r;
+                                       r.Score = 100;
+                                       r.Name = "Ann";
+                                       r.Timestamp = 2000;
+                                       r.GameMode = 1;
+                                       return r;
+                                     }()),
+                                     "");
+  const std::string good2 = Scramble(ScoreLinePlain([] {
+                                       Scores r;
+                                       r.Score = 50;
+                                       r.Name = "Bob";
+                                       r.Timestamp = 1000;
+                                       r.GameMode = 0;
+                                       return r;
+                                     }()),
+                                     "");
+  const std::string account = Scramble("me|secret", RegKey);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> kept;  // names read
+    bool copied;                    // the original kept aside
+  } cases[] = {
+      {"whole", account + "\r\n" + good1 + "\r\n" + good2 + "\r\n", {"Ann", "Bob"}, false},
+      {"one damaged line among good ones", account + "\r\n" + good1 + "\r\n" + good1.substr(0, 40) + "\r\n" + good2 + "\r\n",
+       {"Ann", "Bob"}, true},
+      {"odd-length hex", account.substr(1) + "\r\n" + good1.substr(1) + "\r\n", {}, true},
+      {"random bytes", std::string("\x13\x80\xff\x01zz\x7f\r\n\x02\x03\x04\x05\x06\x07\x08", 15), {}, true},
+  };
+  for (const Case& c : cases) {
+    for (const auto& e : fs::directory_iterator(".")) fs::remove(e.path());
+    WriteRaw(c.bytes);
+    ClearList(Highscores);
+    ScoresLoaded = 0;
+    LoadScores();
+    std::vector<std::string> names;
+    for (const auto& r : Highscores) names.push_back(r->Name);
+    EXPECT_EQ(names, c.kept) << c.what;
+    SaveScores();
+    EXPECT_EQ(fs::exists("nuscores.dat.bad"), c.copied) << c.what;
+    if (c.copied) {
+      EXPECT_EQ(testsupport::ReadBytes("nuscores.dat.bad"), c.bytes) << c.what;
+    }
+    // What was read is what is written.
+    ClearList(Highscores);
+    ScoresLoaded = 0;
+    LoadScores();
+    EXPECT_EQ(Highscores.Count(), c.kept.size()) << c.what;
+  }
+
+  // A second damaged file never overwrites the first copy.
+  WriteRaw("garbage\r\n");
+  ClearList(Highscores);
+  ScoresLoaded = 0;
+  LoadScores();
+  SaveScores();
+  EXPECT_EQ(testsupport::ReadBytes("nuscores.dat.bad2"), "garbage\r\n");
+}
+
+TEST_F(ScoreFile, TwentyThousandRecordsAreReadWholeAndWrittenBackTheSame) {
+  for (int i = 0; i < 20000; ++i) Add(i * 7, "p" + std::to_string(i), 1'000'000 - i, i % 3);
+  SaveScores();
+  const std::string before = testsupport::ReadBytes("nuscores.dat");
+  ClearList(Highscores);
+  ScoresLoaded = 0;
+  LoadScores();
+  ASSERT_EQ(Highscores.Count(), 20000u);
+  SaveScores();
+  EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), before);
+  EXPECT_FALSE(fs::exists("nuscores.dat.bad"));
+}
+
+}  // namespace

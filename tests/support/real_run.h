@@ -23,6 +23,11 @@ class RealRunTest : public RunFolderTest {
     if (std::system("command -v xdotool >/dev/null 2>&1") != 0) return -1;
     display_ = std::make_unique<PrivateDisplay>(1280, 1024);
     if (display_->name().empty()) return -1;
+    return Restart();
+  }
+  // Starts the game (again) on the display already running.
+  pid_t Restart() {
+    window_.clear();
     pid_t pid = Spawn({"-PIBBO_HEADLESS"});
     for (int round = 0; round < 300 && window_.empty() && pid > 0; ++round) {
       usleep(100 * 1000);
@@ -30,6 +35,18 @@ class RealRunTest : public RunFolderTest {
     }
     usleep(3000 * 1000);  // the start-up's closing pause
     return pid;
+  }
+  // Escape on the title screen, then a key on the closing screen, tried
+  // again while the program runs (a loaded machine may miss a press);
+  // answers the exit code as WaitExit does.
+  int QuitFromTitle(pid_t pid) {
+    for (int attempt = 0; attempt < 5 && Running(pid); ++attempt) {
+      Key("Escape");
+      for (int k = 0; k < 15 && Running(pid); ++k) usleep(100 * 1000);
+      Key("space");
+      for (int k = 0; k < 30 && Running(pid); ++k) usleep(100 * 1000);
+    }
+    return WaitExit(pid, 5000);
   }
   void TearDown() override {
     display_.reset();

@@ -111,10 +111,7 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   Pixmap table = Until([](const Pixmap& p) { return RowHasText(p, 1) && RowHasText(p, 2); });
   ASSERT_TRUE(table) << "two rows on the Hiscore tab";
   EXPECT_FALSE(RowHasText(table, 4));  // (row 2's descenders reach into row 3's band)
-  Key("Escape");
-  usleep(1500 * 1000);
-  Key("space");
-  EXPECT_EQ(WaitExit(pid, 20000), 0);
+  EXPECT_EQ(QuitFromTitle(pid), 0);
 
   GetUniqueKey();
   const fs::path here = fs::current_path();
@@ -191,20 +188,12 @@ TEST_F(RealPanel, AVolumeSurvivesARestartAndThePauseScreenContinuesTheGame) {
   usleep(4000 * 1000);
   Key("Return");
   usleep(1500 * 1000);
-  Key("Escape");
-  usleep(1500 * 1000);
-  Key("space");
-  ASSERT_EQ(WaitExit(pid, 20000), 0);
+  ASSERT_EQ(QuitFromTitle(pid), 0);
 
   // A second run reads the volume and writes it back unchanged.
-  pid = Spawn({"-PIBBO_HEADLESS"});
-  for (int k = 0; k < 100 && !Loaded(); ++k) usleep(100 * 1000);
-  usleep(3000 * 1000);
-  window_ = testsupport::FirstLine(testsupport::Output("xdotool search --name '^#260 : Pibbo Zorravel$' 2>/dev/null"));
-  Key("Escape");
-  usleep(1500 * 1000);
-  Key("space");
-  ASSERT_EQ(WaitExit(pid, 20000), 0);
+  pid = Restart();
+  ASSERT_FALSE(window_.empty()) << "no window on the second run";
+  ASSERT_EQ(QuitFromTitle(pid), 0);
   EXPECT_NE(Ini().find("Master = " + std::to_string(master)), std::string::npos);
 }
 

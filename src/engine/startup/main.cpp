@@ -58,6 +58,9 @@ int StartUp() {
     CommonDir = EnterFolder(FilesDir, "Common");
     ChangeDir(FilesDir);
     OpenLog();
+    // What a run killed while saving left behind.
+    RemoveStaleTemporaries(FilesDir, "Setup.ini");
+    if (!GameDir.empty()) RemoveStaleTemporaries(GameDir, "nuscores.dat");
   } else {
     DebugLog("Missing folder : Files/ (no log, no settings file)");
   }

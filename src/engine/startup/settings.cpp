@@ -1,5 +1,8 @@
 // "Setup.ini": reading it at start-up, writing it back, and the choice of
 // the audio driver that depends on it.
+#include <algorithm>
+#include <filesystem>
+#include <cstdint>
 #include <cstdio>
 
 #include "engine/frame/frame.h"
@@ -7,8 +10,41 @@
 
 namespace {
 
-// Text to number, made non-negative.
-int Number(const std::string& value) { return Abs(ToInt(value)); }
+// The size of the number a text begins with (leading blanks, a sign,
+// digits), sign dropped, saturating far above every setting's range, so no
+// text overflows it. False when no digit follows.
+bool Magnitude(const std::string& text, int64_t& out) {
+  size_t i = 0;
+  while (i < text.size() && static_cast<unsigned char>(text[i]) <= 32) ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  // "$" hexadecimal and "%" binary, as the framework reads numbers.
+  int base = 10;
+  if (i < text.size() && text[i] == '$') base = 16, ++i;
+  else if (i < text.size() && text[i] == '%') base = 2, ++i;
+  out = 0;
+  bool any = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit < 0 || digit >= base) break;
+    any = true;
+    if (out < 1'000'000'000'000) out = out * base + digit;
+  }
+  return any;
+}
+
+// A setting's number held to its range; a text without digits reads as 0.
+int Clamped(const std::string& value, int64_t low, int64_t high) {
+  int64_t v = 0;
+  Magnitude(value, v);
+  return static_cast<int>(std::clamp(v, low, high));
+}
+
+constexpr int64_t kLargestSide = 32768;  // pixels of a display side
+constexpr int64_t kLastInputCode = 499;  // pad 4's last code
 
 bool StartsWith(const std::string& name, const std::string& prefix) {
   return Upper(Left(name, static_cast<int>(prefix.size()))) == prefix;
@@ -42,26 +78,26 @@ void ReadIniLine(const std::string& line) {
       Debug("\tDirectX 7 Mode");
     }
   } else if (key == "WIDTH") {
-    Options[kOptWidth] = Number(value);
+    Options[kOptWidth] = Clamped(value, 0, kLargestSide);
   } else if (key == "HEIGHT") {
-    Options[kOptHeight] = Number(value);
+    Options[kOptHeight] = Clamped(value, 0, kLargestSide);
   } else if (key == "ESS") {
     Options[kOptFrameSkip] = 1;
     Debug("\tAssuming Emergency Slow System values.");
   } else if (key == "KEY") {
-    // A line whose index holds no digit at all ("Key=", "Key=abc,5") is
-    // taken as damaged: reading it as index 0 would unbind player 1's Up.
-    const std::string indexText = SplitText(value, ",", 1, 0);
-    if (indexText.find_first_of("0123456789") == std::string::npos) return;
-    int index = Number(indexText);
-    int code = Number(SplitText(value, ",", 2, 0));
-    if (index >= 0 && index <= 99) KeyV[index] = code;
+    // A line without digits for the action or the code ("Key=", "Key=abc,5"),
+    // or with either out of range, is taken as damaged and passed over: the
+    // action keeps the binding it had.
+    int64_t index = 0, code = 0;
+    if (!Magnitude(SplitText(value, ",", 1, 0), index) || !Magnitude(SplitText(value, ",", 2, 0), code)) return;
+    if (index > 99 || code > kLastInputCode) return;
+    KeyV[index] = static_cast<int>(code);
   } else if (key == "MASTER") {
-    Options[kOptMaster] = Number(value);
+    Options[kOptMaster] = Clamped(value, 0, 100);
   } else if (key == "SOUND") {
-    Options[kOptSound] = Number(value);
+    Options[kOptSound] = Clamped(value, 0, 100);
   } else if (key == "MUSIC") {
-    Options[kOptMusic] = Number(value);
+    Options[kOptMusic] = Clamped(value, 0, 100);
   }
 }
 
@@ -156,4 +192,22 @@ void ChooseAudioDriver() {
   Debug("Set Audio Driver");
   Debug("");
   Debug(sound);
+}
+
+int RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
+  // SaveLinesAtomic writes name + ".tmp-" + six characters, then renames it.
+  const std::string prefix = name + ".tmp-";
+  int removed = 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string file = entry.path().filename().string();
+    if (file.size() != prefix.size() + 6 || file.compare(0, prefix.size(), prefix) != 0) continue;
+    if (!entry.is_regular_file(ec)) continue;
+    std::error_code gone;
+    if (std::filesystem::remove(entry.path(), gone)) {
+      ++removed;
+      Debug("\tRemoved a stale temporary file : " + file);
+    }
+  }
+  return removed;
 }

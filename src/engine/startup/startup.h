@@ -129,6 +129,9 @@ std::vector<std::string> IniLines();
 // Writes "Setup.ini" one folder up (from the per-game folder) and comes
 // back; written whole or not at all. Returns 0.
 int SaveIni();
+// Removes what an interrupted save left in `folder`: the temporary files
+// name + ".tmp-XXXXXX". Answers how many were removed.
+int RemoveStaleTemporaries(const std::string& folder, const std::string& name);
 
 // The driver that the automatic choice picks from a driver list (the last
 // "FREE..." or "DIRECT..." name, else the first "OPENAL..." name), or -1.

@@ -2,6 +2,7 @@
 // state (recorder.h), paints a software picture of the back buffer
 // (picture.h), runs a virtual millisecond clock, replays scripted input on
 // it (script.h) and mixes audio into memory on demand.
+#include <cstdio>
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
@@ -91,7 +92,7 @@ class HeadlessBackend : public Backend {
     if (const char* env = std::getenv("PIBBO_PADS")) pads = std::atoi(env);
     SetPads(pads);
     gActive = this;
-    if (const char* env = std::getenv("PIBBO_INPUT_SCRIPT"); env && *env) script_.Load(env);
+    if (const char* env = std::getenv("PIBBO_INPUT_SCRIPT"); env && *env) fileScript_ = script_.Load(env);
   }
   ~HeadlessBackend() override {
     if (gActive == this) gActive = nullptr;
@@ -200,6 +201,7 @@ class HeadlessBackend : public Backend {
         default: ApplyPad(e); break;
       }
     }
+    EndOfScript(sink);
   }
   void WarpMouse(int x, int y) override {
     mouseX_ = x;
@@ -282,6 +284,33 @@ class HeadlessBackend : public Backend {
 
  private:
   bool Valid(int port) const { return port >= 0 && port < static_cast<int>(pads_.size()); }
+
+  // A run driven by a script file that has delivered its last event gets,
+  // half an hour of its clock later, a close request, as a player closing
+  // the window would give: the program saves and ends instead of waiting
+  // for ever (and at full speed, the clock being virtual) for input that
+  // will not come. Repeated every half hour for screens that outlast one.
+  static constexpr uint32_t kScriptIdleLimitMs = 30u * 60u * 1000u;
+  void EndOfScript(InputSink& sink) {
+    if (!fileScript_ || script_.Pending() > 0) return;
+    if (!scriptDone_) {
+      scriptDone_ = true;
+      scriptDoneAt_ = now_;
+      return;
+    }
+    if (now_ - scriptDoneAt_ < kScriptIdleLimitMs) return;
+    if (!endReported_) {
+      std::fprintf(stderr, "pibbo: the input script ended %u ms ago with no further input; closing the game\n",
+                   now_ - scriptDoneAt_);
+      endReported_ = true;
+    }
+    scriptDoneAt_ = now_;
+    sink.OnCloseRequest();
+  }
+  bool fileScript_ = false;
+  bool scriptDone_ = false;
+  bool endReported_ = false;
+  uint32_t scriptDoneAt_ = 0;
 
   void IdleTick() {
     if (++idleCalls_ >= kIdleCallsPerMs) {

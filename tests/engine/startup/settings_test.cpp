@@ -24,7 +24,9 @@ TEST_F(SettingsTest, LinesSetTheirSettings) {
       {"hex number", {"Width=$400"}, 5, 0, 1024},
       {"number with remark", {"Height=768 px"}, 6, 0, 768},
       {"letters give 0", {"Master=abc"}, 11, 0, 0},
-      {"no upper limit", {"Master=150"}, 11, 0, 150},
+      {"volumes held to 0..100", {"Master=150"}, 11, 0, 100},
+      {"smallest int is no negative volume", {"Master = -2147483648"}, 11, 0, 100},
+      {"huge width held to the largest side", {"Width=99999999999999999999"}, 5, 0, 32768},
       {"later line wins", {"Sound=10", "Sound=20"}, 12, 0, 20},
       {"second = ends the value", {"Sound=40=9"}, 12, 0, 40},
       {"line of only a key", {"Music"}, 13, 0, 0},
@@ -44,12 +46,14 @@ TEST_F(SettingsTest, LinesSetTheirSettings) {
       {"key index 100 ignored", {"Key=100,5"}, 0, 100, 0},
       {"key negative index", {"Key=-7,65"}, 0, 7, 65},
       {"key -120 ignored", {"Key=-120,5"}, 0, 12, 67},
-      {"key without comma unbinds", {"Key=5"}, 0, 5, 0},
+      {"key without a code ignored", {"Key=5"}, 0, 5, 39},
+      {"key code beyond 32 bits ignored", {"Key=0,4294967296"}, 0, 0, 38},
       {"key without an index number ignored", {"Key=abc,5"}, 0, 0, 38},
       {"empty key line ignored", {"Key="}, 0, 0, 38},
       {"key extra fields ignored", {"Key=12,90,5"}, 0, 12, 90},
       {"key negative code", {"Key=12,-90"}, 0, 12, 90},
-      {"key hand-edited big code kept", {"Key=12,999"}, 0, 12, 999},
+      {"key code beyond the last pad ignored", {"Key=99,999999"}, 0, 99, 0},
+      {"key code of pad 4 kept", {"Key=12,499"}, 0, 12, 499},
       {"section header", {"[Graphics]"}, 5, 0, 800},
       {"comment driver line", {"; AudioDriver = Null"}, 14, 0, 0},
       {"line starting with =", {"=Width=5"}, 5, 0, 800},
@@ -107,7 +111,7 @@ TEST_F(SettingsTest, EveryKeyRoundTrips) {
   Options[5] = 1440;
   Options[6] = 900;
   Options[7] = 1;
-  Options[11] = 150;
+  Options[11] = 99;
   Options[12] = 0;
   Options[13] = 77;
   Options[14] = 2;

@@ -238,3 +238,25 @@ TEST_F(WholeRun, NoDisplaySaysSoAndStops) {
 }
 
 }  // namespace startup_test
+
+namespace startup_test {
+namespace {
+
+// What a run killed while saving leaves behind goes at the next start; a
+// scripted run whose script has ended closes by itself, saving as usual.
+TEST_F(WholeRun, StaleTemporariesGoAndAnEndedScriptClosesTheGame) {
+  testsupport::WriteBytes(run_ + "/Files/Setup.ini.tmp-Ab12Cd", "half a file");
+  testsupport::WriteBytes(run_ + "/Files/260/nuscores.dat.tmp-x9Y8z7", "half a file");
+  testsupport::WriteBytes(run_ + "/Files/260/nuscores.dat.tmp-keep", "not ours");
+  stderrFile_ = tmp_ + "/stderr.txt";
+  const std::string script = WriteScript("# no input at all\n");
+  EXPECT_EQ(Run({"PIBBO_HEADLESS=1", "PIBBO_INPUT_SCRIPT=" + script}), 0);
+  EXPECT_FALSE(std::filesystem::exists(run_ + "/Files/Setup.ini.tmp-Ab12Cd"));
+  EXPECT_FALSE(std::filesystem::exists(run_ + "/Files/260/nuscores.dat.tmp-x9Y8z7"));
+  EXPECT_TRUE(std::filesystem::exists(run_ + "/Files/260/nuscores.dat.tmp-keep"));
+  EXPECT_NE(testsupport::ReadBytes(stderrFile_).find("the input script ended"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(run_ + "/Files/Setup.ini")) << "closed through the closing sequence";
+}
+
+}  // namespace
+}  // namespace startup_test
