@@ -2,6 +2,7 @@
 // xdotool and watched through the game's own screenshots (F11).
 #pragma once
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -40,11 +41,20 @@ class RealRunTest : public RunFolderTest {
   // again while the program runs (a loaded machine may miss a press);
   // answers the exit code as WaitExit does.
   int QuitFromTitle(pid_t pid) {
-    for (int attempt = 0; attempt < 5 && Running(pid); ++attempt) {
+    int status = 0;
+    // Reaps the child once it has ended (so WaitExit cannot be used after).
+    auto ended = [&] { return waitpid(pid, &status, WNOHANG) == pid; };
+    for (int attempt = 0; attempt < 5; ++attempt) {
       Key("Escape");
-      for (int k = 0; k < 15 && Running(pid); ++k) usleep(100 * 1000);
+      for (int k = 0; k < 15; ++k) {
+        if (ended()) return ExitCode(status);
+        usleep(100 * 1000);
+      }
       Key("space");
-      for (int k = 0; k < 30 && Running(pid); ++k) usleep(100 * 1000);
+      for (int k = 0; k < 30; ++k) {
+        if (ended()) return ExitCode(status);
+        usleep(100 * 1000);
+      }
     }
     return WaitExit(pid, 5000);
   }
