@@ -1,19 +1,63 @@
-// Online scores: the HTTP/1.0 client record and the score-server requests.
+// Online scores: the HTTP/1.0 client record, the score-server requests, the
+// account filter they share with the title screen, and the Online tab.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
-// HTTP/1.0 client, one record per score-server request.
+// HTTP/1.0 client, one record per request and connection: Open, then one
+// Get or Post, then Close. The reply comes back whole (status line, headers,
+// the empty line and the body, each line ended by one LF, CRs dropped).
 struct Thttp {
   Socket sock;
   Stream stream;
   std::string host;
-  std::string agent;
+  std::string agent = "VortaThttp/1.0";
   int autoClose = 0;
   int Compare(const Thttp&) const { return 1; }
+
+  // Connects to `port` of `host` (port 80 when 0). 1 when
+  // connected, 0 when not: a name without an address connects nowhere.
+  int Open(const std::string& hostName, int autoCloseFlag, int port = 0);
+  // The request target is "/" + url. Only after an Open that answered 1.
+  std::string Get(const std::string& url);
+  std::string Post(const std::string& url, const std::vector<std::string>& keys,
+                   const std::vector<std::string>& values);
+  int Close();
+
+  static std::string UrlEncode(const std::string& text);
+  static std::string UrlDecode(const std::string& text);
+
+ private:
+  std::string Exchange(const std::string& request);
 };
+
+// The score server: the host and port of the settings' "ScoreServer"
+// ("host" or "host:port"); without a valid one, a host name that never
+// resolves, port 80.
+extern const char kNoScoreServer[];
+void ScoreServerAddress(std::string& host, int& port);
+
+// The requests: login, one table, one upload. Each filters the account
+// first; login and upload answer "WRONG PASSWORD" without a request when the
+// name or the password is shorter than 4 characters. Each answers the body
+// cut from the reply, or "" when no connection came about.
+std::string ServerSend2(const std::string& input);
+std::string ServerGet(const std::string& table);
+std::string ServerSend(const std::string& input);
+// The text between the first and second blank line of a reply (and after
+// a third, ...), as the requests cut it.
+std::string ReplyBody(const std::string& reply);
+
+// The account filter's characters, each turned into "_" in the account name
+// and password.
+extern const char kAccountFiltered[18];
+// The filter applied to one text (its first `steps` characters).
+std::string FilterAccountText(const std::string& text, int steps = 17);
+// The whole filter on RegName, then RegPass.
+void AccountCharFilter();
 
 // Which field of the Online tab's login form takes the typed characters:
 // 0 none, 1 the user name, 2 the password.

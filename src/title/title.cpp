@@ -72,14 +72,6 @@ int TitlePass() {
 // ---------------------------------------------------------------------------
 // Head and account filter
 // ---------------------------------------------------------------------------
-const char kAccountFiltered[18] = "*\"'-+&?{}[]~#\\/:;";
-
-std::string FilterAccountText(const std::string& text, int steps) {
-  std::string t = text;
-  for (int k = 0; k < steps && k < 17; ++k) t = Replace(t, std::string(1, kAccountFiltered[k]), "_");
-  return t;
-}
-
 void TitleHead() {
   CLS3d(1);
   ResetDraw();
@@ -89,10 +81,6 @@ void TitleHead() {
   AccountCharFilter();
 }
 
-void AccountCharFilter() {
-  RegName = FilterAccountText(RegName);
-  RegPass = FilterAccountText(RegPass);
-}
 
 // ---------------------------------------------------------------------------
 // Hiscore view, logo, end of frame and Escape

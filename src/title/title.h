@@ -43,7 +43,6 @@ int TitlePass();
 
 // The steps of a pass, in order.
 void TitleHead();         // CLS3d, ResetDraw, AddGradient, first filter steps on RegName
-void AccountCharFilter();  // the whole filter on RegName, then RegPass
 void SidePanel();         // slide step, panel, tab bar, tab switching
 void HiscoreView();
 void AboutView();
@@ -51,8 +50,3 @@ void SettingsHint();
 void StartPrompt();       // mouse prompt, or keyboard prompt and controls scan
 void DifficultyList();    // labels, clicks, key steps, ClickLatch release
 void TitleLoopEnd();      // logo, fps, Escape test
-
-// The account filter's characters, each turned into "_".
-extern const char kAccountFiltered[18];
-// The filter applied to one text (first `steps` characters of the table).
-std::string FilterAccountText(const std::string& text, int steps = 17);

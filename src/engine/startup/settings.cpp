@@ -92,6 +92,8 @@ void ReadIniLine(const std::string& line) {
     if (!Magnitude(SplitText(value, ",", 1, 0), index) || !Magnitude(SplitText(value, ",", 2, 0), code)) return;
     if (index > 99 || code > kLastInputCode) return;
     KeyV[index] = static_cast<int>(code);
+  } else if (key == "SCORESERVER") {
+    ScoreServer = value;
   } else if (key == "MASTER") {
     Options[kOptMaster] = Clamped(value, 0, 100);
   } else if (key == "SOUND") {
@@ -140,6 +142,12 @@ std::vector<std::string> IniLines() {
   out.push_back("[Controls]");
   for (int i = 0; i <= 99; i++) {
     if (KeyV[i] > 0) out.push_back("Key=" + num(i) + "," + num(KeyV[i]));
+  }
+  // Only when the file named one: the default file keeps its layout.
+  if (!ScoreServer.empty()) {
+    out.push_back("");
+    out.push_back("[Online]");
+    out.push_back("ScoreServer = " + ScoreServer);
   }
   return out;
 }

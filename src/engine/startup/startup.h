@@ -28,6 +28,7 @@
 // code (no window could be opened). Runs once; later calls answer 0.
 int StartUp();
 
+extern std::string ScoreServer;  // "host" or "host:port" from "Setup.ini"; "" when it names none
 extern int GameWeek;            // 260: number of the game in its series
 extern std::string GameName1;   // "Pibbo"
 extern std::string GameName2;   // "Zorravel"

@@ -2,6 +2,7 @@
 #include "engine/startup/startup.h"
 
 int GameWeek = 260;
+std::string ScoreServer;
 std::string GameName1 = "Pibbo";
 std::string GameName2 = "Zorravel";
 std::string GameName;

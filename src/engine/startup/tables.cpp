@@ -62,6 +62,7 @@ void CreateStartupTables() {
 }
 
 void SetDefaults() {
+  ScoreServer.clear();
   std::fill(std::begin(KeyV), std::end(KeyV), 0);
   KeyV[0] = KEY_UP;
   KeyV[8] = KEY_DOWN;

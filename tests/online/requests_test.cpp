@@ -1,0 +1,170 @@
+// The HTTP client and the score-server requests against small servers on
+// 127.0.0.1: what goes on the wire, what comes back, and servers that are
+// silent, endless or absent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "engine/startup/startup.h"
+#include "online/online.h"
+#include "platform/platform.h"
+#include "scores/scores.h"
+#include "tiny_server.h"
+
+namespace {
+
+using testsupport::ReadRequest;
+using testsupport::SendAll;
+using testsupport::TinyServer;
+
+class Requests : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PlatformInit(BackendKind::Headless);
+    CreateStartupTables();
+    SetDefaults();
+    SetNetLimits(2000, 2000, 1 << 20);
+    RegName = "player";
+    RegPass = "secret";
+  }
+  void TearDown() override {
+    SetNetLimits(0, 0, 0);
+    SetNetReplyTimeLimit(0);
+    PlatformShutdown();
+  }
+  static void UseServer(const TinyServer& server) { ScoreServer = "127.0.0.1:" + std::to_string(server.port()); }
+};
+
+TEST_F(Requests, TheWireTextAndTheAnswerCutFromTheReply) {
+  std::string request;
+  TinyServer server([&](int fd) {
+    request = ReadRequest(fd);
+    SendAll(fd, "HTTP/1.0 200 OK\r\nServer: tiny\r\n\r\n1000|Ann|0|5|0|1|0|0\r\nsecond line\r\n");
+  });
+  UseServer(server);
+  const std::string answer = ServerGet("1");
+  EXPECT_EQ(request, "GET //kestrum/tables/260/1.txt HTTP/1.0\nHost: 127.0.0.1\nUser-Agent: VortaThttp/1.0\n\n\r\n");
+  // The body, lines ended by LF; a last LF only when the close came late.
+  EXPECT_TRUE(answer == "1000|Ann|0|5|0|1|0|0\nsecond line" || answer == "1000|Ann|0|5|0|1|0|0\nsecond line\n")
+      << answer;
+}
+
+TEST_F(Requests, LoginAndUploadPathsAndTheLocalRefusal) {
+  for (int which = 0; which < 2; ++which) {
+    std::string request;
+    TinyServer server([&](int fd) {
+      request = ReadRequest(fd);
+      SendAll(fd, "HTTP/1.0 200 OK\n\nWelcome!|Hello there\n");
+    });
+    UseServer(server);
+    RegName = "ab*?cd";
+    const std::string answer = which == 0 ? ServerSend2("0A1B") : ServerSend("FF00");
+    EXPECT_EQ(RegName, "ab__cd");
+    EXPECT_EQ(request.substr(0, request.find(" HTTP")),
+              which == 0 ? "GET //kestrum/login.php?week=260&input=0A1B" : "GET //kestrum/scores.php?Week=260&Input=FF00");
+    EXPECT_EQ(answer.substr(0, 20), "Welcome!|Hello there");
+  }
+  // Short name or password: no connection at all.
+  RegName = "abc";
+  ScoreServer = "127.0.0.1:1";
+  EXPECT_EQ(ServerSend2("00"), "WRONG PASSWORD");
+  EXPECT_EQ(ServerSend("00"), "WRONG PASSWORD");
+}
+
+TEST_F(Requests, BodyCutting) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"HTTP/1.0 200 OK\nA: b\n\nbody", "body"},
+      {"HTTP/1.0 200 OK\nA: b\n\none\ntwo\n", "one\ntwo\n"},
+      {"no blank line at all\nx", ""},
+      {"head\n\n", ""},
+      {"head\n\n\nbody", "\nbody"},
+      {"head\n\nfirst\n\nhidden\n\nthird", "firstthird"},
+      {"head\n\na\n\n\n\n\nb", "ab"},
+  };
+  for (const auto& [reply, body] : cases) EXPECT_EQ(ReplyBody(reply), body) << reply;
+}
+
+TEST_F(Requests, NoConnectionAnswersTheEmptyText) {
+  {
+    TinyServer server([](int fd) {
+      ReadRequest(fd);
+      SendAll(fd, "HTTP/1.0 200 OK\n\nPassword Correct|old reply\n");
+    });
+    UseServer(server);
+    EXPECT_FALSE(ServerGet("1").empty());
+  }
+  ScoreServer = "";  // the default host, which no one answers
+  EXPECT_EQ(ServerGet("1"), "");
+  ScoreServer = "127.0.0.1:1";  // nothing listens there
+  EXPECT_EQ(ServerSend2("00"), "");
+  ScoreServer = "bad host:99999";  // not an address: the default instead
+  std::string host;
+  int port = 0;
+  ScoreServerAddress(host, port);
+  EXPECT_EQ(host, kNoScoreServer);
+  EXPECT_EQ(port, 80);
+}
+
+TEST_F(Requests, SilentAndEndlessServersCostAtMostTheLimits) {
+  SetNetLimits(500, 500, 1 << 20);
+  SetNetReplyTimeLimit(1500);
+  {
+    TinyServer silent([](int fd) { testsupport::DrainUntilClosed(fd); });
+    UseServer(silent);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(ServerGet("1"), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+  }
+  {
+    // A 100 MB reply: the cap ends it.
+    TinyServer huge([](int fd) {
+      ReadRequest(fd);
+      SendAll(fd, "HTTP/1.0 200 OK\n\n");
+      const std::string block(1 << 16, 'x');
+      for (int k = 0; k < 1600; ++k) SendAll(fd, block + "\n");
+    });
+    UseServer(huge);
+    const auto t0 = std::chrono::steady_clock::now();
+    const std::string answer = ServerGet("1");
+    EXPECT_LE(answer.size(), static_cast<size_t>(1 << 20));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+  }
+}
+
+TEST_F(Requests, UrlEncodingBothWays) {
+  EXPECT_EQ(Thttp::UrlEncode(""), "");
+  EXPECT_EQ(Thttp::UrlEncode("a b+c"), "a%20b+c");
+  EXPECT_EQ(Thttp::UrlEncode("Z_9.-"), "Z_9.-");
+  EXPECT_EQ(Thttp::UrlEncode("~*"), "%7E%2A");
+  EXPECT_EQ(Thttp::UrlDecode("%41%42"), "AB");
+  EXPECT_EQ(Thttp::UrlDecode("%4a"), "?");
+  EXPECT_EQ(Thttp::UrlDecode("x%"), std::string("x\0", 2));
+  EXPECT_EQ(Thttp::UrlDecode("x%4"), "x@");
+  EXPECT_EQ(Thttp::UrlDecode("a+b"), "a+b");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScoreServerSetting, ReadFromTheSettingsAndWrittenBackOnlyWhenPresent) {
+  CreateStartupTables();
+  SetDefaults();
+  auto has = [](const std::string& line) {
+    const auto lines = IniLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  EXPECT_FALSE(has("[Online]"));
+  ReadIniLine("ScoreServer = scores.example.org:8080");
+  EXPECT_TRUE(has("ScoreServer = scores.example.org:8080"));
+  std::string host;
+  int port = 0;
+  ScoreServerAddress(host, port);
+  EXPECT_EQ(host, "scores.example.org");
+  EXPECT_EQ(port, 8080);
+  SetDefaults();
+}
+
+}  // namespace

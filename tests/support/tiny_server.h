@@ -1,0 +1,81 @@
+// A one-connection TCP server on 127.0.0.1 for tests of network clients,
+// and helpers for its handlers.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace testsupport {
+
+constexpr int kLoopback = 0x7F000001;
+
+// A one-connection server on 127.0.0.1 that runs `handler` on the accepted
+// socket in its own thread.
+class TinyServer {
+ public:
+  explicit TinyServer(std::function<void(int)> handler) {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 1);
+    socklen_t length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this, handler] {
+      int client = accept(listener_, nullptr, nullptr);
+      if (client < 0) return;
+      handler(client);
+      close(client);
+    });
+  }
+  ~TinyServer() {
+    shutdown(listener_, SHUT_RDWR);  // wakes an accept that never got a client
+    thread_.join();
+    close(listener_);
+  }
+  int port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+// Reads until the blank line that ends a request header, or until the peer
+// closes.
+inline std::string ReadRequest(int fd) {
+  std::string request;
+  char buffer[512];
+  while (request.find("\n\r\n") == std::string::npos) {
+    ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) break;
+    request.append(buffer, static_cast<size_t>(n));
+  }
+  return request;
+}
+
+inline void SendAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+// Waits until the client hangs up.
+inline void DrainUntilClosed(int fd) {
+  char buffer[512];
+  while (recv(fd, buffer, sizeof buffer, 0) > 0) {
+  }
+}
+
+}  // namespace testsupport
