@@ -1,0 +1,131 @@
+// The game's requests against the project's score server on 127.0.0.1:
+// accounts, the message of the day, uploads and the tables built from them.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/startup/startup.h"
+#include "online/online.h"
+#include "platform/platform.h"
+#include "scores/scores.h"
+#include "test_support.h"
+#include "tiny_server.h"
+
+namespace {
+
+std::vector<std::string> Split(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t at; (at = text.find('\n', start)) != std::string::npos; start = at + 1)
+    lines.push_back(text.substr(start, at - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+class ScoreServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PlatformInit(BackendKind::Headless);
+    CreateStartupTables();
+    SetDefaults();
+    GetUniqueKey();
+    SetNetLimits(3000, 3000, 1 << 20);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      const std::string db = dir_.path().string() + "/scores.db";
+      execl(PIBBO_SCORESERVER, PIBBO_SCORESERVER, "--port", "0", "--db", db.c_str(), "--motd", "Hello\nfrom the test",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    FILE* f = fdopen(out[0], "r");
+    int port = 0;
+    ASSERT_EQ(std::fscanf(f, "listening on 127.0.0.1:%d", &port), 1);
+    std::fclose(f);
+    ScoreServer = "127.0.0.1:" + std::to_string(port);
+  }
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    ScoreServer.clear();
+    SetNetLimits(0, 0, 0);
+    PlatformShutdown();
+  }
+  // The login as the Online tab sends it.
+  static std::string Login() {
+    const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
+    return ServerSend2(Scramble(RegName + "|" + token, ""));
+  }
+  static std::string Upload(const Scores& r) {
+    std::string payload = ScoreLineHead(r) + "|" + ScoreLineToken + "|" + ScoreLineBest(r);
+    const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
+    return ServerSend(Scramble(RegName + "|" + token + "|" + payload, ""));
+  }
+
+  testsupport::TempDir dir_{"scoreserver"};
+  pid_t pid_ = -1;
+};
+
+TEST_F(ScoreServerTest, AccountsUploadsAndTables) {
+  RegName = "zoeplayer";
+  RegPass = "right1";
+  EXPECT_EQ(Login().substr(0, 14), "Welcome!|Hello") << "a new account";
+  EXPECT_EQ(Login().substr(0, 22), "Password Correct|Hello");
+  RegPass = "wrong1";
+  EXPECT_EQ(Login().substr(0, 14), "WRONG PASSWORD");
+
+  // No table yet: the "<HEAD>" page.
+  EXPECT_NE(Upper(ServerGet("1")).find("<HEAD>"), std::string::npos);
+
+  Scores r;
+  r.Score = 4'000'000'000;
+  r.Name = "Zoe";
+  r.Timestamp = 1234567;
+  r.GameMode = 1;
+  r.Best[30] = 1;
+  RegPass = "wrong1";
+  EXPECT_EQ(Upload(r).substr(0, 14), "WRONG PASSWORD") << "another's password writes nothing";
+  RegPass = "right1";
+  EXPECT_EQ(Upload(r).substr(0, 11), "Score Saved");
+  r.Score = 7;
+  r.Name = "Zed";
+  EXPECT_EQ(Upload(r).substr(0, 11), "Score Saved");
+
+  const std::string table = ServerGet("1");
+  const auto lines = Split(table);
+  ASSERT_GE(lines.size(), 4u) << table;
+  EXPECT_EQ(lines[0], "4000000000|Zoe|0|1234567|0|1|0|0");
+  EXPECT_EQ(lines[1].substr(lines[1].size() - 2), "|1");
+  EXPECT_EQ(lines[2], "7|Zed|0|1234567|0|1|0|0");
+  EXPECT_NE(Upper(ServerGet("2")).find("<HEAD>"), std::string::npos) << "Hard has no table";
+}
+
+TEST_F(ScoreServerTest, MalformedAndOversizedRequestsGetAClearStatus) {
+  int port = std::stoi(ScoreServer.substr(ScoreServer.find(':') + 1));
+  auto ask = [&](const std::string& request) {
+    Socket s = CreateTCPSocket();
+    EXPECT_EQ(ConnectSocket(s, 0x7F000001, port), 1);
+    Stream st = CreateSocketStream(s, 1);
+    WriteString(st, request);
+    const std::string status = ReadLine(st);
+    CloseStream(st);
+    return status;
+  };
+  EXPECT_EQ(ask("NONSENSE\r\n\r\n"), "HTTP/1.0 400 Bad Request");
+  EXPECT_EQ(ask("GET /kestrum/login.php?week=x&input=00 HTTP/1.0\r\n\r\n"), "HTTP/1.0 400 Bad Request");
+  EXPECT_EQ(ask("GET /" + std::string(20000, 'a') + " HTTP/1.0\r\n\r\n"), "HTTP/1.0 413 Request Entity Too Large");
+  EXPECT_EQ(ask("GET /kestrum/nothing HTTP/1.0\r\n\r\n"), "HTTP/1.0 404 Not Found");
+}
+
+}  // namespace
