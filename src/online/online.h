@@ -62,6 +62,15 @@ void AccountCharFilter();
 // Which field of the Online tab's login form takes the typed characters:
 // 0 none, 1 the user name, 2 the password.
 extern int intextedit;
+extern int LoggedIn;            // 1 once a login succeeded (for the rest of the run)
+extern int LoginFailed;         // 1 while the last login attempt failed
+extern int OnlineRefreshState;  // 0 idle; 1 drop the table, 2 fetch, 3 wait for the button's release
+extern int LastEditFocus;       // intextedit at the status view's last look
+extern std::string MOTD[20];    // message of the day, lines 1..motds
+extern int motds;
+
+// Back to the state of a fresh start: logged out, no message of the day.
+void ResetOnlineTables();
 
 // The Online tab's view inside the title screen's side panel, run on every
 // pass of the title loop; `selected` is 1 while the Online tab is shown.

@@ -1,15 +1,160 @@
-// The Online tab of the title screen's side panel.
+// The Online tab of the title screen's side panel: its heading and status,
+// the account fields, the Login button and the login exchange.
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "online/online.h"
+#include "scores/scores.h"
 
 int intextedit = 0;
+int LoggedIn = 0;
+int LoginFailed = 0;
+int OnlineRefreshState = 0;
+int LastEditFocus = 0;
+std::string MOTD[20];
+int motds = 0;
 
-void OnlineView(int panelX, int panelW, int selected) {
-  if (!selected) return;
+namespace {
+
+int gLoginHeld = 0;  // the Login button was held in the previous pass
+
+void StatusView(int panelX, int panelW) {
   AimGradR = 0;
   AimGradG = 1;
   AimGradB = 0.2f;
   // Colour and font are the ones the Hiscore view leaves set.
   Text(panelX + panelW / 2, 50, "Online", 1, 0);
+  if (LoggedIn == 1) {
+    UseFont(1, 4);
+    SetCol(255, 255, 255, 1);
+    if (Mousein(panelX, 120, panelW, 50) == 1) {
+      SetCol(0, 255, 255, 1);
+      if (MouseDown(1) && OnlineRefreshState == 0) OnlineRefreshState = 1;
+    }
+    Text(panelX + panelW / 2, 120, "Refresh Scores", 1, 0);
+    UseFont(1, 2);
+    SetCol(180, 180, 180, 1);
+    int y = 150;
+    for (int n = 1; n <= motds; ++n) {
+      y += 20;
+      if (n < 20 && !MOTD[n].empty()) Text(panelX + 10, y, MOTD[n], 0, 0);
+    }
+    return;
+  }
+  UseFont(1, 3);
+  const int y0 = JScrh - 542;
+  const struct {
+    const char* text;
+    int x, y, r, g, b;
+  } hints[7] = {
+      {"If you're new..", 10, 0, 255, 255, 255},         {"Use a new name,", 30, 30, 255, 255, 255},
+      {"and you'll be registered.", 30, 60, 255, 255, 255}, {"If you're returning..", 10, 120, 255, 255, 180},
+      {"Simply log back in.", 30, 150, 255, 255, 180},    {"Use a password that's", 10, 210, 180, 255, 255},
+      {"easy to remember!!", 30, 240, 180, 255, 255},
+  };
+  for (const auto& h : hints) {
+    SetCol(static_cast<float>(h.r), static_cast<float>(h.g), static_cast<float>(h.b), 1);
+    Text(panelX + h.x, y0 + h.y, h.text, 0, 0);
+  }
+  if (LoginFailed == 1) {
+    SetCol(255, 0, 0, 1);
+    const char* why = RegName.size() < 4   ? "USERNAME TOO SHORT"
+                      : RegPass.size() < 4 ? "PASSWORD TOO SHORT"
+                                           : "WRONG PASSWORD";
+    Text(panelX + 10, y0 + 300, why, 0, 0);
+  }
+  if (intextedit != LastEditFocus) {
+    LastEditFocus = intextedit;
+    PlaySFX(99, 1.0f, 1.0f, 0.0f);
+  }
+}
+
+void Field(int panelX, int y, const std::string& caption, int focus, bool secret, std::string& text) {
+  UseFont(1, 2);
+  SetCol(0, 180, 255, 1);
+  Text(panelX + 10, y - 30, caption, 0, 0);
+  // The user name's cursor and the password's blink in opposite phases.
+  const bool first = !secret;
+  bool cursor = ((MilliSecs() % 750 + 750) % 750 >= 325) == first;
+  UseFont(1, 3);
+  SetCol(255, 255, 0, 1);
+  if (intextedit == focus) {
+    SetCol(100, 255, 100, 1);
+    cursor = ((MilliSecs() % 500 + 500) % 500 >= 250) == first;
+  }
+  const bool inside = Mousein(panelX + 20, y, 200, 30) == 1;
+  if (inside) {
+    SetCol(100, 255, 255, 1);
+    if (MouseDown(1)) {
+      intextedit = focus;
+      FlushKeys();
+    }
+  }
+  std::string shown = secret ? std::string(text.size(), '*') : text;
+  if (cursor) shown.push_back('_');
+  Text(panelX + 20, y, shown, 0, 0);
+  if (intextedit == focus) {
+    text = Inputter(text);
+    if (!inside && MouseDown(1)) intextedit = 0;
+  }
+}
+
+// One login attempt: the account proof, the reply judged by its greeting,
+// and the message of the day.
+void LoginExchange() {
+  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
+  const std::string reply = ServerSend2(Scramble(RegName + "|" + token, ""));
+  LoginFailed = 1;
+  OnlineRefreshState = 0;
+  if (reply.rfind("Password Correct", 0) == 0 || reply.rfind("Welcome!", 0) == 0) {
+    LoggedIn = 1;
+    LoginFailed = 0;
+    OnlineRefreshState = 1;
+    const std::string message = SplitText(reply, "|", 2, 0);
+    motds = 0;
+    DebugLog("MOTD" + message);
+    for (int k = 1;; ++k) {
+      const std::string line = SplitText(message, "\n", k, 0);
+      if (line.empty() || line == "-+-") break;
+      if (motds < 19) MOTD[++motds] = Trim(line);
+    }
+  }
+  DebugLog(reply);  // the password never goes to the log
+}
+
+void LoginButton(int panelX) {
+  UseFont(1, 2);
+  SetCol(255, 180, 0, 1);
+  const bool over = Mousein(panelX + 50, JScrh - 30, 200, 30) == 1;
+  const bool held = over && MouseDown(1);
+  if (over) SetCol(0, 255, 255, 1);
+  // One attempt per press: a held button does not repeat a failing login.
+  if (held && !gLoginHeld) LoginExchange();
+  gLoginHeld = held ? 1 : 0;
+  Text(panelX + 70, JScrh - 30, "Login", 0, 0);
+}
+
+void LoginKeys() {
+  if (intextedit != 0 && KeyHit(KEY_RETURN)) intextedit = 0;
+  if (intextedit == 1 && (KeyHit(KEY_DOWN) || KeyHit(KEY_TAB))) intextedit = 2;
+  if (intextedit == 2 && (KeyHit(KEY_UP) || KeyHit(KEY_TAB))) intextedit = 1;
+}
+
+}  // namespace
+
+void ResetOnlineTables() {
+  intextedit = LoggedIn = LoginFailed = OnlineRefreshState = LastEditFocus = 0;
+  for (auto& line : MOTD) line.clear();
+  motds = 0;
+  gLoginHeld = 0;
+}
+
+void OnlineView(int panelX, int panelW, int selected) {
+  if (!selected) return;
+  StatusView(panelX, panelW);
+  if (LoggedIn == 0) {
+    Field(panelX, JScrh - 120, "Username", 1, false, RegName);
+    Field(panelX, JScrh - 60, "Password", 2, true, RegPass);
+    LoginButton(panelX);
+    LoginKeys();
+  }
 }

@@ -19,14 +19,11 @@ int StartLatch = 0;
 int EscapeLatch = 0;
 int StartHeld = 0;
 int TitleQuit = 0;
-std::string MOTD[20];
-int motds = 0;
 std::string Credit[100];
 int credits = 1;
 
 void ResetTitleTables() {
-  for (auto& line : MOTD) line.clear();
-  motds = 0;
+  ResetOnlineTables();
   for (auto& line : Credit) line.clear();
   credits = 1;
   StoreAboutText();

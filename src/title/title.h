@@ -22,12 +22,10 @@ extern int EscapeLatch;  // 1 after a game until Escape is seen up
 extern int StartHeld;    // the start input was held when last read
 extern int TitleQuit;    // 1 once Escape ends the loop
 
-extern std::string MOTD[20];     // message of the day, lines 1..motds
-extern int motds;
 extern std::string Credit[100];  // About text, lines 1..credits-1
 extern int credits;
 
-// Empties the message of the day and stores the About text.
+// Logs out of the score server and stores the About text.
 void ResetTitleTables();
 // Stores the About text (29 lines) at Credit[credits..].
 void StoreAboutText();

@@ -150,6 +150,7 @@ TEST_F(Requests, UrlEncodingBothWays) {
 namespace {
 
 TEST(ScoreServerSetting, ReadFromTheSettingsAndWrittenBackOnlyWhenPresent) {
+  PlatformInit(BackendKind::Headless);
   CreateStartupTables();
   SetDefaults();
   auto has = [](const std::string& line) {
@@ -165,6 +166,7 @@ TEST(ScoreServerSetting, ReadFromTheSettingsAndWrittenBackOnlyWhenPresent) {
   EXPECT_EQ(host, "scores.example.org");
   EXPECT_EQ(port, 8080);
   SetDefaults();
+  PlatformShutdown();
 }
 
 }  // namespace

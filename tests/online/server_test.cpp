@@ -11,6 +11,8 @@
 
 #include "engine/startup/startup.h"
 #include "online/online.h"
+#include "engine/frame/frame.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #include "scores/scores.h"
 #include "test_support.h"
@@ -126,6 +128,84 @@ TEST_F(ScoreServerTest, MalformedAndOversizedRequestsGetAClearStatus) {
   EXPECT_EQ(ask("GET /kestrum/login.php?week=x&input=00 HTTP/1.0\r\n\r\n"), "HTTP/1.0 400 Bad Request");
   EXPECT_EQ(ask("GET /" + std::string(20000, 'a') + " HTTP/1.0\r\n\r\n"), "HTTP/1.0 413 Request Entity Too Large");
   EXPECT_EQ(ask("GET /kestrum/nothing HTTP/1.0\r\n\r\n"), "HTTP/1.0 404 Not Found");
+}
+
+}  // namespace
+
+namespace {
+
+// The Online tab's login form driven like a player: a click into each
+// field, typing, Login; then the message of the day.
+TEST_F(ScoreServerTest, TheLoginFormLogsInAndShowsTheMessageOfTheDay) {
+  ASSERT_EQ(Graphics(1280, 960, 0, 60), 1);
+  SetVirtualResolution(1280, 960);
+  JScrw = 1280;
+  JScrh = 960;
+  ResetOnlineTables();
+  RegName.clear();
+  RegPass.clear();
+  auto at = [](int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); };
+  auto frames = [](int n) {
+    for (int k = 0; k < n; ++k) {
+      CLS3d(1);
+      OnlineView(940, 335, 1);
+      fps(60, 1, 1);
+    }
+  };
+  auto drawn = [](const std::string& text) {
+    for (const DrawCall& c : headless::LastFrame())
+      if (c.kind == DrawCall::Text && c.text.rfind(text, 0) == 0) return true;
+    return false;
+  };
+  frames(2);
+  EXPECT_TRUE(drawn("If you're new.."));
+  EXPECT_TRUE(drawn("Username"));
+  // The user-name box at (960, 840), the password box at (960, 900).
+  headless::Script(at(0) + " mouse 1000 850\n" + at(40) + " button 1 down\n" + at(80) + " button 1 up\n" + at(150) +
+                   " text zoeplayer");
+  frames(30);
+  EXPECT_EQ(intextedit, 1);
+  EXPECT_EQ(RegName, "zoeplayer");
+  headless::Script(at(0) + " tap 40\n" + at(50) + " text right1\n" + at(200) + " tap 13");
+  frames(30);
+  EXPECT_EQ(RegPass, "right1");
+  EXPECT_EQ(intextedit, 0);
+  frames(1);
+  EXPECT_TRUE(drawn("******")) << "the password shows masked";
+  // Login, at (990..1190, 930..960).
+  headless::Script(at(0) + " mouse 1000 945\n" + at(40) + " button 1 down\n" + at(200) + " button 1 up");
+  frames(20);
+  EXPECT_EQ(LoggedIn, 1);
+  EXPECT_EQ(LoginFailed, 0);
+  EXPECT_EQ(OnlineRefreshState, 1) << "the table is to load";
+  ASSERT_EQ(motds, 2);
+  EXPECT_EQ(MOTD[1], "Hello");
+  EXPECT_EQ(MOTD[2], "from the test");
+  frames(1);
+  EXPECT_TRUE(drawn("Refresh Scores"));
+  EXPECT_TRUE(drawn("from the test"));
+}
+
+TEST_F(ScoreServerTest, AFailedLoginSaysWhyAndIsOneAttemptPerPress) {
+  ASSERT_EQ(Graphics(1280, 960, 0, 60), 1);
+  SetVirtualResolution(1280, 960);
+  JScrw = 1280;
+  JScrh = 960;
+  ResetOnlineTables();
+  RegName = "abc";
+  RegPass = "longenough";
+  auto at = [](int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); };
+  headless::Script(at(0) + " mouse 1000 945\n" + at(40) + " button 1 down\n" + at(600) + " button 1 up");
+  for (int k = 0; k < 60; ++k) {
+    CLS3d(1);
+    OnlineView(940, 335, 1);
+    fps(60, 1, 1);
+  }
+  EXPECT_EQ(LoginFailed, 1);
+  EXPECT_EQ(LoggedIn, 0);
+  bool shown = false;
+  for (const DrawCall& c : headless::LastFrame()) shown |= c.kind == DrawCall::Text && c.text == "USERNAME TOO SHORT";
+  EXPECT_TRUE(shown);
 }
 
 }  // namespace

@@ -55,6 +55,8 @@ class OptionsTest : public ::testing::Test {
     Options[kOptMaster] = Options[kOptSound] = 50;
   }
   void TearDown() override {
+    InGame = 0;
+    PauseHook = nullptr;
     ClearEngineEvents();
     PlatformShutdown();
     ChangeDir(fs::temp_directory_path().string());

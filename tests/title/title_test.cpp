@@ -48,6 +48,7 @@ class TitleTest : public ::testing::Test {
     UseFPS = 60;
     LChan = 20;
     MouseInput = 1;
+    InGame = 0;
     GameMode = 1;
     optin = -300;
     OptionScreen = 0;
