@@ -69,8 +69,15 @@ extern int LastEditFocus;       // intextedit at the status view's last look
 extern std::string MOTD[20];    // message of the day, lines 1..motds
 extern int motds;
 
+extern int UploadCount;         // uploads of the refresh under way
+extern std::string OnlineReply;  // the last table reply
+
 // Back to the state of a fresh start: logged out, no message of the day.
 void ResetOnlineTables();
+// Sends ThisIsHigh to the score server with the account's proof.
+void UploadScore();
+// Refresh state 1: drops the current table's online entries, then state 2.
+void OnlineTableClear();
 
 // The Online tab's view inside the title screen's side panel, run on every
 // pass of the title loop; `selected` is 1 while the Online tab is shown.

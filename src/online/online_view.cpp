@@ -2,6 +2,7 @@
 // the account fields, the Login button and the login exchange.
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
+#include "game/game.h"
 #include "online/online.h"
 #include "scores/scores.h"
 
@@ -16,6 +17,8 @@ int motds = 0;
 namespace {
 
 int gLoginHeld = 0;  // the Login button was held in the previous pass
+void RefreshFetch();
+void RefreshRelease();
 
 void StatusView(int panelX, int panelW) {
   AimGradR = 0;
@@ -146,6 +149,8 @@ void ResetOnlineTables() {
   for (auto& line : MOTD) line.clear();
   motds = 0;
   gLoginHeld = 0;
+  UploadCount = 0;
+  OnlineReply.clear();
 }
 
 void OnlineView(int panelX, int panelW, int selected) {
@@ -157,4 +162,83 @@ void OnlineView(int panelX, int panelW, int selected) {
     LoginButton(panelX);
     LoginKeys();
   }
+  RefreshFetch();
+  RefreshRelease();
+}
+
+// ---------------------------------------------------------------------------
+// Refresh of the online table
+// ---------------------------------------------------------------------------
+int UploadCount = 0;
+std::string OnlineReply;
+
+void UploadScore() {
+  if (!ThisIsHigh) return;
+  ++UploadCount;
+  const Scores& r = *ThisIsHigh;
+  const std::string payload = ScoreLineHead(r) + "|" + ScoreLineToken + "|" + ScoreLineBest(r);
+  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
+  const std::string answer = ServerSend(Scramble(RegName + "|" + token + "|" + payload, ""));
+  DebugLog("-->" + answer);
+}
+
+namespace {
+
+int64_t FieldLong(const std::string& line, int k) { return ToLong(SplitText(line, "|", k, 0)); }
+int FieldInt(const std::string& line, int k) { return Abs(ToInt(SplitText(line, "|", k, 0))); }
+
+void RefreshFetch() {
+  if (OnlineRefreshState != 2) return;
+  PlaySFX(99, 0.5f, 1.0f, 0.0f);
+  const int table = GameMode + GameLevel * 100 + GameFlags * 1000;
+  OnlineReply = ServerGet(std::to_string(table));
+  if (Upper(OnlineReply).find("<HEAD>") != std::string::npos) {
+    UploadScore();
+  } else if (!Trim(OnlineReply).empty()) {
+    // No upload after a fetch that brought nothing: the server may be down.
+    int found = 0;
+    for (int n = 1; n <= 30; ++n) {
+      const std::string entry = SplitText(OnlineReply, "\n", 2 * n - 1, 0);
+      if (entry.find('|') == std::string::npos) continue;
+      const std::string best = SplitText(OnlineReply, "\n", 2 * n, 0);
+      ++found;
+      auto r = std::make_shared<Scores>();
+      r->Score = FieldLong(entry, 1);
+      r->Name = Trim(SplitText(entry, "|", 2, 0));
+      r->Badges = FieldInt(entry, 3);
+      r->Timestamp = FieldLong(entry, 4);
+      r->Level = FieldInt(entry, 5);
+      r->GameMode = -1 - FieldInt(entry, 6);
+      r->GameFlags = FieldInt(entry, 7);
+      r->Quit = FieldInt(entry, 8);
+      for (int k = 1; k <= 30; ++k) r->Best[k] = FieldInt(best, k);
+      ListAddLast(AltScores, r);
+      // The local best against the entry just read.
+      if (ThisIsHigh && UploadCount == 0 && ThisIsHigh->Score >= r->Score) UploadScore();
+    }
+    if (found < 30 && UploadCount == 0 && ThisIsHigh) UploadScore();
+    SortList(Highscores);
+    SortList(AltScores);
+  }
+  PlaySFX(99, 1.0f, 1.0f, 0.0f);
+  OnlineRefreshState = 3;
+}
+
+void RefreshRelease() {
+  if (OnlineRefreshState == 3 && !MouseDown(1)) {
+    OnlineRefreshState = 0;
+    UploadCount = 0;
+  }
+}
+
+}  // namespace
+
+void OnlineTableClear() {
+  if (OnlineRefreshState != 1) return;
+  const int mode = -(GameMode + 1);
+  AltScores.ForEach([&](const std::shared_ptr<Scores>& r) {
+    High = r;
+    if (r->GameMode == mode && r->Level == GameLevel && r->GameFlags == GameFlags) AltScores.RemoveLink(r);
+  });
+  OnlineRefreshState = 2;
 }

@@ -46,6 +46,7 @@ extern std::shared_ptr<Scores> High;
 // Score lists and the online account
 // ---------------------------------------------------------------------------
 extern std::shared_ptr<Scores> HighTable[50];
+extern std::shared_ptr<Scores> ThisIsHigh;  // best entry of the local table on show (the upload's record)
 extern TList<Scores> Highscores;  // local entries, newest first
 extern TList<Scores> AltScores;   // online entries, newest first
 extern std::string RegName;       // online account name

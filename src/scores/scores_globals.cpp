@@ -21,6 +21,7 @@ int Mybadges = 0;
 std::string BadgeT[16];
 
 std::shared_ptr<Scores> HighTable[50];
+std::shared_ptr<Scores> ThisIsHigh;
 TList<Scores> Highscores;
 TList<Scores> AltScores;
 std::string RegName;
@@ -29,6 +30,7 @@ int ScoresLoaded = 0;
 
 void ResetScoreTables() {
   for (auto& h : HighTable) h.reset();
+  ThisIsHigh.reset();
   Highscores.Clear();
   AltScores.Clear();
   RegName.clear();

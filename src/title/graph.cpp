@@ -8,7 +8,6 @@
 #include "engine/startup/startup.h"
 #include "scores/scores.h"
 
-std::shared_ptr<Scores> ThisIsHigh;
 std::shared_ptr<Scores> drawscore;
 int HoldMe = 0;
 int fscroll = 0;

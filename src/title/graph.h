@@ -9,7 +9,6 @@
 
 struct Scores;
 
-extern std::shared_ptr<Scores> ThisIsHigh;  // best entry of the selected local table
 extern std::shared_ptr<Scores> drawscore;   // the entry whose details are shown
 extern int HoldMe;   // pin: 0 none, n the n-th newest entry's column, 1000 + k table row k
 extern int fscroll;  // graph scroll, 0..1000 in steps of 8 (older entries come into view)

@@ -58,6 +58,10 @@ int TitlePass() {
   SidePanel();
   HiscoreView();
   OnlineView(PanelX, PanelW, TitleTab == 1 ? 1 : 0);
+  if (LoggedIn == 1) {
+    ScoreScreen(AltScores, PanelX, PanelW, -(GameMode + 1), GameLevel, GameFlags, TitleTab == 1 ? 1 : 0);
+  }
+  OnlineTableClear();
   AboutView();
   SettingsHint();
   StartPrompt();

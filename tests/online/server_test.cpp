@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/startup/startup.h"
+#include "game/game.h"
 #include "online/online.h"
 #include "engine/frame/frame.h"
 #include "platform/headless.h"
@@ -206,6 +207,60 @@ TEST_F(ScoreServerTest, AFailedLoginSaysWhyAndIsOneAttemptPerPress) {
   bool shown = false;
   for (const DrawCall& c : headless::LastFrame()) shown |= c.kind == DrawCall::Text && c.text == "USERNAME TOO SHORT";
   EXPECT_TRUE(shown);
+}
+
+}  // namespace
+
+namespace {
+
+// A refresh after the login: an empty table takes the local best at once;
+// the next refresh reads it back as an online entry; a better local score
+// is uploaded, a worse one is not.
+TEST_F(ScoreServerTest, RefreshUploadsTheLocalBestAndReadsTheTable) {
+  ASSERT_EQ(Graphics(1280, 960, 0, 60), 1);
+  ResetOnlineTables();
+  AltScores.Clear();
+  RegName = "zoeplayer";
+  RegPass = "right1";
+  ASSERT_EQ(Login().substr(0, 8), "Welcome!");
+  GameMode = 1;
+  auto local = std::make_shared<Scores>();
+  local->Score = 900;
+  local->Name = "Zoe";
+  local->Timestamp = 5000;
+  local->GameMode = 1;
+  ThisIsHigh = local;
+  auto refresh = [] {
+    OnlineRefreshState = 1;
+    OnlineTableClear();
+    ASSERT_EQ(OnlineRefreshState, 2);
+    OnlineView(940, 335, 1);
+    EXPECT_EQ(OnlineRefreshState, 0) << "fetched and released in one frame (button up)";
+  };
+  LoggedIn = 1;
+  refresh();
+  EXPECT_EQ(UploadCount, 0);
+  EXPECT_TRUE(AltScores.Count() == 0) << "the first table was the empty page";
+  refresh();
+  ASSERT_EQ(AltScores.Count(), 1u);
+  EXPECT_EQ(AltScores.First()->Score, 900);
+  EXPECT_EQ(AltScores.First()->GameMode, -2);
+  EXPECT_EQ(AltScores.First()->Name, "Zoe");
+
+  // A better local score: sent against the entry it beats (the next fetch
+  // shows it), and once more by the rule for tables shorter than 30.
+  local->Score = 1500;
+  local->Timestamp = 6000;
+  refresh();
+  refresh();
+  EXPECT_EQ(AltScores.Count(), 3u);
+  EXPECT_EQ(HighTable[1], nullptr) << "no screen ran: the table is only in the list";
+  // An unreachable server: no entries, no upload tried.
+  ScoreServer = "127.0.0.1:1";
+  refresh();
+  EXPECT_EQ(AltScores.Count(), 0u) << "the table's entries were dropped and none came back";
+  ThisIsHigh.reset();
+  GameMode = 1;
 }
 
 }  // namespace
