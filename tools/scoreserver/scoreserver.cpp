@@ -193,7 +193,7 @@ struct Reply {
   std::string body;
 };
 
-std::string gMotd = "Welcome to the Pibbo Zorravel score server";
+std::string gMotd = "Good luck up there!";
 
 Reply Login(const std::string& input) {
   std::string name, password;
