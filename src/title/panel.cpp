@@ -36,7 +36,14 @@ void SidePanel() {
     Text(static_cast<int>(PanelX + PanelW * kTabs[t].centre), 23, kTabs[t].label, 1, 1);
   }
 
-  if (intextedit != 0) return;
+  if (intextedit != 0) {
+    // Digits typed into a login field are no tab presses, now or later.
+    for (const Tab& t : kTabs) {
+      KeyHit(t.digit);
+      KeyHit(t.function);
+    }
+    return;
+  }
   for (int t = 0; t < 3; ++t) {
     const int boxX = static_cast<int>(PanelX + PanelW * kTabs[t].boxLeft);
     const int boxW = static_cast<int>(PanelW * 0.3f);

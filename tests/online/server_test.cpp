@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "platform/platform.h"
 #include "scores/scores.h"
 #include "test_support.h"
+#include "score_server.h"
 #include "tiny_server.h"
 
 namespace {
@@ -38,29 +40,13 @@ class ScoreServerTest : public ::testing::Test {
     SetDefaults();
     GetUniqueKey();
     SetNetLimits(3000, 3000, 1 << 20);
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      const std::string db = dir_.path().string() + "/scores.db";
-      execl(PIBBO_SCORESERVER, PIBBO_SCORESERVER, "--port", "0", "--db", db.c_str(), "--motd", "Hello\nfrom the test",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    FILE* f = fdopen(out[0], "r");
-    int port = 0;
-    ASSERT_EQ(std::fscanf(f, "listening on 127.0.0.1:%d", &port), 1);
-    std::fclose(f);
-    ScoreServer = "127.0.0.1:" + std::to_string(port);
+    server_ = std::make_unique<testsupport::ScoreServerProcess>(PIBBO_SCORESERVER, dir_.path().string() + "/scores.db",
+                                                                "Hello\nfrom the test");
+    ASSERT_GT(server_->port(), 0);
+    ScoreServer = server_->address();
   }
   void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
+    server_.reset();
     ScoreServer.clear();
     SetNetLimits(0, 0, 0);
     PlatformShutdown();
@@ -77,7 +63,7 @@ class ScoreServerTest : public ::testing::Test {
   }
 
   testsupport::TempDir dir_{"scoreserver"};
-  pid_t pid_ = -1;
+  std::unique_ptr<testsupport::ScoreServerProcess> server_;
 };
 
 TEST_F(ScoreServerTest, AccountsUploadsAndTables) {

@@ -164,6 +164,10 @@ TEST_F(TitleTest, TabsSwitchOncePerPressByKeysAndClicks) {
   for (int k = 0; k < 3; ++k) TitlePass();
   EXPECT_EQ(TitleTab, 1);
   EXPECT_TRUE(MenuSounds().empty());
+  // Nor do those presses act once the field lets the focus go.
+  intextedit = 0;
+  for (int k = 0; k < 3; ++k) TitlePass();
+  EXPECT_EQ(TitleTab, 1);
 }
 
 TEST_F(TitleTest, AboutListsTheCreditsCentredOnThePanel) {

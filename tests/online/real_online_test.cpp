@@ -1,0 +1,66 @@
+// The real program logs in to the project's score server on 127.0.0.1 from
+// its Online tab, driven through xdotool on an X server of its own.
+// Skipped without Xvfb or xdotool.
+#include <gtest/gtest.h>
+
+#include "engine/startup/startup.h"
+#include "online/online.h"
+#include "real_run.h"
+#include "score_server.h"
+#include "scores/scores.h"
+
+namespace {
+
+class RealOnline : public testsupport::RealRunTest {
+ protected:
+  // Pixels of a colour inside a virtual rectangle of the 800 x 600 window.
+  static int Count(const Pixmap& p, int x0, int y0, int x1, int y1, bool (*match)(const uint8_t*)) {
+    int n = 0;
+    for (int y = y0 * 600 / 960; y < y1 * 600 / 960; ++y)
+      for (int x = x0 * 800 / 1280; x < x1 * 800 / 1280; ++x) n += match(At(p, x, y)) ? 1 : 0;
+    return n;
+  }
+};
+
+TEST_F(RealOnline, LogsInAndShowsTheMessageOfTheDay) {
+  testsupport::ScoreServerProcess server(PIBBO_SCORESERVER, tmp_ + "/scores.db", "Hi from the test");
+  ASSERT_GT(server.port(), 0);
+  testsupport::WriteBytes(run_ + "/Files/Setup.ini", "ScoreServer = " + server.address() + "\r\n");
+  pid_t pid = StartGame();
+  if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
+  ASSERT_FALSE(window_.empty()) << "no window";
+  Key("2");
+  usleep(1000 * 1000);
+  // The panel rests at x 860 on this 800-wide window: the fields' boxes at
+  // (880, 840) and (880, 900), Login at (910, 930).
+  Click(580, 533);
+  Do("type --delay 60 zoeplayer");
+  Click(580, 570);
+  Do("type --delay 60 right1");
+  Click(600, 590);
+  usleep(1500 * 1000);
+  Pixmap shot = Screenshot();
+  ASSERT_TRUE(shot);
+  // The login form's blue captions are gone; the grey message of the day
+  // stands at 170.
+  auto captionBlue = [](const uint8_t* c) { return c[0] < 40 && c[1] > 150 && c[1] < 210 && c[2] > 220; };
+  // Grey text over the green backdrop: bright pixels with red close to green.
+  auto grey = [](const uint8_t* c) { return c[0] > 110 && c[0] + 40 > c[1] && c[2] > 90; };
+  EXPECT_EQ(Count(shot, 870, 800, 1270, 960, captionBlue), 0) << "still logged out";
+  EXPECT_GT(Count(shot, 870, 170, 1270, 195, grey), 10) << "the message of the day";
+  EXPECT_EQ(QuitFromTitle(pid), 0);
+
+  // The account the game made answers the same password.
+  PlatformInit(BackendKind::Headless);
+  CreateStartupTables();
+  SetDefaults();
+  GetUniqueKey();
+  ScoreServer = server.address();
+  RegName = "zoeplayer";
+  RegPass = "right1";
+  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
+  EXPECT_EQ(ServerSend2(Scramble(RegName + "|" + token, "")).substr(0, 16), "Password Correct");
+  PlatformShutdown();
+}
+
+}  // namespace
