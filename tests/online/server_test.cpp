@@ -19,7 +19,6 @@
 #include "scores/scores.h"
 #include "test_support.h"
 #include "score_server.h"
-#include "tiny_server.h"
 
 namespace {
 
