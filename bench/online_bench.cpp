@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   }
 
   PlatformInit(BackendKind::Headless);
+  InstallOnline();  // the game's limits
   CreateStartupTables();
   SetDefaults();
   GetUniqueKey();
@@ -117,8 +118,8 @@ int main(int argc, char** argv) {
   t0 = Clock::now();
   OnlineView(940, 335, 1);  // the frame's fetch
   const double stalled = Seconds(t0);
-  std::printf("a fetch from a server that trickles for ever holds its frame %.2f s (the reply time limit, 20 s by "
-              "default, bounds it); other frames are not touched\n",
+  std::printf("a fetch from a server that trickles for ever holds its frame %.2f s (the game's reply time limit, 5 s, "
+              "bounds it); other frames are not touched\n",
               stalled);
   shutdown(listener, SHUT_RDWR);
   close(listener);

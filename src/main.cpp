@@ -4,6 +4,7 @@
 #include "engine/startup/startup.h"
 #include "game/game.h"
 #include "music/music.h"
+#include "online/online.h"
 #include "scores/scores.h"
 #include "title/title.h"
 
@@ -11,6 +12,7 @@ int main() {
   InstallScoreKeeping();
   InstallMusic();
   InstallGame();
+  InstallOnline();
   InstallTitle();
   if (const int failed = StartUp()) return failed;
   StartTitle();

@@ -23,6 +23,11 @@ void ScoreServerAddress(std::string& host, int& port) {
   port = number;
 }
 
+void InstallOnline() {
+  SetNetLimits(3000, 3000, 1 << 20);
+  SetNetReplyTimeLimit(5000);
+}
+
 int Thttp::Open(const std::string& hostName, int autoCloseFlag, int port) {
   sock = CreateTCPSocket();
   if (!sock) return 0;

@@ -72,6 +72,11 @@ extern int motds;
 extern int UploadCount;         // uploads of the refresh under way
 extern std::string OnlineReply;  // the last table reply
 
+// The game's limits on a score-server request: 3 s to connect (the name
+// look-up included), 3 s for each wait for bytes, 5 s for a whole reply and
+// 1 MiB of it, so no server holds a frame longer than that.
+void InstallOnline();
+
 // Back to the state of a fresh start: logged out, no message of the day.
 void ResetOnlineTables();
 // Sends ThisIsHigh to the score server with the account's proof.
