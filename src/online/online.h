@@ -2,7 +2,9 @@
 // account filter they share with the title screen, and the Online tab.
 #pragma once
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -47,6 +49,40 @@ void ScoreServerAddress(std::string& host, int& port);
 std::string ServerSend2(const std::string& input);
 std::string ServerGet(const std::string& table);
 std::string ServerSend(const std::string& input);
+// One request's parts: the filter and the refusal run where the request is
+// made; the exchange itself may run on another thread.
+struct ServerExchange {
+  std::string host;
+  int port = 80;
+  std::string path;
+};
+bool PrepareRequest(const std::string& path, bool needsAccount, ServerExchange& exchange, std::string& refusal);
+std::string RunExchange(const ServerExchange& exchange);
+std::string LoginPath(const std::string& input);
+std::string TablePath(const std::string& table);
+std::string UploadPath(const std::string& input);
+
+// A request running beside the frame loop: Start it, look each frame
+// whether it is Ready, then Take its answer. The frame that asked goes on
+// drawing while the server is slow.
+class ServerCall {
+ public:
+  ServerCall() = default;
+  ServerCall(const ServerCall&) = delete;
+  ServerCall& operator=(const ServerCall&) = delete;
+  ~ServerCall();
+  void Start(const std::string& path, bool needsAccount);
+  bool Busy() const { return active_ && !done_.load(); }
+  bool Ready() const;
+  std::string Take();
+
+ private:
+  std::thread worker_;
+  std::atomic<bool> done_{false};
+  bool active_ = false;
+  std::string answer_;
+};
+
 // The text between the first and second blank line of a reply (and after
 // a third, ...), as the requests cut it.
 std::string ReplyBody(const std::string& reply);
@@ -79,8 +115,11 @@ void InstallOnline();
 
 // Back to the state of a fresh start: logged out, no message of the day.
 void ResetOnlineTables();
-// Sends ThisIsHigh to the score server with the account's proof.
+// Sends ThisIsHigh to the score server with the account's proof (the
+// request runs beside the frame loop; its answer goes to the debug output).
 void UploadScore();
+// Whether a login, fetch or upload is still waiting for its server.
+bool OnlineRequestsBusy();
 // Refresh state 1: drops the current table's online entries, then state 2.
 void OnlineTableClear();
 

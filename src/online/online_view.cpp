@@ -17,6 +17,8 @@ int motds = 0;
 namespace {
 
 int gLoginHeld = 0;  // the Login button was held in the previous pass
+// The requests under way; each runs beside the frame loop.
+ServerCall gLoginCall, gFetchCall, gUploadCall;
 void RefreshFetch();
 void RefreshRelease();
 
@@ -101,11 +103,14 @@ void Field(int panelX, int y, const std::string& caption, int focus, bool secret
   }
 }
 
-// One login attempt: the account proof, the reply judged by its greeting,
-// and the message of the day.
-void LoginExchange() {
+// One login attempt: the account proof goes out; JudgeLogin takes the reply.
+void StartLogin() {
   const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-  const std::string reply = ServerSend2(Scramble(RegName + "|" + token, ""));
+  gLoginCall.Start(LoginPath(Scramble(RegName + "|" + token, "")), true);
+}
+
+// The reply judged by its greeting, and the message of the day.
+void JudgeLogin(const std::string& reply) {
   LoginFailed = 1;
   OnlineRefreshState = 0;
   if (reply.rfind("Password Correct", 0) == 0 || reply.rfind("Welcome!", 0) == 0) {
@@ -131,7 +136,7 @@ void LoginButton(int panelX) {
   const bool held = over && MouseDown(1);
   if (over) SetCol(0, 255, 255, 1);
   // One attempt per press: a held button does not repeat a failing login.
-  if (held && !gLoginHeld) LoginExchange();
+  if (held && !gLoginHeld && !gLoginCall.Busy() && !gLoginCall.Ready()) StartLogin();
   gLoginHeld = held ? 1 : 0;
   Text(panelX + 70, JScrh - 30, "Login", 0, 0);
 }
@@ -154,6 +159,9 @@ void ResetOnlineTables() {
 }
 
 void OnlineView(int panelX, int panelW, int selected) {
+  // Replies that came in since the last frame.
+  if (gLoginCall.Ready()) JudgeLogin(gLoginCall.Take());
+  if (gUploadCall.Ready()) DebugLog("-->" + gUploadCall.Take());
   if (!selected) return;
   StatusView(panelX, panelW);
   if (LoggedIn == 0) {
@@ -178,9 +186,10 @@ void UploadScore() {
   const Scores& r = *ThisIsHigh;
   const std::string payload = ScoreLineHead(r) + "|" + ScoreLineToken + "|" + ScoreLineBest(r);
   const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-  const std::string answer = ServerSend(Scramble(RegName + "|" + token + "|" + payload, ""));
-  DebugLog("-->" + answer);
+  gUploadCall.Start(UploadPath(Scramble(RegName + "|" + token + "|" + payload, "")), true);
 }
+
+bool OnlineRequestsBusy() { return gLoginCall.Busy() || gFetchCall.Busy() || gUploadCall.Busy(); }
 
 namespace {
 
@@ -189,9 +198,14 @@ int FieldInt(const std::string& line, int k) { return Abs(ToInt(SplitText(line, 
 
 void RefreshFetch() {
   if (OnlineRefreshState != 2) return;
-  PlaySFX(99, 0.5f, 1.0f, 0.0f);
-  const int table = GameMode + GameLevel * 100 + GameFlags * 1000;
-  OnlineReply = ServerGet(std::to_string(table));
+  if (!gFetchCall.Busy() && !gFetchCall.Ready()) {
+    PlaySFX(99, 0.5f, 1.0f, 0.0f);
+    const int table = GameMode + GameLevel * 100 + GameFlags * 1000;
+    gFetchCall.Start(TablePath(std::to_string(table)), false);
+    return;
+  }
+  if (!gFetchCall.Ready()) return;  // the frame goes on while the server is slow
+  OnlineReply = gFetchCall.Take();
   if (Upper(OnlineReply).find("<HEAD>") != std::string::npos) {
     UploadScore();
   } else if (!Trim(OnlineReply).empty()) {

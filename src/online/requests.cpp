@@ -30,34 +30,89 @@ std::string ReplyBody(const std::string& reply) {
   return answer;
 }
 
-namespace {
-
-std::string Request(const std::string& path, bool needsAccount) {
+bool PrepareRequest(const std::string& path, bool needsAccount, ServerExchange& exchange, std::string& refusal) {
   AccountCharFilter();
-  if (needsAccount && (RegName.size() < 4 || RegPass.size() < 4)) return "WRONG PASSWORD";
+  if (needsAccount && (RegName.size() < 4 || RegPass.size() < 4)) {
+    refusal = "WRONG PASSWORD";
+    return false;
+  }
+  exchange.path = path;
+  ScoreServerAddress(exchange.host, exchange.port);
+  return true;
+}
+
+std::string RunExchange(const ServerExchange& exchange) {
   Thttp client;
   // No connection, no reply: never the text of an earlier one.
   std::string reply;
-  std::string host;
-  int port = 80;
-  ScoreServerAddress(host, port);
-  if (client.Open(host, 0, port) != 0) reply = client.Get(path);
+  if (client.Open(exchange.host, 0, exchange.port) != 0) reply = client.Get(exchange.path);
   client.Close();
   return ReplyBody(reply);
+}
+
+ServerCall::~ServerCall() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void ServerCall::Start(const std::string& path, bool needsAccount) {
+  if (worker_.joinable()) worker_.join();
+  active_ = true;
+  done_ = false;
+  answer_.clear();
+  ServerExchange exchange;
+  std::string refusal;
+  if (!PrepareRequest(path, needsAccount, exchange, refusal)) {
+    answer_ = refusal;
+    done_ = true;
+    return;
+  }
+  worker_ = std::thread([this, exchange] {
+    std::string answer = RunExchange(exchange);
+    answer_ = std::move(answer);
+    done_ = true;  // publishes answer_
+  });
+}
+
+bool ServerCall::Ready() const { return active_ && done_.load(); }
+
+std::string ServerCall::Take() {
+  if (!Ready()) return "";
+  if (worker_.joinable()) worker_.join();
+  active_ = false;
+  return std::move(answer_);
+}
+
+std::string LoginPath(const std::string& input) {
+  return "/kestrum/login.php?week=" + std::to_string(GameWeek) + "&input=" + input;
+}
+std::string TablePath(const std::string& table) {
+  return "/kestrum/tables/" + std::to_string(GameWeek) + "/" + table + ".txt";
+}
+std::string UploadPath(const std::string& input) {
+  return "/kestrum/scores.php?Week=" + std::to_string(GameWeek) + "&Input=" + input;
+}
+
+namespace {
+
+std::string Request(const std::string& path, bool needsAccount) {
+  ServerExchange exchange;
+  std::string refusal;
+  if (!PrepareRequest(path, needsAccount, exchange, refusal)) return refusal;
+  return RunExchange(exchange);
 }
 
 }  // namespace
 
 std::string ServerSend2(const std::string& input) {
-  return Request("/kestrum/login.php?week=" + std::to_string(GameWeek) + "&input=" + input, true);
+  return Request(LoginPath(input), true);
 }
 
 std::string ServerGet(const std::string& table) {
-  return Request("/kestrum/tables/" + std::to_string(GameWeek) + "/" + table + ".txt", false);
+  return Request(TablePath(table), false);
 }
 
 std::string ServerSend(const std::string& input) {
-  const std::string answer = Request("/kestrum/scores.php?Week=" + std::to_string(GameWeek) + "&Input=" + input, true);
+  const std::string answer = Request(UploadPath(input), true);
   DebugLog("-->" + answer);
   return answer;
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <string>
 
+#include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "online/online.h"
 #include "platform/platform.h"
@@ -167,6 +168,44 @@ TEST(ScoreServerSetting, ReadFromTheSettingsAndWrittenBackOnlyWhenPresent) {
   EXPECT_EQ(port, 8080);
   SetDefaults();
   PlatformShutdown();
+}
+
+}  // namespace
+
+namespace {
+
+// A fetch from a server that trickles its reply for ever: every frame of the
+// Online tab returns at once while it runs, and the reply time limit ends it.
+TEST_F(Requests, ATricklingServerNeverHoldsAFrame) {
+  SetNetLimits(1000, 1000, 1 << 20);
+  SetNetReplyTimeLimit(1500);
+  TinyServer trickle([](int fd) {
+    ReadRequest(fd);
+    SendAll(fd, "HTTP/1.0 200 OK\r\n\r\n");
+    for (int k = 0; k < 400; ++k) {
+      SendAll(fd, "x");
+      usleep(10 * 1000);
+    }
+  });
+  UseServer(trickle);
+  ASSERT_EQ(Graphics(1280, 960, 0, 60), 1);
+  ResetOnlineTables();
+  LoggedIn = 1;
+  OnlineRefreshState = 2;
+  double longest = 0;
+  int frames = 0;
+  const auto t0 = std::chrono::steady_clock::now();
+  while (OnlineRefreshState == 2 && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(5)) {
+    const auto f0 = std::chrono::steady_clock::now();
+    OnlineView(940, 335, 1);
+    longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - f0).count());
+    ++frames;
+    usleep(5 * 1000);
+  }
+  EXPECT_NE(OnlineRefreshState, 2) << "the reply time limit ends the fetch";
+  EXPECT_GT(frames, 50);
+  EXPECT_LT(longest, 0.05) << "no frame waits for the server";
+  LoggedIn = 0;
 }
 
 }  // namespace
