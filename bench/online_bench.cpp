@@ -34,11 +34,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
-std::string Upload(const Scores& r) {
-  const std::string payload = ScoreLineHead(r) + "|" + ScoreLineToken + "|" + ScoreLineBest(r);
-  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-  return ServerSend(Scramble(RegName + "|" + token + "|" + payload, ""));
-}
 
 }  // namespace
 
@@ -74,8 +69,7 @@ int main(int argc, char** argv) {
   ScoreServer = "127.0.0.1:" + std::to_string(port);
   RegName = "benchplayer";
   RegPass = "benchpass";
-  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-  ServerSend2(Scramble(RegName + "|" + token, ""));
+  ServerSend2(LoginInput());
 
   Scores r;
   r.Name = "Bench";
@@ -84,7 +78,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < requests; ++i) {
     r.Score = i * 13;
     r.Timestamp = 1000 + i;
-    Upload(r);
+    ServerSend(UploadInput(r));
   }
   const double uploads = requests / Seconds(t0);
   t0 = Clock::now();

@@ -83,6 +83,12 @@ class ServerCall {
   std::string answer_;
 };
 
+struct Scores;
+// What the login and the upload send (before their paths): the account
+// name with its proof, scrambled; the upload adds the record's fields.
+std::string LoginInput();
+std::string UploadInput(const Scores& record);
+
 // The text between the first and second blank line of a reply (and after
 // a third, ...), as the requests cut it.
 std::string ReplyBody(const std::string& reply);

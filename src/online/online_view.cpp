@@ -104,10 +104,7 @@ void Field(int panelX, int y, const std::string& caption, int focus, bool secret
 }
 
 // One login attempt: the account proof goes out; JudgeLogin takes the reply.
-void StartLogin() {
-  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-  gLoginCall.Start(LoginPath(Scramble(RegName + "|" + token, "")), true);
-}
+void StartLogin() { gLoginCall.Start(LoginPath(LoginInput()), true); }
 
 // The reply judged by its greeting, and the message of the day.
 void JudgeLogin(const std::string& reply) {
@@ -183,18 +180,12 @@ std::string OnlineReply;
 void UploadScore() {
   if (!ThisIsHigh) return;
   ++UploadCount;
-  const Scores& r = *ThisIsHigh;
-  const std::string payload = ScoreLineHead(r) + "|" + ScoreLineToken + "|" + ScoreLineBest(r);
-  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-  gUploadCall.Start(UploadPath(Scramble(RegName + "|" + token + "|" + payload, "")), true);
+  gUploadCall.Start(UploadPath(UploadInput(*ThisIsHigh)), true);
 }
 
 bool OnlineRequestsBusy() { return gLoginCall.Busy() || gFetchCall.Busy() || gUploadCall.Busy(); }
 
 namespace {
-
-int64_t FieldLong(const std::string& line, int k) { return ToLong(SplitText(line, "|", k, 0)); }
-int FieldInt(const std::string& line, int k) { return Abs(ToInt(SplitText(line, "|", k, 0))); }
 
 void RefreshFetch() {
   if (OnlineRefreshState != 2) return;
@@ -215,17 +206,11 @@ void RefreshFetch() {
       const std::string entry = SplitText(OnlineReply, "\n", 2 * n - 1, 0);
       if (entry.find('|') == std::string::npos) continue;
       const std::string best = SplitText(OnlineReply, "\n", 2 * n, 0);
+      // An entry line and its Best line read as a local score line does.
+      auto r = ParseScoreLine(entry + ScoreLineToken + best);
+      if (!r) continue;
       ++found;
-      auto r = std::make_shared<Scores>();
-      r->Score = FieldLong(entry, 1);
-      r->Name = Trim(SplitText(entry, "|", 2, 0));
-      r->Badges = FieldInt(entry, 3);
-      r->Timestamp = FieldLong(entry, 4);
-      r->Level = FieldInt(entry, 5);
-      r->GameMode = -1 - FieldInt(entry, 6);
-      r->GameFlags = FieldInt(entry, 7);
-      r->Quit = FieldInt(entry, 8);
-      for (int k = 1; k <= 30; ++k) r->Best[k] = FieldInt(best, k);
+      r->GameMode = -1 - r->GameMode;  // online entries never match a local table
       ListAddLast(AltScores, r);
       // The local best against the entry just read.
       if (ThisIsHigh && UploadCount == 0 && ThisIsHigh->Score >= r->Score) UploadScore();

@@ -1,19 +1,46 @@
 // The score-server requests and the account filter they begin with.
+#include <algorithm>
+#include <cstring>
+
 #include "engine/startup/startup.h"
 #include "online/online.h"
 #include "scores/scores.h"
 
 const char kAccountFiltered[18] = "*\"'-+&?{}[]~#\\/:;";
 
+namespace {
+
+// One sweep: each step replaces one character by "_", which is not itself
+// filtered, so the steps in turn and one pass over the text agree.
+void FilterInPlace(std::string& t, int steps) {
+  const size_t n = static_cast<size_t>(std::clamp(steps, 0, 17));
+  for (char& c : t)
+    if (std::memchr(kAccountFiltered, c, n) != nullptr) c = '_';
+}
+
+}  // namespace
+
 std::string FilterAccountText(const std::string& text, int steps) {
   std::string t = text;
-  for (int k = 0; k < steps && k < 17; ++k) t = Replace(t, std::string(1, kAccountFiltered[k]), "_");
+  FilterInPlace(t, steps);
   return t;
 }
 
+// Runs at every title-screen frame: a clean field costs a scan, nothing more.
 void AccountCharFilter() {
-  RegName = FilterAccountText(RegName);
-  RegPass = FilterAccountText(RegPass);
+  FilterInPlace(RegName, 17);
+  FilterInPlace(RegPass, 17);
+}
+
+std::string LoginInput() {
+  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
+  return Scramble(RegName + "|" + token, "");
+}
+
+std::string UploadInput(const Scores& r) {
+  const std::string payload = ScoreLineHead(r) + "|" + ScoreLineToken + "|" + ScoreLineBest(r);
+  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
+  return Scramble(RegName + "|" + token + "|" + payload, "");
 }
 
 std::string ReplyBody(const std::string& reply) {

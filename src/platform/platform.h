@@ -395,6 +395,10 @@ int Asc(const std::string& s);  // first character, -1 for ""
 // Text to number: leading blanks, one sign, then "%" binary, "$" hex or
 // decimal digits up to the first other character; wraps; no digit gives 0.
 int ToInt(const std::string& s);
+// The size of the number a text begins with, as ToLong reads it (blanks, a
+// sign, "$" hex, "%" binary), sign dropped and held at UINT64_MAX instead of
+// wrapping. False when no digit follows.
+bool NumberMagnitude(const std::string& s, uint64_t& magnitude);
 int64_t ToLong(const std::string& s);
 double ToDouble(const std::string& s);
 float ToFloat(const std::string& s);

@@ -77,8 +77,7 @@ void TitleHead() {
   CLS3d(1);
   ResetDraw();
   AddGradient();
-  RegName = FilterAccountText(RegName, 6);
-  // The rest of the filter follows at once, before anything reads the fields.
+  // The whole account filter, before anything of the pass reads the fields.
   AccountCharFilter();
 }
 

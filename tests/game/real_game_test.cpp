@@ -24,11 +24,6 @@ struct Spot {
 
 class RealGame : public testsupport::RealRunTest {
  protected:
-  // The green wall strip at the left edge shows only during play.
-  static bool InGame(const Pixmap& p) {
-    const uint8_t* c = At(p, 20, p->height / 2);
-    return c[1] > 110 && c[1] > c[0] + 60 && c[1] > c[2] + 50;
-  }
 
   // The hero's canopy stripes are the only red of their shade in play.
   static Spot FindHero(const Pixmap& p) {
@@ -64,7 +59,7 @@ TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
        ++round) {
     Pixmap p = Screenshot();
     if (!p) continue;
-    if (!InGame(p)) {
+    if (!PlayField(p)) {
       over = seenGame;
       if (!seenGame) Click(295, 300);  // "Click Here to Start"
       continue;

@@ -58,8 +58,7 @@ TEST_F(RealOnline, LogsInAndShowsTheMessageOfTheDay) {
   ScoreServer = server.address();
   RegName = "zoeplayer";
   RegPass = "right1";
-  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-  EXPECT_EQ(ServerSend2(Scramble(RegName + "|" + token, "")).substr(0, 16), "Password Correct");
+  EXPECT_EQ(ServerSend2(LoginInput()).substr(0, 16), "Password Correct");
   PlatformShutdown();
 }
 

@@ -51,15 +51,8 @@ class ScoreServerTest : public ::testing::Test {
     PlatformShutdown();
   }
   // The login as the Online tab sends it.
-  static std::string Login() {
-    const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-    return ServerSend2(Scramble(RegName + "|" + token, ""));
-  }
-  static std::string Upload(const Scores& r) {
-    std::string payload = ScoreLineHead(r) + "|" + ScoreLineToken + "|" + ScoreLineBest(r);
-    const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-    return ServerSend(Scramble(RegName + "|" + token + "|" + payload, ""));
-  }
+  static std::string Login() { return ServerSend2(LoginInput()); }
+  static std::string Upload(const Scores& r) { return ServerSend(UploadInput(r)); }
 
   testsupport::TempDir dir_{"scoreserver"};
   std::unique_ptr<testsupport::ScoreServerProcess> server_;

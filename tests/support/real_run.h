@@ -120,6 +120,11 @@ class RealRunTest : public RunFolderTest {
   }
 
   static const uint8_t* At(const Pixmap& p, int x, int y) { return p->At(x, y); }
+  // The green wall strip at the left edge shows only on the play field.
+  static bool PlayField(const Pixmap& p) {
+    const uint8_t* c = At(p, 20, p->height / 2);
+    return c[1] > 110 && c[1] > c[0] + 60 && c[1] > c[2] + 50;
+  }
 
   std::unique_ptr<PrivateDisplay> display_;
   std::string window_;

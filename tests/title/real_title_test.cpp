@@ -92,10 +92,7 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   // through the pause screen (Escape, Down, Space) and the name entry (Return).
   for (int game = 1; game <= 2; ++game) {
     Click(432 * 800 / 1280, 480 * 600 / 960);
-    EXPECT_TRUE(Until([](const Pixmap& p) {
-      const uint8_t* wall = At(p, 20, p->height / 2);  // the play field's green wall strip
-      return wall[1] > 110 && wall[1] > wall[0] + 60 && wall[1] > wall[2] + 50;
-    })) << "game " << game;
+    EXPECT_TRUE(Until(PlayField)) << "game " << game;
     Key("Escape");  // the pause screen: Down to "Quit", Space takes it
     usleep(800 * 1000);
     Press("Down");
@@ -143,8 +140,7 @@ class RealPanel : public RealTitle {
     return false;
   }
   static bool Playing(const Pixmap& p) {
-    const uint8_t* wall = At(p, 20, p->height / 2);
-    return wall[1] > 110 && wall[1] > wall[0] + 60 && wall[1] > wall[2] + 50 && !PauseMenu(p);
+    return PlayField(p) && !PauseMenu(p);
   }
   std::string Ini() { return testsupport::ReadBytes(run_ + "/Files/Setup.ini"); }
 };

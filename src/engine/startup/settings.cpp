@@ -10,29 +10,12 @@
 
 namespace {
 
-// The size of the number a text begins with (leading blanks, a sign,
-// digits), sign dropped, saturating far above every setting's range, so no
-// text overflows it. False when no digit follows.
+// The number a text begins with, sign dropped, held far above every
+// setting's range so no text overflows it. False when no digit follows.
 bool Magnitude(const std::string& text, int64_t& out) {
-  size_t i = 0;
-  while (i < text.size() && static_cast<unsigned char>(text[i]) <= 32) ++i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  // "$" hexadecimal and "%" binary, as the framework reads numbers.
-  int base = 10;
-  if (i < text.size() && text[i] == '$') base = 16, ++i;
-  else if (i < text.size() && text[i] == '%') base = 2, ++i;
-  out = 0;
-  bool any = false;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (digit < 0 || digit >= base) break;
-    any = true;
-    if (out < 1'000'000'000'000) out = out * base + digit;
-  }
+  uint64_t m = 0;
+  const bool any = NumberMagnitude(text, m);
+  out = static_cast<int64_t>(std::min<uint64_t>(m, INT64_MAX));
   return any;
 }
 

@@ -41,7 +41,9 @@ int HexDigit(unsigned char c) {
 // Shared by ToInt and ToLong: blanks, one sign, then "%" binary, "$" hex or
 // decimal digits. The magnitude wraps modulo 2^64 and the sign is applied
 // last; callers cut the result to their width (which wraps modulo 2^32).
-uint64_t ParseInteger(const std::string& s, bool& negative, size_t& end, bool& anyDigit) {
+// The magnitude of the number a text begins with, before its sign; with
+// `saturate` it stops at UINT64_MAX instead of wrapping.
+uint64_t ParseMagnitude(const std::string& s, bool& negative, size_t& end, bool& anyDigit, bool saturate) {
   size_t i = 0;
   const size_t n = s.size();
   while (i < n && IsLeadingBlank(static_cast<unsigned char>(s[i]))) ++i;
@@ -63,10 +65,17 @@ uint64_t ParseInteger(const std::string& s, bool& negative, size_t& end, bool& a
   for (; i < n; ++i) {
     int d = HexDigit(static_cast<unsigned char>(s[i]));
     if (d < 0 || d >= base) break;
-    value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+    const uint64_t b = static_cast<uint64_t>(base), digit = static_cast<uint64_t>(d);
+    if (saturate && value > (UINT64_MAX - digit) / b) value = UINT64_MAX;
+    else value = value * b + digit;
     anyDigit = true;
   }
   end = i;
+  return value;
+}
+
+uint64_t ParseInteger(const std::string& s, bool& negative, size_t& end, bool& anyDigit) {
+  const uint64_t value = ParseMagnitude(s, negative, end, anyDigit, false);
   return negative ? (~value + 1) : value;
 }
 
@@ -161,6 +170,13 @@ int ToInt(const std::string& s) {
   bool negative = false, any = false;
   size_t end = 0;
   return static_cast<int>(static_cast<uint32_t>(ParseInteger(s, negative, end, any)));
+}
+
+bool NumberMagnitude(const std::string& s, uint64_t& magnitude) {
+  bool negative = false, any = false;
+  size_t end = 0;
+  magnitude = ParseMagnitude(s, negative, end, any, true);
+  return any;
 }
 
 int64_t ToLong(const std::string& s) {
