@@ -113,6 +113,11 @@ extern int motds;
 
 extern int UploadCount;         // uploads of the refresh under way
 extern std::string OnlineReply;  // the last table reply
+// Why the last login or table fetch failed when the server, not the account,
+// was at fault: kCannotReach or kBadAnswer; empty after a good answer.
+extern std::string OnlineTrouble;
+extern const char* const kCannotReach;
+extern const char* const kBadAnswer;
 
 // The game's limits on a score-server request: 3 s to connect (the name
 // look-up included), 3 s for each wait for bytes, 5 s for a whole reply and

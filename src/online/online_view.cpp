@@ -1,5 +1,8 @@
 // The Online tab of the title screen's side panel: its heading and status,
 // the account fields, the Login button and the login exchange.
+#include <algorithm>
+#include <vector>
+
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "game/game.h"
@@ -13,6 +16,9 @@ int OnlineRefreshState = 0;
 int LastEditFocus = 0;
 std::string MOTD[20];
 int motds = 0;
+std::string OnlineTrouble;
+const char* const kCannotReach = "CANNOT REACH THE SERVER";
+const char* const kBadAnswer = "BAD ANSWER FROM THE SERVER";
 
 namespace {
 
@@ -43,6 +49,10 @@ void StatusView(int panelX, int panelW) {
       y += 20;
       if (n < 20 && !MOTD[n].empty()) Text(panelX + 10, y, MOTD[n], 0, 0);
     }
+    if (!OnlineTrouble.empty()) {
+      SetCol(255, 0, 0, 1);
+      Text(panelX + 10, y + 30, OnlineTrouble, 0, 0);
+    }
     return;
   }
   UseFont(1, 3);
@@ -64,6 +74,7 @@ void StatusView(int panelX, int panelW) {
     SetCol(255, 0, 0, 1);
     const char* why = RegName.size() < 4   ? "USERNAME TOO SHORT"
                       : RegPass.size() < 4 ? "PASSWORD TOO SHORT"
+                      : !OnlineTrouble.empty() ? OnlineTrouble.c_str()
                                            : "WRONG PASSWORD";
     Text(panelX + 10, y0 + 300, why, 0, 0);
   }
@@ -110,9 +121,15 @@ void StartLogin() { gLoginCall.Start(LoginPath(LoginInput()), true); }
 void JudgeLogin(const std::string& reply) {
   LoginFailed = 1;
   OnlineRefreshState = 0;
+  // The server's own refusal names the password; silence or an answer of
+  // no known kind says the server is at fault.
+  OnlineTrouble = reply.empty()                             ? kCannotReach
+                  : reply.rfind("WRONG PASSWORD", 0) == 0 ? ""
+                                                            : kBadAnswer;
   if (reply.rfind("Password Correct", 0) == 0 || reply.rfind("Welcome!", 0) == 0) {
     LoggedIn = 1;
     LoginFailed = 0;
+    OnlineTrouble.clear();
     OnlineRefreshState = 1;
     const std::string message = SplitText(reply, "|", 2, 0);
     motds = 0;
@@ -153,6 +170,7 @@ void ResetOnlineTables() {
   gLoginHeld = 0;
   UploadCount = 0;
   OnlineReply.clear();
+  OnlineTrouble.clear();
 }
 
 void OnlineView(int panelX, int panelW, int selected) {
@@ -197,17 +215,25 @@ void RefreshFetch() {
   }
   if (!gFetchCall.Ready()) return;  // the frame goes on while the server is slow
   OnlineReply = gFetchCall.Take();
+  OnlineTrouble.clear();
   if (Upper(OnlineReply).find("<HEAD>") != std::string::npos) {
-    UploadScore();
-  } else if (!Trim(OnlineReply).empty()) {
-    // No upload after a fetch that brought nothing: the server may be down.
+    UploadScore();  // the server's page for a table no one has played yet
+  } else if (Trim(OnlineReply).empty()) {
+    OnlineTrouble = kCannotReach;  // no upload: the server may be down
+  } else {
+    // Entry lines and their Best lines, in pairs; the reply is split once.
+    std::vector<std::string> lines;
+    for (size_t start = 0; lines.size() < 60 && start <= OnlineReply.size();) {
+      const size_t end = std::min(OnlineReply.find('\n', start), OnlineReply.size());
+      lines.push_back(OnlineReply.substr(start, end - start));
+      start = end + 1;
+    }
+    lines.resize(60);
     int found = 0;
-    for (int n = 1; n <= 30; ++n) {
-      const std::string entry = SplitText(OnlineReply, "\n", 2 * n - 1, 0);
-      if (entry.find('|') == std::string::npos) continue;
-      const std::string best = SplitText(OnlineReply, "\n", 2 * n, 0);
+    for (int n = 0; n < 30; ++n) {
+      if (lines[2 * n].find('|') == std::string::npos) continue;
       // An entry line and its Best line read as a local score line does.
-      auto r = ParseScoreLine(entry + ScoreLineToken + best);
+      auto r = ParseScoreLine(lines[2 * n] + ScoreLineToken + lines[2 * n + 1]);
       if (!r) continue;
       ++found;
       r->GameMode = -1 - r->GameMode;  // online entries never match a local table
@@ -215,7 +241,11 @@ void RefreshFetch() {
       // The local best against the entry just read.
       if (ThisIsHigh && UploadCount == 0 && ThisIsHigh->Score >= r->Score) UploadScore();
     }
-    if (found < 30 && UploadCount == 0 && ThisIsHigh) UploadScore();
+    if (found == 0) {
+      OnlineTrouble = kBadAnswer;  // not a table: nothing to measure an upload by
+    } else if (found < 30 && UploadCount == 0 && ThisIsHigh) {
+      UploadScore();
+    }
     SortList(Highscores);
     SortList(AltScores);
   }

@@ -57,6 +57,7 @@ bool Listed(const std::shared_ptr<Scores>& r) {
 void HistoryGraph(TList<Scores>& list, int x0, int width, int mode, int level, int flags, int64_t best) {
   const int baseY = JScrh - 10;
   const int top = baseY - kGraphHeight;
+  SetSize(1);
   ResetDraw();
   SetCol(0, 0, 0, 0.6f);
   DrawRect(static_cast<float>(x0 + 7), static_cast<float>(baseY - (kRows * 17 + kGraphHeight)),

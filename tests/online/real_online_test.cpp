@@ -22,9 +22,27 @@ class RealOnline : public testsupport::RealRunTest {
   }
 };
 
-TEST_F(RealOnline, LogsInAndShowsTheMessageOfTheDay) {
+TEST_F(RealOnline, LogsInAndShowsTheMessageOfTheDayAndTheTable) {
   testsupport::ScoreServerProcess server(PIBBO_SCORESERVER, tmp_ + "/scores.db", "Hi from the test");
   ASSERT_GT(server.port(), 0);
+  // Two other players' Medium scores are on the server already.
+  PlatformInit(BackendKind::Headless);
+  CreateStartupTables();
+  SetDefaults();
+  GetUniqueKey();
+  ScoreServer = server.address();
+  for (const char* name : {"alphaplayer", "betaplayer"}) {
+    RegName = name;
+    RegPass = "theirs1";
+    ASSERT_EQ(ServerSend2(LoginInput()).substr(0, 8), "Welcome!");
+    Scores r;
+    r.Name = name;
+    r.Score = RegName == "alphaplayer" ? 4200 : 3100;
+    r.GameMode = 1;
+    r.Timestamp = 1000 + static_cast<int64_t>(r.Score);
+    ServerSend(UploadInput(r));
+  }
+  PlatformShutdown();
   testsupport::WriteBytes(run_ + "/Files/Setup.ini", "ScoreServer = " + server.address() + "\r\n");
   pid_t pid = StartGame();
   if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
@@ -48,6 +66,11 @@ TEST_F(RealOnline, LogsInAndShowsTheMessageOfTheDay) {
   auto grey = [](const uint8_t* c) { return c[0] > 110 && c[0] + 40 > c[1] && c[2] > 90; };
   EXPECT_EQ(Count(shot, 870, 800, 1270, 960, captionBlue), 0) << "still logged out";
   EXPECT_GT(Count(shot, 870, 170, 1270, 195, grey), 10) << "the message of the day";
+  // The table's rows 1 and 2 (tops at 371 and 388) in white, row 3 empty (below row 2's descenders).
+  auto white = [](const uint8_t* c) { return c[0] > 200 && c[1] > 200 && c[2] > 200; };
+  EXPECT_GT(Count(shot, 870, 373, 1270, 386, white), 20) << "row 1";
+  EXPECT_GT(Count(shot, 870, 390, 1270, 403, white), 20) << "row 2";
+  EXPECT_EQ(Count(shot, 870, 415, 1270, 430, white), 0) << "row 3";
   EXPECT_EQ(QuitFromTitle(pid), 0);
 
   // The account the game made answers the same password.

@@ -3,13 +3,18 @@
 // silent, endless or absent.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "online/online.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #include "scores/scores.h"
 #include "tiny_server.h"
@@ -206,6 +211,97 @@ TEST_F(Requests, ATricklingServerNeverHoldsAFrame) {
   EXPECT_GT(frames, 50);
   EXPECT_LT(longest, 0.05) << "no frame waits for the server";
   LoggedIn = 0;
+}
+
+
+// Servers that do not answer as a score server does, met through the Online
+// tab: the frames go on, the login fails and says the server is at fault,
+// and a fetch that brings no table uploads nothing.
+TEST_F(Requests, MisbehavingServersFailVisiblyWhileFramesGoOn) {
+  SetNetLimits(500, 500, 1 << 20);
+  SetNetReplyTimeLimit(1500);
+  ASSERT_EQ(Graphics(1280, 960, 0, 60), 1);
+  SetVirtualResolution(1280, 960);
+  JScrw = 1280;
+  JScrh = 960;
+  using Handler = std::function<void(int)>;
+  const Handler silent = [](int fd) { testsupport::DrainUntilClosed(fd); };
+  const Handler huge = [](int fd) {  // 100 MB
+    ReadRequest(fd);
+    SendAll(fd, "HTTP/1.0 200 OK\n\n");
+    const std::string block(1 << 16, 'x');
+    for (int k = 0; k < 1600; ++k) SendAll(fd, block + "\n");
+  };
+  const Handler garbage = [](int fd) {
+    ReadRequest(fd);
+    SendAll(fd, std::string("\x01\xff\n\n\x7f\x00zz\n\nnonsense\n", 20));
+  };
+  const struct {
+    const char* name;
+    const Handler* handler;  // none: nothing listens
+    const char* trouble;
+  } cases[] = {
+      {"nothing listening", nullptr, kCannotReach},
+      {"silent", &silent, kCannotReach},
+      {"100 MB reply", &huge, kBadAnswer},
+      {"garbage", &garbage, kBadAnswer},
+  };
+  auto shown = [](const std::string& text) {
+    for (const DrawCall& c : headless::LastFrame())
+      if (c.kind == DrawCall::Text && c.text == text) return true;
+    return false;
+  };
+  // Frames until `done`, or 8 s; answers the longest frame in seconds.
+  auto frames = [](const std::function<bool()>& done) {
+    double longest = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    while (!done() && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(8)) {
+      const auto f0 = std::chrono::steady_clock::now();
+      CLS3d(1);
+      OnlineView(940, 335, 1);
+      fps(60, 1, 1);
+      longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - f0).count());
+      usleep(2000);
+    }
+    return longest;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<TinyServer> login, fetch;
+    if (c.handler) {
+      login = std::make_unique<TinyServer>(*c.handler);
+      fetch = std::make_unique<TinyServer>(*c.handler);
+    }
+    ScoreServer = c.handler ? "127.0.0.1:" + std::to_string(login->port()) : "127.0.0.1:1";
+    ResetOnlineTables();
+    RegName = "player";
+    RegPass = "secret";
+    const uint32_t now = headless::Now() - headless::StartTime();
+    headless::Script(std::to_string(now) + " mouse 1000 945\n" + std::to_string(now + 20) + " button 1 down\n" +
+                     std::to_string(now + 300) + " button 1 up");
+    double longest = frames([] { return LoginFailed == 1; });
+    EXPECT_EQ(LoginFailed, 1);
+    EXPECT_EQ(LoggedIn, 0);
+    EXPECT_EQ(OnlineTrouble, c.trouble);
+    frames([n = 0]() mutable { return n++ == 1; });  // one frame that draws the outcome
+    EXPECT_TRUE(shown(c.trouble));
+    EXPECT_LT(longest, 0.1) << "no frame waits for the server";
+
+    // Logged in earlier, the server then misbehaves on the table fetch.
+    if (c.handler) ScoreServer = "127.0.0.1:" + std::to_string(fetch->port());
+    LoggedIn = 1;
+    OnlineRefreshState = 2;
+    auto mine = std::make_shared<Scores>();
+    mine->Score = 100;
+    ThisIsHigh = mine;
+    longest = frames([] { return OnlineRefreshState != 2; });
+    EXPECT_NE(OnlineRefreshState, 2) << "the fetch ended";
+    EXPECT_EQ(UploadCount, 0) << "no upload after a fetch that brought no table";
+    EXPECT_EQ(OnlineTrouble, c.trouble);
+    EXPECT_LT(longest, 0.1);
+    ThisIsHigh.reset();
+    LoggedIn = 0;
+  }
 }
 
 }  // namespace

@@ -343,4 +343,49 @@ TEST_F(TitleTest, StartPromptsPlayAGameAndTheTitleComesBackWithItsRecord) {
   ClearFixedLocalTime();
 }
 
+
+// Logged in, the Online tab shows the fetched table of the chosen difficulty
+// in the shared score screen, with the online panel colour, while the local
+// best stays the one the game would upload.
+TEST_F(TitleTest, TheOnlineTabShowsTheFetchedTableAndKeepsTheLocalBest) {
+  auto entry = [](TList<Scores>& list, int mode, int64_t score, const std::string& name, int64_t stamp) {
+    auto r = std::make_shared<Scores>();
+    r->GameMode = mode;
+    r->Score = score;
+    r->Name = name;
+    r->Timestamp = stamp;
+    list.AddLast(r);
+    return r;
+  };
+  auto local = entry(Highscores, 1, 500, "local", 10);
+  entry(AltScores, -2, 900, "web1", 30)->Best[30] = 1;
+  entry(AltScores, -2, 700, "web2", 20);
+  entry(AltScores, -1, 990, "easyweb", 40);
+  SortList(AltScores);
+  ResetOnlineTables();
+  LoggedIn = 1;
+  TitleTab = 1;
+  Settle();
+  ASSERT_EQ(PanelX, 940);
+  // Row 1 of the table: top at 960 - 589; hovered, it fills the panel above.
+  Pointer(1000, 380);
+  TitlePass();
+  TitlePass();
+  ASSERT_EQ(Texts("web1").size(), 2u) << "in its row and in the detail panel";
+  EXPECT_EQ(Texts("web1")[0].x, 949);
+  EXPECT_EQ(Texts("web1")[0].y, 371);
+  EXPECT_EQ(Texts("000000000900").size(), 1u);
+  EXPECT_EQ(Texts("000000000700").size(), 1u);
+  EXPECT_TRUE(Texts("easyweb").empty()) << "another difficulty's table";
+  EXPECT_TRUE(Texts("local").empty()) << "the Hiscore tab's table";
+  EXPECT_EQ(Texts("Complete!").size(), 1u);
+  bool panel = false;
+  for (const DrawCall& c : headless::LastFrame())
+    panel |= c.kind == DrawCall::Rect && c.r == 125 && c.g == 180 && c.b == 125 && c.y == 960 - 729;
+  EXPECT_TRUE(panel);
+  EXPECT_EQ(ThisIsHigh, local);
+  TitleTab = 0;
+  LoggedIn = 0;
+}
+
 }  // namespace
