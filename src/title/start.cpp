@@ -2,6 +2,7 @@
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "game/game.h"
+#include "music/music.h"
 #include "online/online.h"
 #include "title/graph.h"
 #include "title/options.h"
@@ -23,11 +24,15 @@ void LaunchGame(bool movePointer) {
     StopChannel(Channel[1]);
     Channel[1] = 0;
   }
+  // The title's song yields to the game's own tune; its next pattern would
+  // also reseed the random numbers the game plays by.
+  Zumo_Stop();
   InGame = 1;
   if (movePointer) MoveVirtualMouse(static_cast<float>(JScrw), static_cast<float>(JScrh));
   GameStart = MilliSecs();
   PlayGame();
   InGame = 0;
+  TitleSongAsked = 0;  // a new song for the title screen
   EscapeLatch = 1;
   StartLatch = 1;
   SlideIn = 0;

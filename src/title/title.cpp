@@ -5,12 +5,14 @@
 #include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
 #include "game/game.h"
+#include "music/music.h"
 #include "online/online.h"
 #include "scores/scores.h"
 #include "title/graph.h"
 #include "title/options.h"
 
 int TitleTab = 0;
+int TitleSongAsked = 0;
 int SlideIn = 0;
 int PanelW = 335;
 int PanelX = 0;
@@ -29,6 +31,7 @@ void ResetTitleTables() {
   StoreAboutText();
   TitleTab = SlideIn = 0;
   ClickLatch = StartLatch = EscapeLatch = StartHeld = TitleQuit = 0;
+  TitleSongAsked = 0;
   ThisIsHigh.reset();
   drawscore.reset();
   HoldMe = fscroll = 0;
@@ -54,6 +57,7 @@ void TitleLoop() {
 }
 
 int TitlePass() {
+  TitleMusic();
   TitleHead();
   SidePanel();
   HiscoreView();
@@ -68,6 +72,16 @@ int TitlePass() {
   DifficultyList();
   TitleLoopEnd();
   return TitleQuit;
+}
+
+void TitleMusic() {
+  if (TitleSongAsked || Zumo_Playing) return;
+  TitleSongAsked = 1;
+  static const char* const kSongs[3] = {"meadow", "breeze", "hop"};
+  static const int kTempos[3] = {280, 320, 240};
+  const int seed = MilliSecs();
+  const int song = (seed % 3 + 3) % 3;
+  Zumo_NewSong(kSongs[song], seed, kTempos[song]);
 }
 
 // ---------------------------------------------------------------------------

@@ -21,6 +21,7 @@ extern int StartLatch;   // 1 after a game or a difficulty key step until the st
 extern int EscapeLatch;  // 1 after a game until Escape is seen up
 extern int StartHeld;    // the start input was held when last read
 extern int TitleQuit;    // 1 once Escape ends the loop
+extern int TitleSongAsked;  // a song was asked for since the title screen came back
 
 extern std::string Credit[100];  // About text, lines 1..credits-1
 extern int credits;
@@ -36,6 +37,9 @@ void InstallTitle();
 [[noreturn]] void StartTitle();
 // Runs passes until Escape ends the loop, then the closing sequence.
 [[noreturn]] void TitleLoop();
+// Starts a generated song, once per visit of the title screen: one of the
+// title's songs, chosen and seeded by the clock.
+void TitleMusic();
 // One pass; answers TitleQuit.
 int TitlePass();
 

@@ -131,6 +131,9 @@ Bytes EncodeOgg(const std::vector<float>& stereo, float quality);
 // The sound effect of a number (2..7, 10..30, 98, 99); empty for others.
 Wave MakeSfx(int n);
 Wave MakeBadgeJingle();
+// The music generator's sample n (1..8) of a group: 0 drum kit A, 1 drum
+// kit B, 2 bass, 3 lead, 4 accompaniment.
+Wave MakeInstrument(int group, int n);
 // The looping game tune, stereo interleaved.
 std::vector<float> MakeTune();
 

@@ -4,7 +4,7 @@
 //   Common/  icons.png, logo.png, Drennic.png, badgeget.wav
 //   260/     logo.png, pibbo.png, pollen.png, flower.png, star.png,
 //            poof.png, badges.png, tune.ogg, NNN.wav sound effects
-//   260/music/ (created empty)
+//   260/music/ d1-N, d2-N, bassN, leadN, accompanyN .wav (N 1..8)
 // Files written by the game itself (Setup.ini, Debug.txt, nuscores.dat)
 // are never touched.
 #include <cstdio>
@@ -65,6 +65,11 @@ int main(int argc, char** argv) {
     if (!w.empty()) Save(game + Three(n) + ".wav", EncodeWav16(w));
   }
   Save(game + "tune.ogg", EncodeOgg(MakeTune(), 0.2f));
+
+  static const char* const kGroups[5] = {"d1-", "d2-", "bass", "lead", "accompany"};
+  for (int g = 0; g < 5; ++g)
+    for (int n = 1; n <= 8; ++n)
+      Save(game + "music/" + kGroups[g] + std::to_string(n) + ".wav", EncodeWav16(MakeInstrument(g, n)));
 
   return failures ? 1 : 0;
 }
