@@ -12,7 +12,8 @@
 # its own frame rate leaves out), REPEAT (runs per table cell, the best
 # counts, default 3: other load on the machine only ever slows a run down),
 # SEARCH (0 skips the 60 fps search), FRAME (0 skips the engine-test
-# frame), GAME (0 skips the game and title frames).
+# frame), GAME (0 skips the game and title frames), MUSIC (0 skips the
+# mixer).
 # Builds the `benchmarks` target first. Use a Release build for real numbers.
 set -eu
 
@@ -97,6 +98,13 @@ if [ "${GAME:-1}" != 0 ] && [ -x "$build/bench/game_bench" ]; then
     echo
     "$build/bench/game_bench" --size "$s"
   done
+fi
+
+# The mixer with a generated song on its five voices and twenty effects
+# (MUSIC=0 skips).
+if [ "${MUSIC:-1}" != 0 ] && [ -x "$build/bench/music_bench" ]; then
+  echo
+  "$build/bench/music_bench"
 fi
 
 [ "$search" = 0 ] && exit 0

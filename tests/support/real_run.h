@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "private_display.h"
@@ -29,7 +30,9 @@ class RealRunTest : public RunFolderTest {
   // Starts the game (again) on the display already running.
   pid_t Restart() {
     window_.clear();
-    pid_t pid = Spawn({"-PIBBO_HEADLESS"});
+    std::vector<std::string> env = {"-PIBBO_HEADLESS"};
+    env.insert(env.end(), env_.begin(), env_.end());
+    pid_t pid = Spawn(env);
     for (int round = 0; round < 300 && window_.empty() && pid > 0; ++round) {
       usleep(100 * 1000);
       if (Loaded()) window_ = FirstLine(Output("xdotool search --name '^#260 : Pibbo Zorravel$' 2>/dev/null"));
@@ -127,6 +130,7 @@ class RealRunTest : public RunFolderTest {
   }
 
   std::unique_ptr<PrivateDisplay> display_;
+  std::vector<std::string> env_;  // given to the game on top of the test's environment
   std::string window_;
   int kept_ = 0;
 };

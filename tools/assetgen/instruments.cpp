@@ -196,7 +196,14 @@ Wave MakeInstrument(int group, int n) {
     case 3: w = Lead(n); break;
     default: w = Accompany(n); break;
   }
-  Finish(w, 0.8f, 1, 10);
+  // Peaks that leave room for five voices sounding at once at full volume,
+  // and within a kit the cymbals and shakers below the drums.
+  static const float kPeak[5] = {0.6f, 0.6f, 0.55f, 0.45f, 0.55f};
+  static const float kLevel[2][8] = {{1.0f, 0.85f, 0.45f, 0.45f, 0.8f, 0.8f, 0.75f, 0.6f},
+                                     {0.8f, 0.55f, 0.4f, 0.4f, 0.75f, 0.7f, 0.55f, 0.6f}};
+  const int g = std::clamp(group, 0, 4);
+  const float level = g < 2 ? kLevel[g][std::clamp(n, 1, 8) - 1] : 1.0f;
+  Finish(w, kPeak[g] * level, 1, 10);
   return w;
 }
 
