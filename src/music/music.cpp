@@ -307,4 +307,9 @@ void ResetMusicTables() {
   for (auto& s : Zumo_Set) s.clear();
 }
 
-void InstallMusic() { MusicTickHook = Zumo_Play; }
+void InstallMusic() {
+  // The tables hold their start values before the first display opens and
+  // the samples load.
+  OnEngineEvent(EngineEvent::TablesCreated, ResetMusicTables);
+  MusicTickHook = Zumo_Play;
+}

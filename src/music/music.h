@@ -62,5 +62,6 @@ int Zumo_Play();
 
 // Every table back to its start-up value (the samples are dropped).
 void ResetMusicTables();
-// Registers the playback tick with the end of frame.
+// Registers the tables with the start-up and the playback tick with the end
+// of frame.
 void InstallMusic();
