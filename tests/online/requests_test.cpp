@@ -209,7 +209,9 @@ TEST_F(Requests, ATricklingServerNeverHoldsAFrame) {
   }
   EXPECT_NE(OnlineRefreshState, 2) << "the reply time limit ends the fetch";
   EXPECT_GT(frames, 50);
-  EXPECT_LT(longest, 0.05) << "no frame waits for the server";
+  // Far below the 1.5 s a fetch waiting for the server would hold it, with
+  // room for a loaded machine.
+  EXPECT_LT(longest, 0.4) << "no frame waits for the server";
   LoggedIn = 0;
 }
 
@@ -285,7 +287,7 @@ TEST_F(Requests, MisbehavingServersFailVisiblyWhileFramesGoOn) {
     EXPECT_EQ(OnlineTrouble, c.trouble);
     frames([n = 0]() mutable { return n++ == 1; });  // one frame that draws the outcome
     EXPECT_TRUE(shown(c.trouble));
-    EXPECT_LT(longest, 0.1) << "no frame waits for the server";
+    EXPECT_LT(longest, 0.4) << "no frame waits for the server";
 
     // Logged in earlier, the server then misbehaves on the table fetch.
     if (c.handler) ScoreServer = "127.0.0.1:" + std::to_string(fetch->port());
@@ -298,7 +300,7 @@ TEST_F(Requests, MisbehavingServersFailVisiblyWhileFramesGoOn) {
     EXPECT_NE(OnlineRefreshState, 2) << "the fetch ended";
     EXPECT_EQ(UploadCount, 0) << "no upload after a fetch that brought no table";
     EXPECT_EQ(OnlineTrouble, c.trouble);
-    EXPECT_LT(longest, 0.1);
+    EXPECT_LT(longest, 0.4);
     ThisIsHigh.reset();
     LoggedIn = 0;
   }
