@@ -159,7 +159,7 @@ int Zumo_NewSong(const std::string& name, int seed, int tempo) {
       else if (Right(upper, 6) == "DOUBLE") Zumo_Stretch[section] = -2;
     } else if (line[0] == '"') {
       if (section < 0) continue;
-      if (Zumo_Many[section] < 1000000) ++Zumo_Many[section];
+      ++Zumo_Many[section];
       if (Zumo_Many[section] <= kStoredLines) Zumo_Set[section * 1000 + Zumo_Many[section]] = Replace(line, "\"", "");
     }
   }
@@ -216,9 +216,9 @@ int Zumo_NextPattern() {
     }
     for (int v = 2; v < 5; ++v) {
       const std::string& line = *tones[v - 2];
-      const int64_t size = static_cast<int64_t>(line.size());
+      // Zumo_PatternAt is at least 1 here, so the position is never negative.
       Zumo_Pattern[v * kVoiceStride + r] =
-          line.empty() ? 0.0f : ToneValue(line[static_cast<size_t>(((offset + r) % size + size) % size)]);
+          line.empty() ? 0.0f : ToneValue(line[static_cast<size_t>(offset + r) % line.size()]);
     }
   }
   return 0;

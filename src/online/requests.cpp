@@ -32,15 +32,11 @@ void AccountCharFilter() {
   FilterInPlace(RegPass, 17);
 }
 
-std::string LoginInput() {
-  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-  return Scramble(RegName + "|" + token, "");
-}
+std::string LoginInput() { return Scramble(RegName + "|" + AccountToken(), ""); }
 
 std::string UploadInput(const Scores& r) {
   const std::string payload = ScoreLineHead(r) + "|" + ScoreLineToken + "|" + ScoreLineBest(r);
-  const std::string token = Scramble(RegName + "|" + RegPass, RegKey);
-  return Scramble(RegName + "|" + token + "|" + payload, "");
+  return Scramble(RegName + "|" + AccountToken() + "|" + payload, "");
 }
 
 std::string ReplyBody(const std::string& reply) {

@@ -102,7 +102,7 @@ int SaveScores() {
     gOriginalKept = true;
   }
   std::vector<std::string> lines;
-  lines.push_back(Scramble(RegName + "|" + RegPass, RegKey));
+  lines.push_back(AccountToken());
   SortList(Highscores);
   for (const auto& record : Highscores) {
     High = record;

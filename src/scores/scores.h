@@ -82,6 +82,9 @@ int ScrambleChecksum(const std::string& text);
 std::string Scramble(const std::string& text, const std::string& key);
 // The plain text, or "XXX" for anything that cannot be undone.
 std::string Unscramble(const std::string& text, const std::string& key);
+// The account's proof: RegName + "|" + RegPass scrambled with RegKey (the
+// score file's first line, and what the requests send).
+std::string AccountToken();
 
 // ---------------------------------------------------------------------------
 // Local score file

@@ -152,3 +152,5 @@ std::string Unscramble(const std::string& text, const std::string& keyArg) {
   if (ScrambleChecksum(p) != c1) return kFailed;
   return p;
 }
+
+std::string AccountToken() { return Scramble(RegName + "|" + RegPass, RegKey); }

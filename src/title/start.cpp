@@ -20,12 +20,9 @@ bool StartAllowed() { return StartHeld == 1 && StartLatch == 0 && optin < -250 &
 // One whole game, then the title screen armed for the player's return.
 void LaunchGame(bool movePointer) {
   PlaySFX(98, 1.5f, 1.0f, 0.0f);
-  if (Channel[1] != 0 && ChannelPlaying(Channel[1])) {
-    StopChannel(Channel[1]);
-    Channel[1] = 0;
-  }
-  // The title's song yields to the game's own tune; its next pattern would
-  // also reseed the random numbers the game plays by.
+  // The title's song yields to the game's own tune (its next pattern would
+  // also reseed the random numbers the game plays by): every music channel,
+  // slot 1 among them, is stopped and emptied.
   Zumo_Stop();
   InGame = 1;
   if (movePointer) MoveVirtualMouse(static_cast<float>(JScrw), static_cast<float>(JScrh));

@@ -1,10 +1,12 @@
 // Title screen: the title loop that follows the start-up.
 //
-// One pass of the loop draws one frame, in this order: the head (clear,
-// backdrop, account filter), the side panel and its tab bar, the Hiscore
-// view, the Online view, the About view, the settings hint, the start
-// prompt (a start plays a whole game inside the pass), the difficulty list,
-// the logo, the end of frame and the Escape test.
+// One pass of the loop draws one frame, in this order: the title's song
+// (asked for once per visit), the head (clear, backdrop, account filter),
+// the side panel and its tab bar, the Hiscore view, the Online view and,
+// once logged in, the online score screen and the table clear, the About
+// view, the settings hint, the start prompt (a start plays a whole game
+// inside the pass), the difficulty list, the logo, the end of frame and the
+// Escape test.
 #pragma once
 
 #include <string>
@@ -44,7 +46,7 @@ void TitleMusic();
 int TitlePass();
 
 // The steps of a pass, in order.
-void TitleHead();         // CLS3d, ResetDraw, AddGradient, first filter steps on RegName
+void TitleHead();         // CLS3d, ResetDraw, AddGradient, the account filter
 void SidePanel();         // slide step, panel, tab bar, tab switching
 void HiscoreView();
 void AboutView();

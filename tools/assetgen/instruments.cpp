@@ -89,8 +89,6 @@ Wave Snare(uint32_t seed, double length, float tone, float gain) {
   return w;
 }
 
-Wave Hat(uint32_t seed, double length, float gain) { return NoiseBurst(seed, length, 12000, 9000, 6000, 0.0005, gain); }
-
 Wave Tom(double hz, double length, float gain) {
   return Render(Tone{Shape::Sine, hz * 1.5, hz, 0.08, length, 0.001, gain});
 }

@@ -127,6 +127,10 @@ Wave Bell(double hz, double length, float gain) {
   return w;
 }
 
+Wave Hat(uint32_t seed, double length, float gain) {
+  return NoiseBurst(seed, length, 12000, 9000, 6000, 0.0005, gain);
+}
+
 void LowPass(Wave& w, double cutoffHz) {
   double a = 1.0 - std::exp(-kTau * cutoffHz / kRate), s = 0;
   for (float& v : w) {

@@ -43,6 +43,9 @@ Wave NoiseBurst(uint32_t seed, double length, double c0, double c1, double hp, d
 // A bell: a few inharmonic sine partials with their own decays.
 Wave Bell(double hz, double length, float gain);
 
+// A hi-hat: a short burst of high noise.
+Wave Hat(uint32_t seed, double length, float gain);
+
 // One-pole low-pass in place.
 void LowPass(Wave& w, double cutoffHz);
 

@@ -118,7 +118,6 @@ Wave Snare(uint32_t seed) {
   return w;
 }
 
-Wave Hat(uint32_t seed, double length) { return NoiseBurst(seed, length, 12000, 9000, 6000, 0.0005, 0.5f); }
 
 }  // namespace
 
@@ -129,7 +128,7 @@ std::vector<float> MakeTune() {
 
   const Wave kick = Kick();
   const Wave snare = Snare(0x5EED);
-  const Wave hat = Hat(0xBEEF, 0.04), openHat = Hat(0xFACE, 0.18);
+  const Wave hat = Hat(0xBEEF, 0.04, 0.5f), openHat = Hat(0xFACE, 0.18, 0.5f);
 
   for (int bar = 0; bar < kBars; ++bar) {
     int m = bar % 16;
