@@ -27,12 +27,14 @@ const char* const kAboutText[] = {
     "using Quenlor's Framework",
     "",
     "Graphics",
-    // The faces shipped under these file names: DejaVu Sans, GNU FreeSans
-    // Bold, Liberation Sans Narrow Bold and DejaVu Sans Mono Bold.
-    "Font : SVBasicManual by DejaVu",
-    "Font : November by GNU FreeFont",
-    "Font : Blue Highway by Oracle",
-    "Font : Acknowledge TT by DejaVu",
+    // The faces the build ships as SVBasicManual.ttf, November.ttf,
+    // "Blue Highway.ttf" and "Acknowledge TT QXV.ttf" (tools/CMakeLists.txt):
+    // DejaVu Sans, FreeSans Bold, Liberation Sans Narrow Bold and DejaVu Sans
+    // Mono Bold, each line narrow enough for the About panel.
+    "Font : DejaVu Sans by DejaVu",
+    "Font : FreeSans by GNU FreeFont",
+    "Font : Liberation Sans Narrow, Oracle",
+    "Font : DejaVu Sans Mono by DejaVu",
     "All other graphics by Quenlor",
     "",
     "Sound",

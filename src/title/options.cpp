@@ -17,16 +17,6 @@ bool gApplying = false;  // a display change started by Apply is under way
 
 void UseNamedFont(int element) { SetImageFont(Fonts[element]); }
 
-// Starts the driver the panel now names; channels of the old one are gone.
-void SwitchAudioDriver() {
-  const int index = Options[kOptAudioDriver];
-  if (index < 0 || index >= static_cast<int>(AuxDrivers.size())) return;
-  SetAudioDriver(AuxDrivers[index]);
-  MusicChannel = 0;
-  std::fill(std::begin(Channel), std::end(Channel), 0);
-  SaveIni();
-}
-
 // One step along the display-mode list; a list without modes changes nothing.
 void StepMode(int step) {
   if (MostResses < 1) return;
@@ -113,9 +103,9 @@ void ControlGrid() {
 
 void AudioColumn() {
   const int x = JScrw - 280, y0 = optin + 10;
-  const int driver = Options[kOptAudioDriver];
+  // The driver chosen here is only noted: start-up starts it next time, and
+  // what plays now goes on playing.
   OptionButton(kOptAudioDriver, x, 20, 24, {"AUDIO", "", "", "", "", ""});
-  if (Options[kOptAudioDriver] != driver) SwitchAudioDriver();
   SetSize(1);
   SetCol(255, 180, 180, 1);
   Text(x, y0 + 40, "Changes require a Restart", 0, 0);

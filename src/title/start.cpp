@@ -49,7 +49,7 @@ bool UpOrDownHeld() {
 
 void StartPrompt() {
   const int cx = (JScrw - PanelW) / 2;
-  const int cy = JScrh / 2 + 800 - 25 * SlideIn;
+  int cy = JScrh / 2 + 800 - 25 * SlideIn;
   if (MouseInput == 0) {
     SetCol(255, 255, 255, 1.0f);
     SetImageFont(Fonts[7]);
@@ -71,7 +71,12 @@ void StartPrompt() {
   SetCol(255, 150, 150, 1);
   if (Mousein(cx - 200, cy - 40, 400, 80) == 1) {
     SetCol(255, 255, 255, 1);
-    if (StartAllowed()) LaunchGame(false);
+    if (StartAllowed()) {
+      LaunchGame(false);
+      // Back from the game the label starts below the screen, to rise with
+      // the panel's slide, rather than flash once at the centre.
+      cy = JScrh / 2 + 800 - 25 * SlideIn;
+    }
   }
   SetImageFont(Fonts[7]);
   Text(cx, cy, "Click Here to Start", 1, 1);

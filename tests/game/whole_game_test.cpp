@@ -68,6 +68,7 @@ class WholeGame : public GameTest {
       paid += points;
     };
     Options[kOptSound] = 0;  // quicker, and nothing here listens
+    headless::SetRecordLimit(200);  // the game's last frames, the banner, the name entry
   }
   void TearDown() override {
     MusicTickHook = nullptr;
@@ -91,11 +92,35 @@ class WholeGame : public GameTest {
     InGame = 1;
     SeedRnd(seed);
     const size_t before = Highscores.Count();
+    headless::ClearDrawCalls();
     PlayGame();
+    ExpectTheBannerAfterTheLastFrame();
     EXPECT_EQ(Highscores.Count(), before + 1);
     EXPECT_EQ(InGame, 0);
     EXPECT_EQ(PendingRecord, nullptr);
     return High;
+  }
+
+  // The banner follows the game's last frame at once (its flip, then the
+  // banner's two flips around its 75 draws) and no game frame follows it.
+  static void ExpectTheBannerAfterTheLastFrame() {
+    const std::vector<DrawCall> calls = headless::DrawCalls();
+    std::vector<size_t> banner;
+    for (size_t i = 0; i < calls.size(); ++i)
+      if (calls[i].kind == DrawCall::Text && calls[i].text == "Game Over") banner.push_back(i);
+    ASSERT_EQ(banner.size(), 75u);
+    ASSERT_GE(banner.front(), 3u);
+    EXPECT_EQ(banner.back() - banner.front(), 74u) << "one run of draws";
+    EXPECT_EQ(calls[banner.front() - 1].kind, DrawCall::Flip);
+    EXPECT_EQ(calls[banner.front() - 2].kind, DrawCall::Flip) << "the game's last frame, presented";
+    EXPECT_EQ(calls[banner.back() + 1].kind, DrawCall::Flip);
+    bool heroBefore = false, heroAfter = false;
+    for (size_t i = 0; i < calls.size(); ++i) {
+      if (calls[i].kind != DrawCall::Image || !calls[i].image.ends_with("pibbo.png")) continue;
+      (i < banner.front() ? heroBefore : heroAfter) = true;
+    }
+    EXPECT_TRUE(heroBefore);
+    EXPECT_FALSE(heroAfter) << "no game frame after the banner";
   }
 
   static inline int64_t paid = 0;
@@ -126,7 +151,7 @@ TEST_F(WholeGame, SixLandingsFileTheRecordAndTheSameSeedPlaysTheSameGame) {
   EXPECT_EQ(first->GameFlags, 0);
   EXPECT_EQ(first->Quit, 0);
   EXPECT_EQ(first->Badges, 0);
-  EXPECT_EQ(first->Timestamp, Timestamp(""));
+  EXPECT_NEAR(first->Timestamp, Timestamp(""), 1) << "stamped at the end of the name entry (the wall clock)";
   std::vector<std::string> order;
   for (const auto& r : Highscores) order.push_back(r->Name);
   EXPECT_EQ(order, (std::vector<std::string>{"newer", "Zoe", "older"}));

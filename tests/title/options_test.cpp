@@ -2,6 +2,7 @@
 // scratch copy of the run folder, driven by scripted input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -140,7 +141,7 @@ TEST_F(OptionsTest, TabSlidesThePanelAndEachButtonStepsOncePerClick) {
   EXPECT_GT(Options[kOptWidth], 0);
 }
 
-TEST_F(OptionsTest, SlidersPadsAndTheAudioDriver) {
+TEST_F(OptionsTest, SlidersAndPads) {
   Options[kOptMusic] = 150;
   Open();
   EXPECT_EQ(Options[kOptMusic], 100) << "pulled into range on the first drawn frame";
@@ -166,15 +167,63 @@ TEST_F(OptionsTest, SlidersPadsAndTheAudioDriver) {
   EXPECT_EQ(StickOn[1], 1);
   ClickAt(x + 5, 20 + 10 + 220 + 15 + 5);
   EXPECT_EQ(StickOn[2], 1);
+}
 
-  // The driver button offers the platform's drivers and switches at once.
+// The driver button notes a driver for the next start: the driver in use,
+// the music and the effects sounding now go on, and the choice reaches the
+// settings file when the panel saves, from which start-up takes it.
+TEST_F(OptionsTest, TheAudioDriverButtonKeepsTheChoiceForTheNextStart) {
   ASSERT_GE(AuxDrivers.size(), 2u);
-  const int before = Options[kOptAudioDriver];
+  ASSERT_EQ(SetAudioDriver(AuxDrivers[0]), 1);
+  const Sound loop = LoadSound(PIBBO_RUN_DIR "/Files/260/098.wav", SOUND_LOOP);
+  ASSERT_TRUE(loop);
+  MusicChannel = PlaySound(loop);
+  Channel[0] = PlaySound(loop);
+  Channel[21] = PlaySound(loop);
+  const int music = MusicChannel, voice = Channel[0], effect = Channel[21];
+  ASSERT_TRUE(music != 0 && voice != 0 && effect != 0);
+  Open();
+  const std::string saved = Ini();
+  ASSERT_NE(saved.find("AudioDriver = " + AuxDrivers[0] + "\r\n"), std::string::npos);
+
+  const int x = 1280 - 280;
   ClickAt(x + 5, 20 + 20 + 16);
   const int now = Options[kOptAudioDriver];
-  EXPECT_EQ(now, (before + 1) % static_cast<int>(std::min<size_t>(6, AuxDrivers.size())));
-  EXPECT_EQ(CurrentAudioDriver(), AuxDrivers[now] == CurrentAudioDriver() ? AuxDrivers[now] : "Null");
-  EXPECT_NE(Ini().find("AudioDriver = " + AuxDrivers[now]), std::string::npos);
+  EXPECT_EQ(now, 1);
+  EXPECT_TRUE(Drawn(AuxDrivers[1])) << "the button names the chosen driver";
+  EXPECT_TRUE(Drawn("Changes require a Restart"));
+  EXPECT_EQ(CurrentAudioDriver(), AuxDrivers[0]);
+  EXPECT_EQ(MusicChannel, music);
+  EXPECT_EQ(Channel[0], voice);
+  EXPECT_EQ(Channel[21], effect);
+  for (int channel : {music, voice, effect}) EXPECT_TRUE(ChannelPlaying(channel)) << channel;
+  EXPECT_EQ(Ini(), saved) << "a click saves nothing by itself";
+
+  // Every driver of the list in turn, then round to the first again.
+  const int states = static_cast<int>(std::min<size_t>(6, AuxDrivers.size()));
+  for (int k = 2; k <= states; ++k) {
+    ClickAt(x + 5, 20 + 20 + 16);
+    EXPECT_EQ(Options[kOptAudioDriver], k % states);
+  }
+  ClickAt(x + 5, 20 + 20 + 16);
+  EXPECT_EQ(Options[kOptAudioDriver], 1);
+  EXPECT_EQ(CurrentAudioDriver(), AuxDrivers[0]);
+  EXPECT_TRUE(ChannelPlaying(music));
+
+  // Tab closes the panel and saves; the next start reads the file.
+  headless::Script(At(0) + " tap 9");
+  Frame();
+  EXPECT_NE(Ini().find("AudioDriver = " + AuxDrivers[1] + "\r\n"), std::string::npos);
+  EXPECT_EQ(CurrentAudioDriver(), AuxDrivers[0]);
+  Options[kOptAudioDriver] = 0;
+  ChangeDir(FilesDir);
+  ReadIni();
+  ChooseAudioDriver();
+  ChangeDir(GameDir);
+  EXPECT_EQ(Options[kOptAudioDriver], 1);
+  EXPECT_EQ(CurrentAudioDriver(), AuxDrivers[1]);
+  MusicChannel = 0;
+  std::fill(std::begin(Channel), std::end(Channel), 0);
 }
 
 TEST_F(OptionsTest, BindingButtonsTakeTheHeldInputInKeyboardMode) {

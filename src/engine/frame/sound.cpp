@@ -33,7 +33,12 @@ int PlayMusic(const Sound& sound) {
     MusicChannel = 0;
   }
   const int channel = AllocChannel();
-  if (channel == 0 || CueSound(sound, channel) == 0) return 0;
+  if (channel == 0) return 0;
+  if (CueSound(sound, channel) == 0) {
+    // Nothing to play: the channel goes back rather than lingering unused.
+    StopChannel(channel);
+    return 0;
+  }
   MusicChannel = channel;
   SetChannelVolume(channel, static_cast<float>(Options[kOptMusic] * Options[kOptMaster]) / 100.0f / 100.0f);
   ResumeChannel(channel);

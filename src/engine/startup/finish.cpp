@@ -50,6 +50,8 @@ void DrawThanks() {
   Text(40, cy + 380, "Feedback is King");
 }
 
+[[noreturn]] void CloseUp();
+
 }  // namespace
 
 void Finish() {
@@ -62,7 +64,11 @@ void Finish() {
   Debug("Bye!");
   Debug("");
   Debug("Play again, soon!!");
+  ThanksScreen();
+  CloseUp();
+}
 
+void ThanksScreen() {
   DrawThanks();
   Flip(-1);
 
@@ -76,9 +82,15 @@ void Finish() {
   // What was pressed before (the Escape that got us here) is no new input.
   AnyHit();
   while (!AnyInput() && !AnyHit()) Delay(10);
+}
 
+namespace {
+
+void CloseUp() {
   EndGraphics();
   CloseLog();
   PlatformShutdown();
   std::exit(0);
 }
+
+}  // namespace

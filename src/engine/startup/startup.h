@@ -194,3 +194,7 @@ extern int GameBadges;        // badges shown per score entry
 // The closing sequence: saves settings and scores, shows the thank-you
 // screen until a new input, ends the process with exit code 0.
 [[noreturn]] void Finish();
+// The thank-you screen of the closing sequence: drawn and shown once, then
+// held until everything held at its start is let go (or about 2 s have
+// passed) and a new input comes.
+void ThanksScreen();

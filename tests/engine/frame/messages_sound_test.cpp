@@ -220,4 +220,30 @@ TEST_F(SoundTest, MusicVolumeFollowsTheSettings) {
   EXPECT_EQ(Peak(), 0);  // and follows the setting down to silence
 }
 
+// A tune that cannot be cued stops the older one, as any new tune does, and
+// gives back the channel taken for it: nothing is left cued, resumed or kept.
+TEST_F(SoundTest, MusicThatCannotBeCuedKeepsNoChannel) {
+  Options[11] = 100;
+  Options[13] = 100;
+  PlayMusic(tone_);
+  const int old = MusicChannel;
+  ASSERT_NE(old, 0);
+  headless::RecordChannelCalls(true);
+  PlayMusic(Sound());
+  EXPECT_EQ(MusicChannel, 0);
+  EXPECT_FALSE(ChannelPlaying(old));
+  const std::vector<ChannelCall> calls = headless::ChannelCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].op, ChannelCall::Stop);
+  EXPECT_EQ(calls[0].channel, old);
+  EXPECT_EQ(calls[1].op, ChannelCall::Stop) << "the channel taken for the tune goes back";
+  EXPECT_GT(calls[1].channel, old);
+  EXPECT_EQ(Peak(), 0);
+  // The game's restart rule (a new tune while MusicChannel is 0) still works.
+  PlayMusic(tone_);
+  EXPECT_NE(MusicChannel, 0);
+  EXPECT_GT(Peak(), 0);
+  headless::RecordChannelCalls(false);
+}
+
 }  // namespace

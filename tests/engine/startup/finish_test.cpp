@@ -1,0 +1,149 @@
+// The thank-you screen of the closing sequence on the headless back end:
+// what it draws, and which inputs end it, on the virtual clock.
+#include "engine/frame/frame.h"
+#include "engine/frame/hooks.h"
+#include "startup_fixture.h"
+
+namespace startup_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+
+class ThanksTest : public StartupTest {
+ protected:
+  void SetUp() override {
+    StartupTest::SetUp();
+    fs::copy(std::string(PIBBO_RUN_DIR) + "/Files", dir_, fs::copy_options::recursive);
+    GameDir = dir_ + "/260";
+    CommonDir = dir_ + "/Common";
+    FirstRun = 1;
+    ASSERT_TRUE(OpenLog());
+    ChangeDir(GameDir);
+    headless::SetModes({{1280, 960, 32, 60}, {1600, 900, 32, 60}});
+  }
+  void TearDown() override {
+    EndGraphics();
+    ClearEngineEvents();
+    FirstRun = 0;
+    GameDir.clear();
+    CommonDir.clear();
+    StartupTest::TearDown();
+  }
+  static void Open(int width, int height) {
+    Options[5] = width;
+    Options[6] = height;
+    ChangeRes();
+    ASSERT_EQ(MyScrw, width);
+  }
+  // Milliseconds on the virtual clock that the screen stayed.
+  static int Shown() {
+    const uint32_t start = headless::Now();
+    ThanksScreen();
+    return static_cast<int>(headless::Now() - start);
+  }
+};
+
+// Drawn once: the backdrop, the two logos at the top corners, the title
+// centred on the screen and the lines below it, on either virtual screen.
+TEST_F(ThanksTest, TheScreenIsDrawnOnceAndHeldUntilAClick) {
+  for (const auto& [width, height] : {std::pair{1280, 960}, std::pair{1600, 900}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    Open(width, height);
+    const int cx = JScrw / 2, cy = JScrh / 2;
+    headless::Script(At(300) + " click 1");
+    const int flips = headless::FlipCount();
+    EXPECT_GE(Shown(), 300);
+    EXPECT_EQ(headless::FlipCount(), flips + 1) << "nothing redrawn while it waits";
+
+    const std::vector<DrawCall> frame = headless::LastFrame();
+    ASSERT_FALSE(frame.empty());
+    EXPECT_EQ(frame.front().kind, DrawCall::Clear);
+    std::vector<DrawCall> items;
+    for (const DrawCall& d : frame)
+      if (d.kind == DrawCall::Image || d.kind == DrawCall::Text) items.push_back(d);
+    ASSERT_EQ(items.size(), 11u);
+    EXPECT_EQ(items[0].image, "logo.png");
+    EXPECT_EQ(std::pair(items[0].x, items[0].y), std::pair(256.0f, 256.0f));
+    EXPECT_EQ(items[1].image, "Drennic.png");
+    EXPECT_EQ(std::pair(items[1].x, items[1].y), std::pair(JScrw - 256.0f, 256.0f));
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(std::tie(items[i].r, items[i].g, items[i].b, items[i].alpha, items[i].scaleX),
+                std::make_tuple(255, 255, 255, 1.0f, 1.0f));
+    }
+
+    UseFont(1, 6);
+    const DrawCall& title = items[2];
+    EXPECT_EQ(title.text, "Thanks for Playing");
+    EXPECT_EQ(title.x, cx - TextWidth(title.text) / 2);
+    EXPECT_EQ(title.y, cy - TextHeight(title.text) / 2);
+    EXPECT_TRUE(title.font.ends_with(MainFont + ".ttf:" + std::to_string(GridFontSize(6, MyScrw)))) << title.font;
+    EXPECT_EQ(std::tie(title.r, title.g, title.b), std::make_tuple(180, 255, 255));
+    const struct {
+      const char* text;
+      int dy, r, g, b;
+    } lines[] = {
+        {"Why not take the next few minutes to hop back to the site", 40, 255, 255, 180},
+        {"where you found this game, and leave a comment.", 80, 255, 255, 180},
+        {"Good or bad, every little helps.", 130, 255, 255, 180},
+        {"There are so many wonderful homebrew communities", 180, 255, 210, 180},
+        {"and developers out there, who bring you hundreds", 220, 255, 210, 180},
+        {"of free games, every month.", 260, 255, 210, 180},
+        {"Give a little back.", 320, 255, 255, 180},
+        {"Feedback is King", 380, 180, 255, 255},
+    };
+    for (size_t k = 0; k < std::size(lines); ++k) {
+      const DrawCall& d = items[3 + k];
+      EXPECT_EQ(d.text, lines[k].text);
+      EXPECT_EQ(std::pair(d.x, d.y), std::pair(40.0f, static_cast<float>(cy + lines[k].dy))) << d.text;
+      EXPECT_EQ(std::tie(d.r, d.g, d.b), std::tie(lines[k].r, lines[k].g, lines[k].b)) << d.text;
+      EXPECT_EQ(d.alpha, 1.0f);
+      EXPECT_TRUE(d.font.ends_with(SubFont + ".ttf:" + std::to_string(GridFontSize(5, MyScrw)))) << d.font;
+    }
+    // The last line stays on the screen: its top at y 830 on 1600 x 900.
+    EXPECT_LT(items.back().y + TextHeight("Feedback is King"), JScrh);
+  }
+}
+
+// What ends the screen: an input held from before (the Escape that quit)
+// must first be let go, or have been held for about 2 s; F11 and F12 held
+// count as no input, while a mouse button or a close request still ends it.
+TEST_F(ThanksTest, OnlyANewInputEndsTheScreen) {
+  Open(1280, 960);
+  const struct {
+    const char* what;
+    std::vector<std::pair<int, std::string>> events;  // ms from the start, event
+    int from, to;                                     // when the screen ends
+  } cases[] = {
+      {"Escape held, let go, then Space", {{0, "key 27 down"}, {500, "key 27 up"}, {1000, "tap 32"}}, 1000, 1040},
+      {"Escape held throughout", {{0, "key 27 down"}}, 1900, 2000},
+      {"a click", {{300, "click 1"}}, 300, 340},
+      {"F11 held, then the right button", {{0, "key 122 down"}, {600, "button 2 down"}}, 600, 640},
+      {"F12 held, then the left button", {{0, "key 123 down"}, {700, "click 1"}}, 700, 740},
+      {"a close request", {{400, "close"}}, 400, 440},
+      {"a pad's button", {{250, "pad 0 button 3 down"}}, 250, 290},
+  };
+  headless::SetPads(1);
+  DiscoverJoysticks();
+  for (const auto& c : cases) {
+    std::string script;
+    for (const auto& [ms, event] : c.events) script += At(ms) + " " + event + "\n";
+    script += At(5000) + " click 1\n";  // ends a screen that missed its input
+    headless::Script(script);
+    const int shown = Shown();
+    EXPECT_GE(shown, c.from) << c.what;
+    EXPECT_LE(shown, c.to) << c.what;
+    headless::ClearScript();
+    headless::Script(At(0) + " key 27 up\n" + At(0) + " key 122 up\n" + At(0) + " key 123 up\n" + At(0) +
+                     " button 2 up\n" + At(0) + " pad 0 button 3 up");
+    headless::Advance(20);
+    while (AppTerminate() != 0) {
+    }
+    FlushKeys();
+    FlushMouse();
+  }
+}
+
+}  // namespace
+}  // namespace startup_test
