@@ -4,7 +4,8 @@
 set -e
 PKGS="cmake g++ make pkg-config libsdl2-dev libopenal-dev libvorbis-dev libogg-dev
 libfreetype-dev libpng-dev zlib1g-dev libgtest-dev libgl-dev libgl1-mesa-dri xvfb xauth
-fonts-dejavu-core fonts-freefont-ttf fonts-liberation xdotool imagemagick libsqlite3-dev $EXTRA_PKGS"
+fonts-dejavu-core fonts-freefont-ttf fonts-liberation xdotool imagemagick libsqlite3-dev libsodium-dev
+libmicrohttpd-dev $EXTRA_PKGS"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,6 +1,7 @@
 // The HTTP/1.0 client record. Every wait is bounded by the platform's
 // connect and read time-outs and its reply size cap (SetNetLimits), so a
 // silent, slow or endless server costs the frame at most those limits.
+#include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
 #include "online/online.h"
 
@@ -26,6 +27,9 @@ void ScoreServerAddress(std::string& host, int& port) {
 void InstallOnline() {
   SetNetLimits(3000, 3000, 1 << 20);
   SetNetReplyTimeLimit(5000);
+  // A score on its way to the server gets a moment to arrive; a silent
+  // server does not hold the closing sequence up.
+  OnEngineEvent(EngineEvent::Finishing, [] { WaitForOnlineRequests(kClosingWaitMs); });
 }
 
 int Thttp::Open(const std::string& hostName, int autoCloseFlag, int port) {

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -63,25 +63,36 @@ std::string TablePath(const std::string& table);
 std::string UploadPath(const std::string& input);
 
 // A request running beside the frame loop: Start it, look each frame
-// whether it is Ready, then Take its answer. The frame that asked goes on
-// drawing while the server is slow.
+// whether it is Ready, then Take its answer. Starting never waits: the
+// requests of every call run one after another off the frame thread, so
+// the frame that asked goes on drawing while the server is slow.
 class ServerCall {
  public:
+  struct Job {
+    ServerExchange exchange;
+    std::string answer;
+    std::atomic<bool> done{false};
+  };
   ServerCall() = default;
   ServerCall(const ServerCall&) = delete;
   ServerCall& operator=(const ServerCall&) = delete;
-  ~ServerCall();
+  // A call started again before its answer was taken drops that answer.
   void Start(const std::string& path, bool needsAccount);
-  bool Busy() const { return active_ && !done_.load(); }
+  bool Busy() const { return job_ && !job_->done.load(); }
   bool Ready() const;
   std::string Take();
+  // No longer waits for the request under way (it still runs to its end).
+  void Forget();
 
  private:
-  std::thread worker_;
-  std::atomic<bool> done_{false};
-  bool active_ = false;
-  std::string answer_;
+  std::shared_ptr<Job> job_;
 };
+// Waits up to `ms` for every request started to end; true when they have.
+bool WaitForOnlineRequests(int ms);
+// Requests started but not yet sent end without an answer.
+void DropWaitingOnlineRequests();
+// How long the closing sequence waits for a request under way.
+constexpr int kClosingWaitMs = 500;
 
 struct Scores;
 // What the login and the upload send (before their paths): the account

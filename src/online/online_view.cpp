@@ -28,6 +28,28 @@ ServerCall gLoginCall, gFetchCall, gUploadCall;
 void RefreshFetch();
 void RefreshRelease();
 
+// A message in the current font within the panel's width: words go on to
+// further lines, each one line height lower, where one line would not fit.
+void FittedText(int x, int y, int width, const std::string& text) {
+  std::string line;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    const std::string longer = line.empty() ? word : line + " " + word;
+    if (!line.empty() && TextWidth(longer) > width) {
+      Text(x, y, line, 0, 0);
+      y += TextHeight(line);
+      line = word;
+    } else {
+      line = longer;
+    }
+    start = end + 1;
+  }
+  if (!line.empty()) Text(x, y, line, 0, 0);
+}
+
 void StatusView(int panelX, int panelW) {
   AimGradR = 0;
   AimGradG = 1;
@@ -51,7 +73,7 @@ void StatusView(int panelX, int panelW) {
     }
     if (!OnlineTrouble.empty()) {
       SetCol(255, 0, 0, 1);
-      Text(panelX + 10, y + 30, OnlineTrouble, 0, 0);
+      FittedText(panelX + 10, y + 30, panelW - 20, OnlineTrouble);
     }
     return;
   }
@@ -76,7 +98,7 @@ void StatusView(int panelX, int panelW) {
                       : RegPass.size() < 4 ? "PASSWORD TOO SHORT"
                       : !OnlineTrouble.empty() ? OnlineTrouble.c_str()
                                            : "WRONG PASSWORD";
-    Text(panelX + 10, y0 + 300, why, 0, 0);
+    FittedText(panelX + 10, y0 + 300, panelW - 20, why);
   }
   if (intextedit != LastEditFocus) {
     LastEditFocus = intextedit;
@@ -84,7 +106,9 @@ void StatusView(int panelX, int panelW) {
   }
 }
 
-void Field(int panelX, int y, const std::string& caption, int focus, bool secret, std::string& text) {
+// While `locked` (a login of this account is under way) the field shows
+// its text in grey and takes neither the focus nor typing.
+void Field(int panelX, int y, const std::string& caption, int focus, bool secret, std::string& text, bool locked) {
   UseFont(1, 2);
   SetCol(0, 180, 255, 1);
   Text(panelX + 10, y - 30, caption, 0, 0);
@@ -98,7 +122,9 @@ void Field(int panelX, int y, const std::string& caption, int focus, bool secret
     cursor = ((MilliSecs() % 500 + 500) % 500 >= 250) == first;
   }
   const bool inside = Mousein(panelX + 20, y, 200, 30) == 1;
-  if (inside) {
+  if (locked) {
+    SetCol(160, 160, 160, 1);
+  } else if (inside) {
     SetCol(100, 255, 255, 1);
     if (MouseDown(1)) {
       intextedit = focus;
@@ -108,7 +134,7 @@ void Field(int panelX, int y, const std::string& caption, int focus, bool secret
   std::string shown = secret ? std::string(text.size(), '*') : text;
   if (cursor) shown.push_back('_');
   Text(panelX + 20, y, shown, 0, 0);
-  if (intextedit == focus) {
+  if (intextedit == focus && !locked) {
     text = Inputter(text);
     if (!inside && MouseDown(1)) intextedit = 0;
   }
@@ -134,10 +160,15 @@ void JudgeLogin(const std::string& reply) {
     const std::string message = SplitText(reply, "|", 2, 0);
     motds = 0;
     DebugLog("MOTD" + message);
-    for (int k = 1;; ++k) {
-      const std::string line = SplitText(message, "\n", k, 0);
+    // Lines at LF of the trimmed message, up to the first empty one or
+    // "-+-"; one walk that ends with the 19th line kept, whatever follows.
+    const std::string text = Trim(message);
+    for (size_t start = 0; motds < 19 && start < text.size();) {
+      const size_t end = std::min(text.find('\n', start), text.size());
+      const std::string line = text.substr(start, end - start);
       if (line.empty() || line == "-+-") break;
-      if (motds < 19) MOTD[++motds] = Trim(line);
+      MOTD[++motds] = Trim(line);
+      start = end + 1;
     }
   }
   DebugLog(reply);  // the password never goes to the log
@@ -171,6 +202,10 @@ void ResetOnlineTables() {
   UploadCount = 0;
   OnlineReply.clear();
   OnlineTrouble.clear();
+  gLoginCall.Forget();
+  gFetchCall.Forget();
+  gUploadCall.Forget();
+  DropWaitingOnlineRequests();
 }
 
 void OnlineView(int panelX, int panelW, int selected) {
@@ -180,8 +215,12 @@ void OnlineView(int panelX, int panelW, int selected) {
   if (!selected) return;
   StatusView(panelX, panelW);
   if (LoggedIn == 0) {
-    Field(panelX, JScrh - 120, "Username", 1, false, RegName);
-    Field(panelX, JScrh - 60, "Password", 2, true, RegPass);
+    // The account on its way to the server stays as sent: an edit now
+    // would be saved beside a login made with the old one.
+    const bool locked = gLoginCall.Busy();
+    if (locked) intextedit = 0;
+    Field(panelX, JScrh - 120, "Username", 1, false, RegName, locked);
+    Field(panelX, JScrh - 60, "Password", 2, true, RegPass, locked);
     LoginButton(panelX);
     LoginKeys();
   }
@@ -222,10 +261,12 @@ void RefreshFetch() {
     OnlineTrouble = kCannotReach;  // no upload: the server may be down
   } else {
     // Entry lines and their Best lines, in pairs; the reply is split once.
+    // Blanks and line breaks at either end of the reply do not count.
+    const std::string text = Trim(OnlineReply);
     std::vector<std::string> lines;
-    for (size_t start = 0; lines.size() < 60 && start <= OnlineReply.size();) {
-      const size_t end = std::min(OnlineReply.find('\n', start), OnlineReply.size());
-      lines.push_back(OnlineReply.substr(start, end - start));
+    for (size_t start = 0; lines.size() < 60 && start <= text.size();) {
+      const size_t end = std::min(text.find('\n', start), text.size());
+      lines.push_back(text.substr(start, end - start));
       start = end + 1;
     }
     lines.resize(60);

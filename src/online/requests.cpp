@@ -1,6 +1,12 @@
 // The score-server requests and the account filter they begin with.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "engine/startup/startup.h"
 #include "online/online.h"
@@ -73,37 +79,97 @@ std::string RunExchange(const ServerExchange& exchange) {
   return ReplyBody(reply);
 }
 
-ServerCall::~ServerCall() {
-  if (worker_.joinable()) worker_.join();
+namespace {
+
+// The requests the Online tab starts run one after another on a worker of
+// their own, in the order they were started: a request that comes while
+// another runs waits its turn there, never on the frame thread. The line
+// is made once and never destroyed, so a request still running when the
+// program ends holds nothing up.
+class RequestLine {
+ public:
+  void Add(std::shared_ptr<ServerCall::Job> job) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!started_) {
+      started_ = true;
+      std::thread([this] { Run(); }).detach();
+    }
+    waiting_.push_back(std::move(job));
+    wake_.notify_one();
+  }
+  bool WaitIdle(int ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return idle_.wait_for(lock, std::chrono::milliseconds(ms < 0 ? 0 : ms),
+                          [this] { return waiting_.empty() && !running_; });
+  }
+  // The requests not yet started end unanswered.
+  void DropWaiting() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& job : waiting_) job->done = true;
+    waiting_.clear();
+    if (!running_) idle_.notify_all();
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return !waiting_.empty(); });
+      std::shared_ptr<ServerCall::Job> job = std::move(waiting_.front());
+      waiting_.pop_front();
+      running_ = true;
+      lock.unlock();
+      std::string answer = RunExchange(job->exchange);
+      job->answer = std::move(answer);
+      job->done = true;  // publishes the answer
+      job.reset();
+      lock.lock();
+      running_ = false;
+      if (waiting_.empty()) idle_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_, idle_;
+  std::deque<std::shared_ptr<ServerCall::Job>> waiting_;
+  bool running_ = false;
+  bool started_ = false;
+};
+
+RequestLine& Line() {
+  static RequestLine* const line = new RequestLine;
+  return *line;
 }
+
+}  // namespace
 
 void ServerCall::Start(const std::string& path, bool needsAccount) {
-  if (worker_.joinable()) worker_.join();
-  active_ = true;
-  done_ = false;
-  answer_.clear();
-  ServerExchange exchange;
+  // An earlier request of this call still under way keeps its turn; its
+  // answer is no longer wanted.
+  job_ = std::make_shared<Job>();
   std::string refusal;
-  if (!PrepareRequest(path, needsAccount, exchange, refusal)) {
-    answer_ = refusal;
-    done_ = true;
+  if (!PrepareRequest(path, needsAccount, job_->exchange, refusal)) {
+    job_->answer = refusal;
+    job_->done = true;
     return;
   }
-  worker_ = std::thread([this, exchange] {
-    std::string answer = RunExchange(exchange);
-    answer_ = std::move(answer);
-    done_ = true;  // publishes answer_
-  });
+  Line().Add(job_);
 }
 
-bool ServerCall::Ready() const { return active_ && done_.load(); }
+bool ServerCall::Ready() const { return job_ && job_->done.load(); }
 
 std::string ServerCall::Take() {
   if (!Ready()) return "";
-  if (worker_.joinable()) worker_.join();
-  active_ = false;
-  return std::move(answer_);
+  std::string answer = std::move(job_->answer);
+  job_.reset();
+  return answer;
 }
+
+void ServerCall::Forget() { job_.reset(); }
+
+bool WaitForOnlineRequests(int ms) { return Line().WaitIdle(ms); }
+
+void DropWaitingOnlineRequests() { Line().DropWaiting(); }
 
 std::string LoginPath(const std::string& input) {
   return "/kestrum/login.php?week=" + std::to_string(GameWeek) + "&input=" + input;

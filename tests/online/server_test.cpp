@@ -79,8 +79,10 @@ TEST_F(ScoreServerTest, AccountsUploadsAndTables) {
   EXPECT_EQ(Upload(r).substr(0, 14), "WRONG PASSWORD") << "another's password writes nothing";
   RegPass = "right1";
   EXPECT_EQ(Upload(r).substr(0, 11), "Score Saved");
+  EXPECT_EQ(Upload(r).substr(0, 19), "Score Already Saved") << "one row per game";
   r.Score = 7;
   r.Name = "Zed";
+  r.Timestamp = 1234568;  // another game
   EXPECT_EQ(Upload(r).substr(0, 11), "Score Saved");
 
   const std::string table = ServerGet("1");
@@ -88,7 +90,7 @@ TEST_F(ScoreServerTest, AccountsUploadsAndTables) {
   ASSERT_GE(lines.size(), 4u) << table;
   EXPECT_EQ(lines[0], "4000000000|Zoe|0|1234567|0|1|0|0");
   EXPECT_EQ(lines[1].substr(lines[1].size() - 2), "|1");
-  EXPECT_EQ(lines[2], "7|Zed|0|1234567|0|1|0|0");
+  EXPECT_EQ(lines[2], "7|Zed|0|1234568|0|1|0|0");
   EXPECT_NE(Upper(ServerGet("2")).find("<HEAD>"), std::string::npos) << "Hard has no table";
 }
 
@@ -99,14 +101,17 @@ TEST_F(ScoreServerTest, MalformedAndOversizedRequestsGetAClearStatus) {
     EXPECT_EQ(ConnectSocket(s, 0x7F000001, port), 1);
     Stream st = CreateSocketStream(s, 1);
     WriteString(st, request);
+    // The status code of the status line, or "" when the server hung up.
     const std::string status = ReadLine(st);
     CloseStream(st);
-    return status;
+    return status.rfind("HTTP/1.", 0) == 0 && status.size() >= 12 ? status.substr(9, 3) : status;
   };
-  EXPECT_EQ(ask("NONSENSE\r\n\r\n"), "HTTP/1.0 400 Bad Request");
-  EXPECT_EQ(ask("GET /kestrum/login.php?week=x&input=00 HTTP/1.0\r\n\r\n"), "HTTP/1.0 400 Bad Request");
-  EXPECT_EQ(ask("GET /" + std::string(20000, 'a') + " HTTP/1.0\r\n\r\n"), "HTTP/1.0 413 Request Entity Too Large");
-  EXPECT_EQ(ask("GET /kestrum/nothing HTTP/1.0\r\n\r\n"), "HTTP/1.0 404 Not Found");
+  const std::string nonsense = ask("NONSENSE\r\n\r\n");
+  EXPECT_TRUE(nonsense.empty() || nonsense == "400") << nonsense;
+  EXPECT_EQ(ask("GET /kestrum/login.php?week=x&input=00 HTTP/1.0\r\n\r\n"), "400");
+  EXPECT_EQ(ask("GET /" + std::string(20000, 'a') + " HTTP/1.0\r\n\r\n"), "413");
+  EXPECT_EQ(ask("GET /kestrum/nothing HTTP/1.0\r\n\r\n"), "404");
+  EXPECT_EQ(ask("POST /kestrum/tables/260/1.txt HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc"), "405");
 }
 
 }  // namespace
@@ -244,7 +249,7 @@ TEST_F(ScoreServerTest, RefreshUploadsTheLocalBestAndReadsTheTable) {
   local->Timestamp = 6000;
   refresh();
   refresh();
-  EXPECT_EQ(AltScores.Count(), 3u);
+  EXPECT_EQ(AltScores.Count(), 2u) << "each game once, however often it was sent";
   EXPECT_EQ(HighTable[1], nullptr) << "no screen ran: the table is only in the list";
   // An unreachable server: no entries, no upload tried.
   ScoreServer = "127.0.0.1:1";

@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace testsupport {
 
@@ -47,6 +49,56 @@ class TinyServer {
   int listener_ = -1;
   int port_ = 0;
   std::thread thread_;
+};
+
+// A server on 127.0.0.1 for any number of connections, each handled by
+// `handler` in a thread of its own. The destructor hangs up on every
+// connection still open and waits for the handlers.
+class LoopbackServer {
+ public:
+  explicit LoopbackServer(std::function<void(int)> handler) {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 64);
+    socklen_t length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    acceptor_ = std::thread([this, handler] {
+      for (;;) {
+        const int client = accept(listener_, nullptr, nullptr);
+        if (client < 0) return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        clients_.push_back(client);
+        workers_.emplace_back([handler, client] {
+          handler(client);
+          shutdown(client, SHUT_RDWR);  // the reply ends here; closed with the server
+        });
+      }
+    });
+  }
+  ~LoopbackServer() {
+    shutdown(listener_, SHUT_RDWR);
+    acceptor_.join();
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (int fd : clients_) shutdown(fd, SHUT_RDWR);
+    for (std::thread& t : workers_) t.join();
+    for (int fd : clients_) close(fd);
+    close(listener_);
+  }
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+  int port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::thread acceptor_;
+  std::mutex mutex_;
+  std::vector<int> clients_;
+  std::vector<std::thread> workers_;
 };
 
 // Reads until the blank line that ends a request header, or until the peer

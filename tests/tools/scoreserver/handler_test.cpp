@@ -1,0 +1,299 @@
+// The score server's request handling in-process, without a network:
+// one row per game, the names and numbers it refuses, the limit on new
+// accounts, databases of older servers, and uploads that skip the slow
+// hash only for the password already checked.
+#include "handler.h"
+
+#include <gtest/gtest.h>
+#include <sodium.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "score_server.h"
+#include "scores/scores.h"
+#include "test_support.h"
+
+namespace {
+
+using scoreserver::Handler;
+using scoreserver::Reply;
+using testsupport::LoginTarget;
+using testsupport::TableTarget;
+using testsupport::UploadTarget;
+
+scoreserver::Settings Quick() {
+  scoreserver::Settings s;
+  s.hashOps = crypto_pwhash_OPSLIMIT_MIN;
+  s.hashMemory = crypto_pwhash_MEMLIMIT_MIN;
+  return s;
+}
+
+Scores Game(int64_t score, int64_t stamp, const std::string& name = "Zoe", int mode = 1) {
+  Scores r;
+  r.Score = score;
+  r.Timestamp = stamp;
+  r.Name = name;
+  r.GameMode = mode;
+  return r;
+}
+
+class HandlerTest : public ::testing::Test {
+ protected:
+  void Start(scoreserver::Settings settings = Quick(), const std::string& db = ":memory:") {
+    handler_ = std::make_unique<Handler>(std::move(settings));
+    std::string error;
+    ASSERT_TRUE(handler_->Open(db, error)) << error;
+  }
+  Reply Get(const std::string& target, const std::string& peer = "10.0.0.1") {
+    return handler_->Handle("GET", target, "", peer);
+  }
+  Reply Login(const std::string& name, const std::string& password, const std::string& peer = "10.0.0.1") {
+    return Get(LoginTarget(name, password), peer);
+  }
+  Reply Upload(const Scores& r, const std::string& name = "zoeplayer", const std::string& password = "right1") {
+    return Get(UploadTarget(name, password, r));
+  }
+  // The entry lines of a table (every other line of its text).
+  std::vector<std::string> Entries(int id) {
+    std::vector<std::string> out;
+    const std::string text = Get(TableTarget(id)).body;
+    size_t start = 0;
+    for (int line = 0; start < text.size(); ++line) {
+      const size_t end = text.find('\n', start);
+      if (line % 2 == 0) out.push_back(text.substr(start, end - start));
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    return out;
+  }
+
+  std::unique_ptr<Handler> handler_;
+};
+
+TEST_F(HandlerTest, OneRowPerGame) {
+  Start();
+  ASSERT_EQ(Login("zoeplayer", "right1").body.substr(0, 8), "Welcome!");
+  EXPECT_EQ(Upload(Game(900, 5000)).body, "Score Saved");
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(Upload(Game(900, 5000)).body, "Score Already Saved");
+  EXPECT_EQ(Entries(1), std::vector<std::string>({"900|Zoe|0|5000|0|1|0|0"}));
+  // Another game of the same account, the same stamp in another table, and
+  // another account's game at the same moment are games of their own.
+  EXPECT_EQ(Upload(Game(800, 5001)).body, "Score Saved");
+  EXPECT_EQ(Upload(Game(700, 5000, "Zoe", 2)).body, "Score Saved");
+  ASSERT_EQ(Login("annplayer", "hers1").body.substr(0, 8), "Welcome!");
+  EXPECT_EQ(Upload(Game(600, 5000, "Ann"), "annplayer", "hers1").body, "Score Saved");
+  EXPECT_EQ(Entries(1).size(), 3u);
+  EXPECT_EQ(Entries(2).size(), 1u);
+}
+
+TEST_F(HandlerTest, NamesThatWouldBreakTheTableAreRefused) {
+  Start();
+  ASSERT_EQ(Login("zoeplayer", "right1").body.substr(0, 8), "Welcome!");
+  const struct {
+    std::string name;
+    bool taken;
+  } cases[] = {
+      {"Eve\n99999999", false},  // a forged entry line in everyone's table
+      {"Eve\r", false},
+      {std::string("Ev\0e", 4), false},
+      {"Eve\x7f", false},
+      {"Eve|99", false},
+      {std::string(65, 'e'), false},
+      {"Ann Lee", true},
+      {"Zo\xeb", true},  // Latin-1, as the game sends it
+      {"", true},
+  };
+  int64_t stamp = 100;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Reply reply = Upload(Game(50, ++stamp, c.name));
+    if (c.taken) {
+      EXPECT_EQ(reply.body, "Score Saved");
+    } else {
+      EXPECT_EQ(reply.status, 400);
+      EXPECT_EQ(reply.body.substr(0, 8), "BAD NAME");
+    }
+  }
+  const auto entries = Entries(1);
+  ASSERT_EQ(entries.size(), 3u);
+  for (const std::string& e : entries) EXPECT_EQ(e.substr(0, 3), "50|") << e;
+}
+
+TEST_F(HandlerTest, NumbersNoGameMakesAreRefused) {
+  Start();
+  ASSERT_EQ(Login("zoeplayer", "right1").body.substr(0, 8), "Welcome!");
+  const struct {
+    const char* what;
+    std::function<void(Scores&)> change;
+    bool taken;
+  } cases[] = {
+      {"score 0", [](Scores& r) { r.Score = 0; }, true},
+      {"the highest score", [](Scores& r) { r.Score = scoreserver::kMaxScore; }, true},
+      {"all sixteen badges, quit", [](Scores& r) { r.Badges = 0xFFFF, r.Quit = 1; }, true},
+      {"negative score", [](Scores& r) { r.Score = -1; }, false},
+      {"beyond the score display", [](Scores& r) { r.Score = scoreserver::kMaxScore + 1; }, false},
+      {"a seventeenth badge", [](Scores& r) { r.Badges = 0x10000; }, false},
+      {"mode 3", [](Scores& r) { r.GameMode = 3; }, false},
+      {"mode -1", [](Scores& r) { r.GameMode = -1; }, false},
+      {"quit 2", [](Scores& r) { r.Quit = 2; }, false},
+      {"level 10", [](Scores& r) { r.Level = 10; }, false},
+      {"negative stamp", [](Scores& r) { r.Timestamp = -5; }, false},
+      {"negative Best value", [](Scores& r) { r.Best[7] = -5; }, false},
+  };
+  int64_t stamp = 100;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scores r = Game(10, ++stamp);
+    c.change(r);
+    const Reply reply = Upload(r);
+    if (c.taken) {
+      EXPECT_EQ(reply.body, "Score Saved");
+    } else {
+      EXPECT_EQ(reply.status, 400);
+      EXPECT_EQ(reply.body.substr(0, 9), "BAD SCORE");
+    }
+  }
+  EXPECT_EQ(Entries(1).size(), 3u);
+}
+
+TEST_F(HandlerTest, NewAccountsPerAddressPerMinute) {
+  std::atomic<int64_t> now{1'000'000};
+  scoreserver::Settings s = Quick();
+  s.newAccountsPerMinute = 3;
+  s.clock = [&now] { return now.load(); };
+  Start(s);
+  for (const char* name : {"player1", "player2", "player3"})
+    EXPECT_EQ(Login(name, "pass1", "10.0.0.1").body.substr(0, 8), "Welcome!") << name;
+  const Reply refused = Login("player4", "pass1", "10.0.0.1");
+  EXPECT_EQ(refused.status, 429);
+  EXPECT_EQ(refused.body.substr(0, 21), "TOO MANY NEW ACCOUNTS");
+  EXPECT_EQ(Login("player1", "pass1", "10.0.0.1").body.substr(0, 16), "Password Correct") << "old accounts log in";
+  EXPECT_EQ(Login("player5", "pass1", "10.0.0.2").body.substr(0, 8), "Welcome!") << "another address";
+  now += 59'000;
+  EXPECT_EQ(Login("player4", "pass1", "10.0.0.1").status, 429);
+  now += 1'001;
+  EXPECT_EQ(Login("player4", "pass1", "10.0.0.1").body.substr(0, 8), "Welcome!") << "a minute later";
+}
+
+// The hash that servers before this one stored.
+std::string OldHash(const std::string& salt, const std::string& password) {
+  std::string state = salt + password;
+  unsigned char d[crypto_hash_sha256_BYTES];
+  for (int i = 0; i < 20000; ++i) {
+    const std::string in = state + salt;
+    crypto_hash_sha256(d, reinterpret_cast<const unsigned char*>(in.data()), in.size());
+    state.assign(reinterpret_cast<const char*>(d), sizeof d);
+  }
+  static const char hex[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : d) out += hex[c >> 4], out += hex[c & 15];
+  return out;
+}
+
+TEST_F(HandlerTest, AnOlderServersDatabaseKeepsItsAccountsAndLosesItsCopies) {
+  testsupport::TempDir dir("oldscores");
+  const std::string db = dir.path().string() + "/scores.db";
+  {
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &old), SQLITE_OK);
+    const std::string sql =
+        "CREATE TABLE accounts (name TEXT PRIMARY KEY, salt TEXT NOT NULL, hash TEXT NOT NULL);"
+        "CREATE TABLE scores (id INTEGER PRIMARY KEY, account TEXT NOT NULL REFERENCES accounts(name),"
+        " week INTEGER, mode INTEGER, level INTEGER, flags INTEGER, score INTEGER, name TEXT, badges INTEGER,"
+        " stamp INTEGER, quit INTEGER, best TEXT);"
+        "CREATE INDEX scores_table ON scores(week, mode, level, flags, score);"
+        "INSERT INTO accounts VALUES ('zoeplayer', '00ff00ff', '" +
+        OldHash("00ff00ff", "right1") +
+        "');"
+        "INSERT INTO scores (account, week, mode, level, flags, score, name, badges, stamp, quit, best) VALUES"
+        " ('zoeplayer', 260, 1, 0, 0, 900, 'Zoe', 0, 5000, 0, '0'), ('zoeplayer', 260, 1, 0, 0, 900, 'Zoe', 0, 5000,"
+        " 0, '0'), ('zoeplayer', 260, 1, 0, 0, 900, 'Zoe', 0, 5000, 0, '0'), ('zoeplayer', 260, 1, 0, 0, 800,"
+        " 'Eve\n1|x', 0, 5001, 0, '0');";
+    ASSERT_EQ(sqlite3_exec(old, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(old);
+  }
+  auto storedHash = [&] {
+    sqlite3* look = nullptr;
+    sqlite3_open(db.c_str(), &look);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(look, "SELECT hash FROM accounts WHERE name = 'zoeplayer'", -1, &s, nullptr);
+    std::string hash = sqlite3_step(s) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
+    sqlite3_finalize(s);
+    sqlite3_close(look);
+    return hash;
+  };
+  Start(Quick(), db);
+  // The copies of one game are one row now; a name stored raw by an older
+  // server reaches the table without its line break and bar.
+  EXPECT_EQ(Entries(1), std::vector<std::string>({"900|Zoe|0|5000|0|1|0|0", "800|Eve_1_x|0|5001|0|1|0|0"}));
+  EXPECT_EQ(Login("zoeplayer", "wrong1").body, "WRONG PASSWORD");
+  EXPECT_EQ(storedHash(), OldHash("00ff00ff", "right1")) << "a wrong password changes nothing";
+  EXPECT_EQ(Login("zoeplayer", "right1").body.substr(0, 16), "Password Correct");
+  EXPECT_EQ(storedHash().substr(0, 10), "$argon2id$") << "replaced at the first login";
+  // A fresh server (nothing remembered) checks the new hash.
+  handler_.reset();
+  Start(Quick(), db);
+  EXPECT_EQ(Login("zoeplayer", "right1").body.substr(0, 16), "Password Correct");
+  EXPECT_EQ(Login("zoeplayer", "right2").body, "WRONG PASSWORD");
+  EXPECT_EQ(Upload(Game(900, 5000)).body, "Score Already Saved");
+}
+
+TEST_F(HandlerTest, UploadsSkipTheSlowHashOnlyForThePasswordJustChecked) {
+  std::atomic<int64_t> now{1'000'000};
+  scoreserver::Settings s;  // the real hash cost
+  s.proofSeconds = 600;
+  s.clock = [&now] { return now.load(); };
+  Start(s);
+  using Clock = std::chrono::steady_clock;
+  const auto t0 = Clock::now();
+  ASSERT_EQ(Login("zoeplayer", "right1").body.substr(0, 8), "Welcome!");
+  const auto login = Clock::now() - t0;
+  const auto t1 = Clock::now();
+  for (int k = 0; k < 10; ++k) EXPECT_EQ(Upload(Game(100 + k, 7000 + k)).body, "Score Saved");
+  const auto uploads = Clock::now() - t1;
+  EXPECT_LT(uploads, login) << "ten uploads cost less than the one hash of the login";
+  EXPECT_EQ(Upload(Game(1, 8000), "zoeplayer", "wrong1").body, "WRONG PASSWORD");
+  EXPECT_EQ(Upload(Game(1, 8001), "annplayer", "right1").body, "WRONG PASSWORD") << "no account, nothing stored";
+  now += 601'000;  // forgotten: the hash is checked again, and still holds
+  EXPECT_EQ(Upload(Game(1, 8002)).body, "Score Saved");
+  EXPECT_EQ(Entries(1).size(), 11u);
+}
+
+TEST_F(HandlerTest, RequestsOfNoKnownShapeGetAStatus) {
+  Start();
+  const struct {
+    const char* method;
+    std::string target;
+    int status;
+  } cases[] = {
+      {"GET", "", 404},
+      {"GET", "/", 404},
+      {"GET", "//kestrum/tables/260/.txt", 404},
+      {"GET", "//kestrum/tables/260/-1.txt", 404},
+      {"GET", "//kestrum/tables/99999999999999999999/1.txt", 404},
+      {"GET", "//kestrum/tables/260/1.txt/x", 404},
+      {"GET", "//kestrum/login.php?week=x&input=00", 400},
+      {"GET", "//kestrum/login.php?week=260&input=0", 200},
+      {"GET", "//kestrum/login.php?week=260&input=" + std::string(5000, 'F'), 200},
+      {"GET", "//kestrum/scores.php?Week=260", 200},
+      {"GET", "//kestrum/scores.php?week=260&Input=00", 400},
+      {"POST", "//kestrum/tables/260/1.txt", 405},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target.substr(0, 60));
+    const Reply reply = handler_->Handle(c.method, c.target, "", "10.0.0.1");
+    EXPECT_EQ(reply.status, c.status);
+    if (c.status == 200) {
+      EXPECT_EQ(reply.body, "WRONG PASSWORD");
+    }
+  }
+  // The page the game takes for an empty table.
+  EXPECT_NE(Get(TableTarget(1)).body.find("<HEAD>"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,466 @@
+// The score server's requests: accounts, uploads and tables over SQLite.
+#include "handler.h"
+
+#include <sodium.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <semaphore>
+#include <unordered_map>
+#include <vector>
+
+#include "scores/scores.h"
+
+namespace scoreserver {
+
+namespace {
+
+constexpr int kTableRows = 30;
+constexpr size_t kMaxAccountText = 64;  // name and password, each
+constexpr size_t kMaxDisplayName = 64;
+constexpr int kLegacyRounds = 20000;    // the salted, iterated SHA-256 of older servers
+constexpr size_t kMaxProofs = 100000;
+constexpr size_t kMaxAddresses = 4096;
+
+const char kEmptyTable[] = "<HTML><HEAD><TITLE>404 Not Found</TITLE></HEAD><BODY>No such table</BODY></HTML>";
+const char kNoSuchPage[] = "<HTML><HEAD><TITLE>404 Not Found</TITLE></HEAD></HTML>";
+const char kWrongPassword[] = "WRONG PASSWORD";
+const char kBadName[] = "BAD NAME: a name holds no line break, no control character and no |";
+const char kBadScore[] = "BAD SCORE";
+const char kOutOfRange[] = "BAD SCORE: no game makes these numbers";
+const char kTooManyAccounts[] = "TOO MANY NEW ACCOUNTS FROM YOUR ADDRESS: TRY AGAIN IN A MINUTE";
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (;;) {
+    const size_t at = s.find(sep, start);
+    out.push_back(s.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    if (at == std::string::npos) return out;
+    start = at + 1;
+  }
+}
+
+// A decimal number as the game writes one: an optional "-", 1 to 18 digits.
+bool Number(const std::string& s, int64_t& out) {
+  const size_t sign = !s.empty() && s[0] == '-' ? 1 : 0;
+  if (s.size() == sign || s.size() - sign > 18) return false;
+  for (size_t j = sign; j < s.size(); ++j)
+    if (s[j] < '0' || s[j] > '9') return false;
+  out = std::strtoll(s.c_str(), nullptr, 10);
+  return true;
+}
+
+std::string Query(const std::string& query, const std::string& key) {
+  for (const std::string& pair : Split(query, '&')) {
+    const size_t eq = pair.find('=');
+    if (eq != std::string::npos && pair.compare(0, eq, key) == 0 && eq == key.size()) return pair.substr(eq + 1);
+  }
+  return "";
+}
+
+bool Control(unsigned char c) { return c < 32 || c == 127; }
+
+std::string Hex(const unsigned char* p, size_t n) {
+  static const char d[] = "0123456789abcdef";
+  std::string s;
+  for (size_t i = 0; i < n; ++i) s += d[p[i] >> 4], s += d[p[i] & 15];
+  return s;
+}
+
+// What servers before this one stored: SHA-256 over salt + password, then
+// 20000 times over the last digest + salt, as lower-case hex.
+std::string LegacyHash(const std::string& salt, const std::string& password) {
+  std::string state = salt + password;
+  unsigned char digest[crypto_hash_sha256_BYTES];
+  for (int i = 0; i < kLegacyRounds; ++i) {
+    const std::string input = state + salt;
+    crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(input.data()), input.size());
+    state.assign(reinterpret_cast<const char*>(digest), sizeof digest);
+  }
+  return Hex(digest, sizeof digest);
+}
+
+bool IsArgon(const std::string& hash) { return hash.rfind("$argon2", 0) == 0; }
+
+// The account text of a login or upload: "name|token" scrambled with the
+// game's key, the token being "name|password" scrambled with the account
+// key. Answers the fields after the token too.
+bool Account(const std::string& input, std::string& name, std::string& password, std::vector<std::string>& rest) {
+  const std::string plain = Unscramble(input, "");
+  if (plain == "XXX") return false;
+  std::vector<std::string> f = Split(plain, '|');
+  if (f.size() < 2) return false;
+  const std::vector<std::string> proof = Split(Unscramble(f[1], RegKey), '|');
+  if (proof.size() != 2 || proof[0] != f[0]) return false;
+  name = proof[0];
+  password = proof[1];
+  if (name.size() < 4 || password.size() < 4 || name.size() > kMaxAccountText || password.size() > kMaxAccountText)
+    return false;
+  rest.assign(f.begin() + 2, f.end());
+  return true;
+}
+
+struct Statement {
+  sqlite3_stmt* s = nullptr;
+  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s, nullptr); }
+  ~Statement() { sqlite3_finalize(s); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  Statement& Text(int i, const std::string& v) {
+    sqlite3_bind_text(s, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Statement& Int(int i, int64_t v) {
+    sqlite3_bind_int64(s, i, v);
+    return *this;
+  }
+  bool Row() { return s && sqlite3_step(s) == SQLITE_ROW; }
+  bool Done() { return s && sqlite3_step(s) == SQLITE_DONE; }
+  std::string ColText(int i) {
+    const unsigned char* t = sqlite3_column_text(s, i);
+    return t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(s, i))) : "";
+  }
+  int64_t ColInt(int i) { return sqlite3_column_int64(s, i); }
+};
+
+// One upload's fields, checked.
+struct Game {
+  int64_t score = 0, badges = 0, stamp = 0, level = 0, mode = 0, flags = 0, quit = 0;
+  std::string name, best;
+};
+
+// Fields: Score|Name|Badges|Timestamp|Level|Mode|Flags|Quit|separator|Best 1..30.
+// Answers "" when they make a game, else the refusal.
+std::string ReadGame(const std::vector<std::string>& f, Game& g) {
+  if (f.size() != 39 || f[8] != ScoreLineToken) {
+    // A "|" in the name shifts the separator right by one field per bar.
+    for (size_t at = 9; at < f.size(); ++at)
+      if (f[at] == ScoreLineToken && f.size() == at + 31) return kBadName;
+    return kBadScore;
+  }
+  g.name = f[1];
+  if (g.name.size() > kMaxDisplayName) return kBadName;
+  for (unsigned char c : g.name)
+    if (Control(c)) return kBadName;
+  int64_t* const fields[8] = {&g.score, nullptr, &g.badges, &g.stamp, &g.level, &g.mode, &g.flags, &g.quit};
+  for (int i = 0; i < 8; ++i)
+    if (fields[i] && !Number(f[i], *fields[i])) return kBadScore;
+  // What a game of this program can make: a score its display shows,
+  // badges 1..16, a calendar stamp of years 0..9999, the table selectors the
+  // table id can address, a quit flag.
+  constexpr int64_t kMaxStamp = 10000LL * 12 * 31 * 86400;
+  const bool inRange = g.score >= 0 && g.score <= kMaxScore && g.badges >= 0 && g.badges < (1 << 16) &&
+                       g.stamp >= 0 && g.stamp < kMaxStamp && g.level >= 0 && g.level <= 9 && g.mode >= 0 &&
+                       g.mode <= 2 && g.flags >= 0 && g.flags <= 1000000 && (g.quit == 0 || g.quit == 1);
+  if (!inRange) return kOutOfRange;
+  for (size_t k = 9; k < 39; ++k) {
+    int64_t b = 0;
+    if (!Number(f[k], b)) return kBadScore;
+    if (b < 0 || b > 2147483647) return kOutOfRange;
+    g.best += (k > 9 ? "|" : "") + std::to_string(b);
+  }
+  return "";
+}
+
+// A stored name as the table shows it: a line break or a "|" in a name
+// would make the game misread every row after it. Names stored by older
+// servers may hold them.
+std::string TableName(std::string name) {
+  for (char& c : name)
+    if (Control(static_cast<unsigned char>(c)) || c == '|') c = '_';
+  return name;
+}
+
+enum class Check { Known, New, Wrong, Limited, Failed };
+
+}  // namespace
+
+struct Handler::Impl {
+  Settings settings;
+  sqlite3* db = nullptr;
+  std::mutex dbMutex;
+
+  std::counting_semaphore<256> hashSlots{1};
+  unsigned long long ops = 0;
+  size_t memory = 0;
+
+  // Passwords checked lately, as digests keyed with a secret of this run.
+  struct Proof {
+    std::array<unsigned char, crypto_generichash_BYTES> digest;
+    int64_t expires;
+  };
+  std::array<unsigned char, crypto_generichash_KEYBYTES> proofKey{};
+  std::mutex proofMutex;
+  std::unordered_map<std::string, Proof> proofs;
+
+  std::mutex addressMutex;
+  std::unordered_map<std::string, std::deque<int64_t>> newAccounts;  // per peer, times of the last minute
+
+  explicit Impl(Settings s) : settings(std::move(s)), hashSlots(std::clamp(settings.hashSlots, 1, 256)) {
+    ops = settings.hashOps ? settings.hashOps : crypto_pwhash_OPSLIMIT_INTERACTIVE;
+    memory = settings.hashMemory ? settings.hashMemory : crypto_pwhash_MEMLIMIT_INTERACTIVE;
+    randombytes_buf(proofKey.data(), proofKey.size());
+  }
+  ~Impl() {
+    if (db) sqlite3_close(db);
+  }
+
+  int64_t Now() const {
+    if (settings.clock) return settings.clock();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+
+  bool Exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+  // --- Passwords ------------------------------------------------------------
+  std::array<unsigned char, crypto_generichash_BYTES> Digest(const std::string& name, const std::string& password) {
+    std::array<unsigned char, crypto_generichash_BYTES> out{};
+    const std::string text = name + '\0' + password;
+    crypto_generichash(out.data(), out.size(), reinterpret_cast<const unsigned char*>(text.data()), text.size(),
+                       proofKey.data(), proofKey.size());
+    return out;
+  }
+  void Remember(const std::string& name, const std::string& password) {
+    const Proof p{Digest(name, password), Now() + 1000LL * settings.proofSeconds};
+    std::lock_guard<std::mutex> lock(proofMutex);
+    if (proofs.size() >= kMaxProofs) {
+      const int64_t now = Now();
+      std::erase_if(proofs, [now](const auto& e) { return e.second.expires <= now; });
+      if (proofs.size() >= kMaxProofs) proofs.clear();
+    }
+    proofs[name] = p;
+  }
+  bool Remembered(const std::string& name, const std::string& password) {
+    const auto digest = Digest(name, password);
+    std::lock_guard<std::mutex> lock(proofMutex);
+    const auto at = proofs.find(name);
+    if (at == proofs.end()) return false;
+    if (at->second.expires <= Now()) {
+      proofs.erase(at);
+      return false;
+    }
+    return sodium_memcmp(at->second.digest.data(), digest.data(), digest.size()) == 0;
+  }
+
+  std::string NewHash(const std::string& password) {
+    char out[crypto_pwhash_STRBYTES];
+    hashSlots.acquire();
+    const int failed = crypto_pwhash_str(out, password.data(), password.size(), ops, memory);
+    hashSlots.release();
+    return failed ? "" : std::string(out);
+  }
+  bool Verify(const std::string& salt, const std::string& hash, const std::string& password) {
+    if (!IsArgon(hash)) return !salt.empty() && LegacyHash(salt, password) == hash;
+    hashSlots.acquire();
+    const bool ok = crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
+    hashSlots.release();
+    return ok;
+  }
+  // A hash of an older kind or cost is replaced once its password is known.
+  void Upgrade(const std::string& name, const std::string& hash, const std::string& password) {
+    if (IsArgon(hash) && crypto_pwhash_str_needs_rehash(hash.c_str(), ops, memory) == 0) return;
+    const std::string fresh = NewHash(password);
+    if (fresh.empty()) return;
+    std::lock_guard<std::mutex> lock(dbMutex);
+    Statement up(db, "UPDATE accounts SET salt = '', hash = ? WHERE name = ? AND hash = ?");
+    up.Text(1, fresh).Text(2, name).Text(3, hash).Done();
+  }
+
+  bool TakeAccountSlot(const std::string& peer) {
+    const int64_t now = Now();
+    std::lock_guard<std::mutex> lock(addressMutex);
+    if (newAccounts.size() >= kMaxAddresses) {
+      std::erase_if(newAccounts, [now](const auto& e) { return e.second.empty() || e.second.back() <= now - 60000; });
+      if (newAccounts.size() >= kMaxAddresses) newAccounts.clear();
+    }
+    std::deque<int64_t>& times = newAccounts[peer];
+    while (!times.empty() && times.front() <= now - 60000) times.pop_front();
+    if (static_cast<int>(times.size()) >= settings.newAccountsPerMinute) return false;
+    times.push_back(now);
+    return true;
+  }
+
+  std::optional<std::pair<std::string, std::string>> Stored(const std::string& name) {
+    std::lock_guard<std::mutex> lock(dbMutex);
+    Statement find(db, "SELECT salt, hash FROM accounts WHERE name = ?");
+    find.Text(1, name);
+    if (!find.Row()) return std::nullopt;
+    return std::make_pair(find.ColText(0), find.ColText(1));
+  }
+
+  Check CheckAccount(const std::string& name, const std::string& password, bool create, const std::string& peer) {
+    if (Remembered(name, password)) return Check::Known;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (const auto stored = Stored(name)) {
+        if (!Verify(stored->first, stored->second, password)) return Check::Wrong;
+        Upgrade(name, stored->second, password);
+        Remember(name, password);
+        return Check::Known;
+      }
+      if (!create) return Check::Wrong;
+      if (attempt == 0 && !TakeAccountSlot(peer)) return Check::Limited;
+      const std::string hash = NewHash(password);
+      if (hash.empty()) return Check::Failed;
+      std::lock_guard<std::mutex> lock(dbMutex);
+      Statement add(db, "INSERT OR IGNORE INTO accounts (name, salt, hash) VALUES (?, '', ?)");
+      if (!add.Text(1, name).Text(2, hash).Done()) return Check::Failed;
+      if (sqlite3_changes(db) == 1) {
+        Remember(name, password);
+        return Check::New;
+      }
+      // Made by another request in the meantime: check against that one.
+    }
+    return Check::Failed;
+  }
+
+  // --- Requests -------------------------------------------------------------
+  Reply Login(const std::string& input, const std::string& peer) {
+    std::string name, password;
+    std::vector<std::string> rest;
+    if (!Account(input, name, password, rest)) return {200, kWrongPassword};
+    switch (CheckAccount(name, password, true, peer)) {
+      case Check::Known: return {200, "Password Correct|" + settings.motd};
+      case Check::New: return {200, "Welcome!|" + settings.motd};
+      case Check::Wrong: return {200, kWrongPassword};
+      case Check::Limited: return {429, kTooManyAccounts};
+      case Check::Failed: break;
+    }
+    return {500, "NOT SAVED"};
+  }
+
+  Reply Upload(const std::string& input, int64_t week, const std::string& peer) {
+    std::string name, password;
+    std::vector<std::string> f;
+    if (!Account(input, name, password, f)) return {200, kWrongPassword};
+    Game g;
+    const std::string refusal = ReadGame(f, g);
+    if (!refusal.empty()) return {400, refusal};
+    if (CheckAccount(name, password, false, peer) != Check::Known) return {200, kWrongPassword};
+    std::lock_guard<std::mutex> lock(dbMutex);
+    // One row per game: the account, the table and the time stamp name it.
+    Statement add(db,
+                  "INSERT OR IGNORE INTO scores (account, week, mode, level, flags, score, name, badges, stamp, quit,"
+                  " best) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    add.Text(1, name).Int(2, week).Int(3, g.mode).Int(4, g.level).Int(5, g.flags).Int(6, g.score).Text(7, g.name);
+    add.Int(8, g.badges).Int(9, g.stamp).Int(10, g.quit).Text(11, g.best);
+    if (!add.Done()) return {500, "NOT SAVED"};
+    return {200, sqlite3_changes(db) == 1 ? "Score Saved" : "Score Already Saved"};
+  }
+
+  Reply Table(int64_t week, int64_t id) {
+    const int64_t mode = id % 100, level = (id / 100) % 10, flags = id / 1000;
+    std::string body;
+    int n = 0;
+    {
+      std::lock_guard<std::mutex> lock(dbMutex);
+      Statement rows(db,
+                     "SELECT score, name, badges, stamp, level, mode, flags, quit, best FROM scores"
+                     " WHERE week = ? AND mode = ? AND level = ? AND flags = ? ORDER BY score DESC, stamp DESC"
+                     " LIMIT ?");
+      rows.Int(1, week).Int(2, mode).Int(3, level).Int(4, flags).Int(5, kTableRows);
+      while (rows.Row()) {
+        ++n;
+        body += std::to_string(rows.ColInt(0)) + "|" + TableName(rows.ColText(1)) + "|" +
+                std::to_string(rows.ColInt(2)) + "|" + std::to_string(rows.ColInt(3)) + "|" +
+                std::to_string(rows.ColInt(4)) + "|" + std::to_string(rows.ColInt(5)) + "|" +
+                std::to_string(rows.ColInt(6)) + "|" + std::to_string(rows.ColInt(7)) + "\n" + rows.ColText(8) +
+                "\n";
+      }
+    }
+    if (n == 0) return {404, kEmptyTable};
+    return {200, body};
+  }
+};
+
+Handler::Handler(Settings settings) {
+  if (sodium_init() < 0) std::abort();  // no safe random numbers: nothing to serve with
+  GetUniqueKey();
+  impl_ = std::make_unique<Impl>(std::move(settings));
+}
+
+Handler::~Handler() = default;
+
+bool Handler::Open(const std::string& path, std::string& error) {
+  Impl& m = *impl_;
+  if (sqlite3_open_v2(path.c_str(), &m.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                      nullptr) != SQLITE_OK) {
+    error = m.db ? sqlite3_errmsg(m.db) : "out of memory";
+    return false;
+  }
+  sqlite3_busy_timeout(m.db, 5000);
+  // Older databases: the same tables; a game uploaded again used to be
+  // stored again, so the copies go before one row per game is enforced.
+  const bool ok =
+      m.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;") && m.Exec("BEGIN IMMEDIATE") &&
+      m.Exec("CREATE TABLE IF NOT EXISTS accounts (name TEXT PRIMARY KEY, salt TEXT NOT NULL, hash TEXT NOT NULL);"
+             "CREATE TABLE IF NOT EXISTS scores (id INTEGER PRIMARY KEY, account TEXT NOT NULL"
+             " REFERENCES accounts(name), week INTEGER, mode INTEGER, level INTEGER, flags INTEGER, score INTEGER,"
+             " name TEXT, badges INTEGER, stamp INTEGER, quit INTEGER, best TEXT);"
+             "CREATE INDEX IF NOT EXISTS scores_table ON scores(week, mode, level, flags, score);") &&
+      m.Exec("DELETE FROM scores WHERE NOT EXISTS (SELECT 1 FROM sqlite_master WHERE name = 'scores_game')"
+             " AND id NOT IN (SELECT MIN(id) FROM scores GROUP BY account, week, mode, level, flags, stamp);"
+             "CREATE UNIQUE INDEX IF NOT EXISTS scores_game ON scores(account, week, mode, level, flags, stamp);") &&
+      m.Exec("COMMIT");
+  if (!ok) {
+    error = sqlite3_errmsg(m.db);
+    m.Exec("ROLLBACK");
+    return false;
+  }
+  return true;
+}
+
+Reply Handler::Handle(const std::string& method, const std::string& target, const std::string& /*body*/,
+                      const std::string& peer) {
+  Impl& m = *impl_;
+  if (!m.db) return {500, "NO DATABASE"};
+  if (method != "GET" && method != "HEAD") return {405, "ONLY GET"};
+  // The game's requests begin with two slashes.
+  size_t skip = 0;
+  while (skip + 1 < target.size() && target[skip] == '/' && target[skip + 1] == '/') ++skip;
+  const std::string t = target.substr(skip);
+  const size_t q = t.find('?');
+  const std::string path = t.substr(0, q), query = q == std::string::npos ? "" : t.substr(q + 1);
+  int64_t week = 0, id = 0;
+  if (path == "/kestrum/login.php") {
+    if (!Number(Query(query, "week"), week)) return {400, "BAD REQUEST"};
+    return m.Login(Query(query, "input"), peer);
+  }
+  if (path == "/kestrum/scores.php") {
+    if (!Number(Query(query, "Week"), week)) return {400, "BAD REQUEST"};
+    return m.Upload(Query(query, "Input"), week, peer);
+  }
+  const std::vector<std::string> parts = Split(path, '/');  // "", kestrum, tables, week, id.txt
+  if (parts.size() == 5 && parts[0].empty() && parts[1] == "kestrum" && parts[2] == "tables" &&
+      Number(parts[3], week) && parts[4].size() > 4 && parts[4].compare(parts[4].size() - 4, 4, ".txt") == 0 &&
+      Number(parts[4].substr(0, parts[4].size() - 4), id) && id >= 0)
+    return m.Table(week, id);
+  return {404, kNoSuchPage};
+}
+
+const char* Handler::StatusText(int status) {
+  switch (status) {
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 408: return "Request Timeout";
+    case 413: return "Request Entity Too Large";
+    case 429: return "Too Many Requests";
+    default: return "Internal Server Error";
+  }
+}
+
+std::string WireBody(const Reply& reply) { return reply.body + "\r\n"; }
+
+}  // namespace scoreserver
