@@ -1,17 +1,28 @@
-// The mixer's cost with a generated song on its five voices and twenty
-// looping effects beside it, as a share of one core.
+// The listening tool and the mixer's cost: plays what the title screen
+// plays for a song and seed, on the headless back end's software mixer,
+// and says how it sounds in figures.
 //
-//   music_bench [--seconds N] [--song NAME] [--wav FILE]
+//   music_bench [--song NAME] [--seed N] [--seconds S] [--master M]
+//               [--music V] [--wav FILE]
 //
-// Runs on the headless back end, whose "FreeMix" driver mixes into memory
-// on the calling thread, so the thread's CPU time is the mixer's. Plays N
-// seconds of audio (default 120) in 16 ms frames: each frame ticks the
-// song, keeps the twenty effects going and mixes the frame's audio.
-// With --wav the song plays alone and the mix is written to FILE, to hear
-// what the generator makes of a rule file.
-#include <time.h>
-
+// The song starts as the title screen starts it (its tempo, its sections'
+// muting and early entries) and is ticked at 60 frames a second. NAME is
+// one of the title's songs (meadow, breeze, hop); without it, the one the
+// title picks for the seed. N defaults to 1, S to 120 seconds, M and V
+// (the settings' Master and Music, in percent) to 50, as a new settings
+// file has them.
+//
+// With --wav the song plays alone and is written to FILE (16-bit stereo,
+// 44.1 kHz). Without it twenty looping effects play beside the song and
+// the mixer's CPU time is the figure: the "FreeMix" driver mixes into
+// memory on the calling thread, so the thread's CPU time is the mixer's.
+//
+// Either way it prints the song's levels: the share of quarter-seconds
+// that are near silent (RMS below 1% of full scale at Master and Music 100,
+// scaled with the volumes), the samples at full scale, the loudest sample,
+// and the loudest sample of the sum before the mixer's limiter.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,30 +32,60 @@
 
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
+#include "music/listen.h"
 #include "music/music.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
 
 namespace {
 
-double ThreadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+bool WriteWav(const std::string& path, const std::vector<int16_t>& samples) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) return false;
+  auto u32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, out); };
+  auto u16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, out); };
+  const uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
+  std::fwrite("RIFF", 1, 4, out);
+  u32(36 + bytes);
+  std::fwrite("WAVEfmt ", 1, 8, out);
+  u32(16);
+  u16(1);  // PCM
+  u16(2);
+  u32(44100);
+  u32(44100 * 4);
+  u16(4);
+  u16(16);
+  std::fwrite("data", 1, 4, out);
+  u32(bytes);
+  std::fwrite(samples.data(), 2, samples.size(), out);
+  return std::fclose(out) == 0;
+}
+
+double Db(double ratio) { return ratio > 0 ? 20 * std::log10(ratio) : -INFINITY; }
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: music_bench [--song NAME] [--seed N] [--seconds S] [--master M] [--music V] [--wav FILE]\n");
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int seconds = 120;
-  std::string song = "meadow", wav;
-  for (int i = 1; i + 1 < argc; ++i) {
+  SongRender request;
+  std::string wav;
+  for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--seconds") seconds = std::max(1, std::atoi(argv[++i]));
-    else if (arg == "--song") song = argv[++i];
-    else if (arg == "--wav") wav = std::filesystem::absolute(argv[++i]).string();
+    if (i + 1 >= argc) return Usage();
+    const char* value = argv[++i];
+    if (arg == "--song") request.song = value;
+    else if (arg == "--seed") request.seed = std::atoi(value);
+    else if (arg == "--seconds") request.seconds = std::max(0.25, std::atof(value));
+    else if (arg == "--master") request.master = std::clamp(std::atoi(value), 0, 100);
+    else if (arg == "--music") request.music = std::clamp(std::atoi(value), 0, 100);
+    else if (arg == "--wav") wav = std::filesystem::absolute(value).string();
+    else return Usage();
   }
-  const int effectCount = wav.empty() ? 20 : 0;
   PlatformInit(BackendKind::Headless);
   CreateStartupTables();
   SetDefaults();
@@ -54,70 +95,40 @@ int main(int argc, char** argv) {
     return 1;
   }
   Zumo_Load();
-  Options[kOptMaster] = Options[kOptMusic] = Options[kOptSound] = 100;
-  Zumo_NewSong(song, 1, 280);
-  if (!Zumo_Playing) {
-    std::fprintf(stderr, "music_bench: no song (music/%s.ini missing?)\n", song.c_str());
-    return 1;
-  }
-  Sound effects[20];
-  int channels[20] = {};
+  const int effectCount = wav.empty() ? 20 : 0;
   for (int k = 0; k < effectCount; ++k) {
     char name[16];
     std::snprintf(name, sizeof name, "%03d.wav", 10 + k);
-    effects[k] = LoadSound(name, SOUND_LOOP);
-    if (!effects[k]) {
+    Sound effect = LoadSound(name, SOUND_LOOP);
+    if (!effect) {
       std::fprintf(stderr, "music_bench: cannot load %s\n", name);
       return 1;
     }
-    channels[k] = PlaySound(effects[k]);
-    SetChannelVolume(channels[k], 0.05f);
+    SetChannelVolume(PlaySound(effect), 0.05f);
   }
-  const int frames = seconds * 1000 / 16;
-  std::vector<int16_t> all;
-  double mixing = 0;
-  long voicesPlaying = 0;
-  int64_t mixed = 0;
-  for (int f = 0; f < frames; ++f) {
-    headless::Advance(16);
-    for (int v = 0; v < 5; ++v) Zumo_Mute[v] = 0;  // all five voices play
-    Zumo_Play();
-    for (int v = 0; v < 5; ++v) voicesPlaying += Channel[v] != 0 && ChannelPlaying(Channel[v]);
-    const int block = static_cast<int>(static_cast<int64_t>(f + 1) * 44100 * 16 / 1000 - mixed);
-    const double t0 = ThreadSeconds();
-    const std::vector<int16_t> out = headless::MixAudio(block);
-    mixing += ThreadSeconds() - t0;
-    if (!wav.empty()) all.insert(all.end(), out.begin(), out.end());
-    mixed += block;
+  const RenderedSong song = RenderTitleSong(request);
+  if (!song.played) {
+    std::fprintf(stderr, "music_bench: no song \"%s\" (the title's songs: meadow, breeze, hop)\n",
+                 song.song.c_str());
+    return 1;
   }
-  const double audio = static_cast<double>(mixed) / 44100;
-  std::printf("mixed %.0f s of 44.1 kHz stereo: %.2f song voices playing on average (of 5), %d effects\n", audio,
-              static_cast<double>(voicesPlaying) / frames, effectCount);
-  std::printf("mixer CPU: %.3f s, %.2f%% of one core (%.1f us per 16 ms frame)\n", mixing, 100 * mixing / audio,
-              1e6 * mixing / frames);
-  if (!wav.empty()) {
-    int peak = 0;
-    for (int16_t v : all) peak = std::max(peak, std::abs(static_cast<int>(v)));
-    std::printf("peak %d of 32767\n", peak);
-    std::FILE* out = std::fopen(wav.c_str(), "wb");
-    if (!out) return 1;
-    auto u32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, out); };
-    auto u16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, out); };
-    const uint32_t bytes = static_cast<uint32_t>(all.size() * 2);
-    std::fwrite("RIFF", 1, 4, out);
-    u32(36 + bytes);
-    std::fwrite("WAVEfmt ", 1, 8, out);
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(44100);
-    u32(44100 * 4);
-    u16(4);
-    u16(16);
-    std::fwrite("data", 1, 4, out);
-    u32(bytes);
-    std::fwrite(all.data(), 2, all.size(), out);
-    std::fclose(out);
+  const double seconds = static_cast<double>(song.samples.size()) / 2 / 44100;
+  const double frames = std::round(seconds * 60);
+  std::printf("%s, seed %d, Master %d, Music %d: %.0f s of 44.1 kHz stereo, %.2f song voices sounding on average "
+              "(of 5), %d effects\n",
+              song.song.c_str(), request.seed, request.master, request.music, seconds, song.voices, effectCount);
+  if (wav.empty())
+    std::printf("mixer CPU: %.3f s, %.2f%% of one core (%.1f us per 16.7 ms frame)\n", song.mixSeconds,
+                100 * song.mixSeconds / seconds, 1e6 * song.mixSeconds / frames);
+  const double quietRms = QuietRmsFor(request.master, request.music);
+  const SongLevels levels = MeasureLevels(song.samples, quietRms);
+  std::printf("near silent: %.1f%% of quarter-seconds (RMS below %.0f)\n", 100 * levels.quietShare, quietRms);
+  std::printf("full-scale samples: %lld; peak %d (%+.1f dBFS); the sum before the limiter peaks at %.0f (%+.1f dBFS)\n",
+              static_cast<long long>(levels.fullScale), levels.peak, Db(levels.peak / 32767.0), song.sumPeak,
+              Db(song.sumPeak / 32767.0));
+  if (!wav.empty() && !WriteWav(wav, song.samples)) {
+    std::fprintf(stderr, "music_bench: cannot write %s\n", wav.c_str());
+    return 1;
   }
   PlatformShutdown();
   return 0;

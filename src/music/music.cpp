@@ -293,6 +293,16 @@ int Zumo_Play() {
   return 0;
 }
 
+const TitleSong kTitleSongs[3] = {{"meadow", 280}, {"breeze", 320}, {"hop", 240}};
+
+const TitleSong& TitleSongFor(int seed) { return kTitleSongs[(seed % 3 + 3) % 3]; }
+
+int StartTitleSong(const std::string& name, int seed) {
+  for (const TitleSong& song : kTitleSongs)
+    if (name == song.name) return Zumo_NewSong(song.name, seed, song.tempo);
+  return 0;
+}
+
 void ResetMusicTables() {
   for (auto& s : Zumo_inst) s.reset();
   Zumo_BeatAt = Zumo_Tempo = Zumo_SongSeed = Zumo_Playing = 0;

@@ -60,6 +60,19 @@ int Zumo_NextPattern();
 // Plays the next row when its time has come. Returns 0.
 int Zumo_Play();
 
+// The songs of the title screen and the tempo each plays at (Zumo_NewSong's
+// tempo: twice the row time in ms).
+struct TitleSong {
+  const char* name;
+  int tempo;
+};
+extern const TitleSong kTitleSongs[3];
+// The song that the title screen plays for a seed: the seed's remainder by 3.
+const TitleSong& TitleSongFor(int seed);
+// Starts `name` as the title screen plays it: at its tempo, from `seed`.
+// A name that is none of the title's songs starts nothing. Returns 0.
+int StartTitleSong(const std::string& name, int seed);
+
 // Every table back to its start-up value (the samples are dropped).
 void ResetMusicTables();
 // Registers the tables with the start-up and the playback tick with the end

@@ -127,6 +127,9 @@ void MousePosition(int& x, int& y);  // the pointer, real pixels (after MoveMous
 // Mixes `frames` stereo frames at 44100 Hz now and answers them (interleaved
 // L, R, 16-bit).
 std::vector<int16_t> MixAudio(int frames);
+// The loudest sample of the mixed sum before the mixer's limiter since the
+// last call, on the 16-bit scale: above 32767 where it would have clipped.
+float MixPeak();
 
 // Channel calls (cue, resume, stop, volume, pan, rate) from now on, kept
 // while recording is on; switching it on starts an empty journal.

@@ -77,11 +77,8 @@ int TitlePass() {
 void TitleMusic() {
   if (TitleSongAsked || Zumo_Playing) return;
   TitleSongAsked = 1;
-  static const char* const kSongs[3] = {"meadow", "breeze", "hop"};
-  static const int kTempos[3] = {280, 320, 240};
   const int seed = MilliSecs();
-  const int song = (seed % 3 + 3) % 3;
-  Zumo_NewSong(kSongs[song], seed, kTempos[song]);
+  StartTitleSong(TitleSongFor(seed).name, seed);
 }
 
 // ---------------------------------------------------------------------------

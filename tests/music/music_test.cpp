@@ -13,6 +13,7 @@
 
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
+#include "music/listen.h"
 #include "music/music.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
@@ -51,7 +52,10 @@ class MusicTest : public ::testing::Test {
     const char* headers[5] = {"[DRUMS]", "[CHORDS]", "[BASS]", "[MELODY]", "[ACCOMPANY]"};
     for (int s = 0; s < 5; ++s) {
       text += std::string(headers[s]) + "\nSTRETCH = " + stretch + "\n";
-      for (int k = 1; k <= 8; ++k) text += "\"" + std::to_string(s) + std::to_string(k) + "\"\n";
+      for (int k = 1; k <= 8; ++k) {
+        const char line[] = {'"', static_cast<char>('0' + s), static_cast<char>('0' + k), '"', '\n', 0};
+        text += line;
+      }
     }
     return text;
   }
@@ -382,5 +386,64 @@ TEST_F(MusicTest, TheBeatFollowsTheClockAcrossItsWrap) {
   for (int k = 0; k < 3; ++k) Zumo_Play();
   EXPECT_EQ(Zumo_SongAt * 64 + Zumo_RowAt, before + 3);
 }
+
+// The title's songs: chosen by the seed's remainder (the clock may be
+// negative), each at its own tempo; a name that is none of them starts
+// nothing.
+TEST_F(MusicTest, TitleSongsStartAtTheirTempos) {
+  const struct {
+    int seed;
+    const char* song;
+  } picks[] = {{0, "meadow"}, {1, "breeze"}, {5, "hop"}, {-1, "hop"}, {-2, "breeze"}, {INT_MIN, "breeze"}};
+  for (const auto& p : picks) EXPECT_STREQ(TitleSongFor(p.seed).name, p.song) << p.seed;
+  for (const TitleSong& song : kTitleSongs)
+    fs::copy_file(fs::path(PIBBO_RUN_DIR "/Files/260/music") / (std::string(song.name) + ".ini"),
+                  fs::path("music") / (std::string(song.name) + ".ini"));
+  const struct {
+    const char* song;
+    int rowMs;
+  } tempos[] = {{"meadow", 140}, {"breeze", 160}, {"hop", 120}};
+  for (const auto& t : tempos) {
+    Zumo_Playing = 0;
+    StartTitleSong(t.song, 12);
+    EXPECT_EQ(Zumo_Playing, 1) << t.song;
+    EXPECT_EQ(Zumo_Tempo, t.rowMs) << t.song;
+    EXPECT_EQ(Zumo_SongSeed, 12);
+  }
+  Zumo_Playing = 0;
+  StartTitleSong("Meadow", 12);
+  StartTitleSong("play", 12);
+  EXPECT_EQ(Zumo_Playing, 0);
+}
+
+// What the title screen plays, heard through the mixer: each song keeps
+// sounding (few near-silent quarter-seconds, whichever voices its sections
+// mute), never clips at full volume, and at the default volumes never
+// reaches the mixer's limiter, so that it comes out as the plain sum.
+class TitleSongTest : public MusicTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(TitleSongTest, KeepsSoundingAndNeverClips) {
+  ASSERT_EQ(SetAudioDriver("FreeMix"), 1);
+  CopySamples();
+  const std::string name = GetParam();
+  fs::copy_file(fs::path(PIBBO_RUN_DIR "/Files/260/music") / (name + ".ini"), fs::path("music") / (name + ".ini"));
+  Zumo_Load();
+  for (int seed = 1; seed <= 5; ++seed) {
+    SCOPED_TRACE(testing::Message() << name << " seed " << seed);
+    const RenderedSong full = RenderTitleSong({name, seed, 120, 100, 100});
+    ASSERT_TRUE(full.played);
+    const SongLevels loud = MeasureLevels(full.samples, QuietRmsFor(100, 100));
+    EXPECT_LT(loud.quietShare, 0.1);
+    EXPECT_EQ(loud.fullScale, 0);
+    EXPECT_LT(loud.peak, 32767);
+
+    const RenderedSong normal = RenderTitleSong({name, seed, 120, 50, 50});
+    const SongLevels levels = MeasureLevels(normal.samples, QuietRmsFor(50, 50));
+    EXPECT_NEAR(levels.peak, normal.sumPeak, 0.5f) << "the limiter acted";
+    EXPECT_NEAR(levels.quietShare, loud.quietShare, 0.005);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Songs, TitleSongTest, testing::Values("meadow", "breeze", "hop"));
 
 }  // namespace

@@ -53,20 +53,99 @@ TEST_F(AudioMixerTest, StereoSoundsKeepTheirSides) {
   EXPECT_EQ(ChannelPlaying(ch), 0);
 }
 
-TEST_F(AudioMixerTest, AmplifiedAndSummedOutputIsClipped) {
-  Sound loud = Constant(32, 20000);
-  Sound low = Constant(32, -20000);
-  int a = CueSound(loud);
-  SetChannelVolume(a, 3.0f);
-  ResumeChannel(a);
-  EXPECT_EQ(L(headless::MixAudio(4), 2), 32767);
-  StopChannel(a);
+// The sum passes untouched up to the limiter's ceiling: the mix at the
+// default volumes comes out as the plain sum.
+TEST_F(AudioMixerTest, SumsUpToTheCeilingPassUntouched) {
+  struct Case {
+    std::vector<int16_t> values;  // one constant channel each
+    float volume;
+    int out;
+  };
+  const Case cases[] = {
+      {{1000}, 1.0f, 1000},
+      {{-20000}, 1.0f, -20000},
+      {{14602}, 2.0f, 29204},
+      {{29204}, 1.0f, 29204},
+      {{-14602, -14602}, 1.0f, -29204},
+      {{15000, 14000}, 1.0f, 29000},
+      {{32767, -32768}, 1.0f, -1},
+      {{24000}, 0.3f, 7200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.values.size() << " channels, first " << c.values[0]);
+    std::vector<int> channels;
+    for (int16_t v : c.values) {
+      channels.push_back(CueSound(Constant(2000, v)));
+      SetChannelVolume(channels.back(), c.volume);
+      ResumeChannel(channels.back());
+    }
+    headless::MixPeak();
+    std::vector<int16_t> out = headless::MixAudio(1500);
+    for (int f : {0, 700, 1499}) {
+      EXPECT_EQ(L(out, f), c.out) << f;
+      EXPECT_EQ(R(out, f), c.out) << f;
+    }
+    EXPECT_FLOAT_EQ(headless::MixPeak(), static_cast<float>(std::abs(c.out)));  // the sum before the limiter
+    for (int ch : channels) StopChannel(ch);
+  }
+}
 
-  PlaySound(low);
-  PlaySound(low);  // two channels together reach -40000
-  std::vector<int16_t> out = headless::MixAudio(4);
-  EXPECT_EQ(L(out, 1), -32768);
-  EXPECT_EQ(R(out, 1), -32768);
+// Sums past the ceiling are turned down, never clipped and never wrapped,
+// however loud and however many channels.
+TEST_F(AudioMixerTest, LoudSumsAreLimitedNotClipped) {
+  struct Case {
+    int16_t value;
+    int channels;
+    float volume;
+  };
+  for (Case c : {Case{20000, 1, 3.0f}, Case{-20000, 2, 1.0f}, Case{32767, 8, 1000.0f}, Case{-32768, 1, 1.5f},
+                 Case{30000, 1, 1.0f}}) {
+    SCOPED_TRACE(testing::Message() << c.channels << " x " << c.value << " at " << c.volume);
+    std::vector<int> channels;
+    for (int k = 0; k < c.channels; ++k) {
+      channels.push_back(CueSound(Constant(4000, c.value)));
+      SetChannelVolume(channels.back(), c.volume);
+      ResumeChannel(channels.back());
+    }
+    headless::MixPeak();
+    std::vector<int16_t> out = headless::MixAudio(3000);
+    EXPECT_GT(headless::MixPeak(), audio::kLimitCeiling);
+    for (size_t i = 0; i < out.size(); ++i) {
+      ASSERT_LE(std::abs(static_cast<int>(out[i])), static_cast<int>(audio::kLimitCeiling)) << i;
+      ASSERT_EQ(out[i] < 0, c.value < 0) << i;  // the sign holds: nothing wraps
+    }
+    // A steady loud sum settles just at the ceiling.
+    EXPECT_NEAR(std::abs(L(out, 2500)), audio::kLimitCeiling, 2);
+    for (int ch : channels) StopChannel(ch);
+    headless::MixAudio(5 * 44100);  // the gain comes back (30 dB a second) before the next case
+  }
+}
+
+// The gain glides into a peak ahead of it and glides back afterwards, to
+// exactly the plain sum.
+TEST_F(AudioMixerTest, TheLimiterGlidesDownAndBack) {
+  std::vector<int16_t> samples(600, 10000);
+  samples.resize(1000, 30000);  // a loud step at frame 600, within one block
+  samples.resize(1200, 10000);
+  int ch = CueSound(Make(samples));
+  SetChannelVolume(ch, 2.0f);  // 20000, then 60000: 6.2 dB over the ceiling
+  ResumeChannel(ch);
+  std::vector<int16_t> out = headless::MixAudio(1000);
+  EXPECT_EQ(L(out, 0), 20000);        // far ahead of the step: untouched
+  EXPECT_EQ(L(out, 450), 20000);
+  EXPECT_LT(L(out, 599), 10000);  // already down to the step's gain
+  for (int f = 451; f < 600; ++f) {
+    EXPECT_LE(L(out, f), L(out, f - 1)) << f;
+    EXPECT_GE(L(out, f), L(out, f - 1) * 0.99) << f;  // a glide, not a jump
+  }
+  EXPECT_LE(L(out, 800), audio::kLimitCeiling);
+  // After the step: back up gently, at most 30 dB a second.
+  out = headless::MixAudio(44100);
+  EXPECT_LT(L(out, 0), 10000);
+  for (int f = 1; f < 200; ++f) EXPECT_GE(L(out, f), L(out, f - 1)) << f;
+  StopChannel(ch);
+  ch = PlaySound(Constant(100, 1000));
+  EXPECT_EQ(L(headless::MixAudio(10), 5), 1000);
 }
 
 // A sound of n frames at the mixer's own rate lasts n / rate output frames.

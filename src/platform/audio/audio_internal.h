@@ -84,6 +84,27 @@ inline void Unlist(std::vector<Channel*>& playing, size_t i) {
 // Converts accumulated floats to 16-bit with clipping.
 void ClipToS16(const float* acc, int16_t* out, size_t count);
 
+// The loudest value of the mixed output, on the 16-bit scale (-1 dBFS). A
+// sum that stays within it leaves the limiter untouched, sample for sample.
+constexpr float kLimitCeiling = 29204.0f;
+
+// A peak limiter on the mixed sum, so that many loud channels together
+// never clip: where the sum would pass kLimitCeiling both sides are turned
+// down together, gliding down over the last 2 ms before the peak (as far as
+// the block reaches ahead) and back up at 30 dB a second. At gain 1 it
+// changes nothing.
+class Limiter {
+ public:
+  // Applies the gain to `frames` interleaved stereo frames of `acc`;
+  // answers their loudest value before it.
+  float Apply(float* acc, int frames);
+  float Gain() const { return gain_; }
+
+ private:
+  float gain_ = 1.0f;         // gain of the last frame processed
+  std::vector<float> ahead_;  // per frame of the block: the most gain allowed
+};
+
 // Gains of the left and right output for a channel's volume and pan: the
 // far side fades out as the pan moves away from it, the near side keeps the
 // full volume.
@@ -93,8 +114,12 @@ void PanGains(float volume, float pan, float& left, float& right);
 std::mutex& AudioMutex();
 
 // Mixes `frames` frames of the channel table into `out` (interleaved 16-bit
-// stereo). Call with AudioMutex() held. Used by the software-mixer drivers.
+// stereo) through the limiter. Call with AudioMutex() held. Used by the
+// software-mixer drivers.
 void MixLocked(int16_t* out, int frames);
+// The loudest sample of the sum before the limiter since the last call, on
+// the 16-bit scale (0 when nothing was mixed). Takes the lock.
+float TakeSumPeak();
 
 // An audio driver. Start and Stop are called without the lock held; every
 // other hook is called with AudioMutex() held, on the game's thread.

@@ -35,6 +35,7 @@ std::vector<ChannelCall> ChannelCalls() {
   std::lock_guard lock(audio::gJournalMutex);
   return audio::gJournal;
 }
+float MixPeak() { return audio::TakeSumPeak(); }
 }  // namespace headless
 
 namespace audio {
@@ -66,6 +67,8 @@ struct State {
   std::string driverName;
   std::unordered_map<int, std::unique_ptr<Channel>> channels;
   std::vector<Channel*> playing;
+  Limiter limiter;       // on the software mixer's sum
+  float sumPeak = 0;     // loudest sum before the limiter, since TakeSumPeak
   int nextHandle = 1;
   uint64_t useClock = 0;
 };
@@ -138,6 +141,7 @@ void Install(std::unique_ptr<Driver> driver, const std::string& name) {
   std::lock_guard lock(AudioMutex());
   S().driver = std::move(driver);
   S().driverName = name;
+  S().limiter = Limiter();  // a new output starts at full gain
 }
 
 int StartDriver(const std::string& name) {
@@ -249,10 +253,18 @@ void MixLocked(int16_t* out, int frames) {
     int n = std::min(frames, kChunk);
     std::fill(acc, acc + n * kMixChannels, 0.0f);
     MixChannels(S().playing, acc, n);
+    S().sumPeak = std::max(S().sumPeak, S().limiter.Apply(acc, n));
     ClipToS16(acc, out, static_cast<size_t>(n) * kMixChannels);
     out += n * kMixChannels;
     frames -= n;
   }
+}
+
+float TakeSumPeak() {
+  std::lock_guard lock(AudioMutex());
+  const float peak = S().sumPeak;
+  S().sumPeak = 0;
+  return peak;
 }
 
 }  // namespace audio

@@ -1,5 +1,6 @@
 // The software mixer core: resampling with linear interpolation, volume and
-// pan per channel, float accumulation and clipping to 16-bit.
+// pan per channel, float accumulation, a peak limiter on the sum and
+// conversion to 16-bit.
 #include <algorithm>
 #include <cmath>
 
@@ -110,6 +111,34 @@ void AdvanceChannels(std::vector<Channel*>& playing, int64_t frames) {
     }
     ++i;
   }
+}
+
+float Limiter::Apply(float* acc, int frames) {
+  if (frames <= 0) return 0;
+  // Per output frame: how fast the gain may fall ahead of a peak (3 dB a
+  // millisecond) and how fast it comes back (30 dB a second).
+  static const float kAttack = std::pow(10.0f, 3.0f / 20.0f / (kMixRate / 1000.0f));
+  static const float kRelease = std::pow(10.0f, 30.0f / 20.0f / kMixRate);
+  ahead_.resize(static_cast<size_t>(frames));
+  float loudest = 0;
+  for (int f = 0; f < frames; ++f) {
+    const float peak = std::max(std::fabs(acc[f * 2]), std::fabs(acc[f * 2 + 1]));
+    loudest = std::max(loudest, peak);
+    ahead_[static_cast<size_t>(f)] = peak > kLimitCeiling ? kLimitCeiling / peak : 1.0f;
+  }
+  if (loudest <= kLimitCeiling && gain_ == 1.0f) return loudest;
+  // From the block's end back: a frame may keep at most kAttack times the
+  // gain of the frame after it, so the gain glides into a peak.
+  for (int f = frames - 2; f >= 0; --f) {
+    const size_t i = static_cast<size_t>(f);
+    ahead_[i] = std::min(ahead_[i], ahead_[i + 1] * kAttack);
+  }
+  for (int f = 0; f < frames; ++f) {
+    gain_ = std::min({1.0f, gain_ * kRelease, ahead_[static_cast<size_t>(f)]});
+    acc[f * 2] *= gain_;
+    acc[f * 2 + 1] *= gain_;
+  }
+  return loudest;
 }
 
 void ClipToS16(const float* acc, int16_t* out, size_t count) {
