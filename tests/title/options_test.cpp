@@ -23,6 +23,14 @@ namespace fs = std::filesystem;
 
 std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
 
+// Input that comes while the program sleeps between two frames: the next
+// frame takes it in.
+void Arrive(const std::string& events) {
+  headless::Script(events);
+  headless::Advance(1);
+}
+
+
 class OptionsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -67,18 +75,18 @@ class OptionsTest : public ::testing::Test {
     fps(60, 1, 1);
   }
   static void Open() {
-    headless::Script(At(0) + " tap 9");
+    Arrive(At(0) + " tap 9");
     for (int k = 0; k < 12; ++k) Frame();
     ASSERT_EQ(optin, 20);
   }
   static void Pointer(int x, int y) {
-    headless::Script(At(0) + " mouse " + std::to_string(x) + " " + std::to_string(y));
+    Arrive(At(0) + " mouse " + std::to_string(x) + " " + std::to_string(y));
     Frame();
     Frame();
   }
   static void ClickAt(int x, int y, int button = 1) {
     Pointer(x, y);
-    headless::Script(At(0) + " click " + std::to_string(button));
+    Arrive(At(0) + " click " + std::to_string(button));
     Frame();
     Frame();
   }
@@ -93,7 +101,7 @@ class OptionsTest : public ::testing::Test {
 };
 
 TEST_F(OptionsTest, TabSlidesThePanelAndEachButtonStepsOncePerClick) {
-  headless::Script(At(0) + " tap 9");
+  Arrive(At(0) + " tap 9");
   Frame();
   EXPECT_EQ(optin, -268);
   EXPECT_NE(Ini().find("Width=1280"), std::string::npos) << "Tab saves the settings";
@@ -133,7 +141,7 @@ TEST_F(OptionsTest, TabSlidesThePanelAndEachButtonStepsOncePerClick) {
   EXPECT_EQ(Options[kOptWidescreen], wide);
   ClickAt(30, 20 + 70 + 16, 2);
   EXPECT_EQ(Options[kOptModeIndex], index);
-  headless::Script(At(0) + " tap 39");
+  Arrive(At(0) + " tap 39");
   Frame();
   EXPECT_EQ(Options[kOptModeIndex], index % MostResses + 1);
   EXPECT_EQ(Options[kOptWidth], ResolutionW[Options[kOptModeIndex]]);
@@ -150,10 +158,10 @@ TEST_F(OptionsTest, SlidersPadsAndTheAudioDriver) {
   } drags[] = {{50, 50}, {3, 0}, {97, 100}, {20, 20}};  // the pointer at x - 2 + value
   for (const Drag& d : drags) {
     Pointer(x - 2 + d.at, master + 10);
-    headless::Script(At(0) + " button 1 down");
+    Arrive(At(0) + " button 1 down");
     Frame();
     Frame();
-    headless::Script(At(0) + " button 1 up");
+    Arrive(At(0) + " button 1 up");
     Frame();
     EXPECT_EQ(Options[kOptMaster], d.stored) << d.at;
   }
@@ -184,28 +192,28 @@ TEST_F(OptionsTest, BindingButtonsTakeTheHeldInputInKeyboardMode) {
   MouseInput = 0;
   // Player 1's up button at (300, optin + 10).
   Pointer(300 + 24, 20 + 10 + 24);
-  headless::Script(At(0) + " key 87 down");  // W
+  Arrive(At(0) + " key 87 down");  // W
   Frame();
-  headless::Script(At(0) + " key 87 up");
+  Arrive(At(0) + " key 87 up");
   Frame();
   EXPECT_EQ(KeyV[0], 87);
   EXPECT_TRUE(Drawn("W"));
   // A pad button binds too; Backspace unbinds.
-  headless::Script(At(0) + " pad 0 button 4 down");
+  Arrive(At(0) + " pad 0 button 4 down");
   Frame();
-  headless::Script(At(0) + " pad 0 button 4 up");
+  Arrive(At(0) + " pad 0 button 4 up");
   Frame();
   EXPECT_EQ(KeyV[0], 250 + 50 + 30 + 4);
-  headless::Script(At(0) + " tap 8");
+  Arrive(At(0) + " tap 8");
   Frame();
   Frame();
   EXPECT_EQ(KeyV[0], 0);
   EXPECT_TRUE(Drawn("?!"));
   // Tab saves the new binding of the fire button.
   Pointer(250 + 190 + 24, 20 + 10 + 60 + 24);
-  headless::Script(At(0) + " key 70 down");
+  Arrive(At(0) + " key 70 down");
   Frame();
-  headless::Script(At(0) + " key 70 up\n" + At(1) + " tap 9");
+  Arrive(At(0) + " key 70 up\n" + At(1) + " tap 9");
   Frame();
   Frame();
   EXPECT_EQ(KeyV[10], 70);
@@ -248,7 +256,7 @@ TEST_F(OptionsTest, PauseContinuesTheSameGameOrQuitsIt) {
   const size_t seeds = dandys.Count();
   const float firstSeedY = dandys.First()->y;
 
-  headless::Script(At(0) + " tap 27\n" + At(200) + " key 32 down\n" + At(260) + " key 32 up");
+  Arrive(At(0) + " tap 27\n" + At(200) + " key 32 down\n" + At(260) + " key 32 up");
   const uint32_t t0 = headless::Now();
   EXPECT_EQ(PlayFrame(), 0);
   EXPECT_GE(headless::Now() - t0, 150u) << "the pause screen ran its own frames";
@@ -260,7 +268,7 @@ TEST_F(OptionsTest, PauseContinuesTheSameGameOrQuitsIt) {
   EXPECT_NEAR(dandys.First()->y, firstSeedY, 2.0f) << "one frame of drift, not the pause's";
 
   // Down to "Quit", Space takes it; the game loop then ends.
-  headless::Script(At(0) + " tap 27\n" + At(100) + " key 40 down\n" + At(150) + " key 40 up\n" + At(250) +
+  Arrive(At(0) + " tap 27\n" + At(100) + " key 40 down\n" + At(150) + " key 40 up\n" + At(250) +
                    " key 32 down\n" + At(300) + " key 32 up");
   EXPECT_EQ(PlayFrame(), 99);
   PauseHook = nullptr;
