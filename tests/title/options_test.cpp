@@ -275,3 +275,87 @@ TEST_F(OptionsTest, PauseContinuesTheSameGameOrQuitsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// During a game each press is a tap that comes and goes between two frames.
+// Every reader of the frame that takes it in sees it, and no reader sees it
+// again in the next frame. A click on the settings panel steps its button
+// once. The hero, whose aim the click is not, sees the button held for that
+// frame only. Escape pauses and Escape continues, and Up, Down and Space
+// work the pause menu, with frame skipping on as well.
+TEST_F(OptionsTest, TapsDuringAGameReachThePanelThePauseScreenAndTheHero) {
+  PauseHook = PauseMe;
+  InGame = 1;
+  SeedRnd(260);
+  StartGame();
+  for (int k = 0; k < 20; ++k) ASSERT_EQ(PlayFrame(), 0);
+  Arrive(At(0) + " tap 9");
+  for (int k = 0; k < 12; ++k) ASSERT_EQ(PlayFrame(), 0);
+  ASSERT_EQ(optin, 20) << "Tab opens the panel over the game";
+
+  ASSERT_EQ(StickCount, 2);
+  const int mode = Options[kOptModeIndex];
+  const int x = 1280 - 280;
+  struct Case {
+    const char* what;
+    int x, y;
+    const int* value;
+    int after;
+  } cases[] = {
+      {"Fullscreen", 30, 20 + 30 + 16, &Options[kOptFullscreen], 1},
+      {"Frameskip", 30, 20 + 146 + 8, &Options[kOptFrameSkip], 1},
+      {"Resolution", 30, 20 + 70 + 16, &Options[kOptModeIndex], mode % MostResses + 1},
+      {"a pad's line", x + 5, 20 + 10 + 220 + 15 + 5, &StickOn[2], 0},
+  };
+  for (const Case& c : cases) {
+    Arrive(At(0) + " mouse " + std::to_string(c.x) + " " + std::to_string(c.y));
+    PlayFrame();
+    PlayFrame();  // fps has taken the pointer for the next frame
+    play.fireLatch = 1;
+    Arrive(At(0) + " click 1");
+    PlayFrame();
+    EXPECT_EQ(*c.value, c.after) << c.what;
+    EXPECT_EQ(play.fireLatch, 1) << c.what << ": the hero saw the button held";
+    PlayFrame();
+    EXPECT_EQ(play.fireLatch, 0) << c.what << ": and up in the next frame";
+    for (int k = 0; k < 3; ++k) PlayFrame();
+    EXPECT_EQ(*c.value, c.after) << c.what << ": one step per click";
+  }
+  EXPECT_EQ(Options[kOptFrameSkip], 1);
+
+  // Apply: one display change; the panel closes.
+  const int changes = DisplayChanges;
+  Arrive(At(0) + " mouse 25 " + std::to_string(20 + 262));
+  PlayFrame();
+  PlayFrame();
+  Arrive(At(0) + " click 1");
+  PlayFrame();
+  EXPECT_EQ(DisplayChanges, changes + 1);
+  EXPECT_EQ(OptionScreen, 0);
+  for (int k = 0; k < 12; ++k) PlayFrame();
+  ASSERT_EQ(optin, -300);
+
+  // Escape pauses; Escape on "Continue" resumes, and the game goes on
+  // without the pause screen opening again.
+  Arrive(At(0) + " tap 27\n" + At(300) + " tap 27");
+  const uint32_t t0 = headless::Now();
+  for (int k = 0; k < 3 && headless::Now() - t0 < 150; ++k) ASSERT_EQ(PlayFrame(), 0);
+  EXPECT_GE(headless::Now() - t0, 300u) << "the pause screen ran until the second Escape";
+  EXPECT_EQ(InGame, 1);
+  for (int k = 0; k < 10; ++k) {
+    const uint32_t before = headless::Now();
+    ASSERT_EQ(PlayFrame(), 0);
+    EXPECT_LT(headless::Now() - before, 40u) << "frame " << k << " of the game again";
+  }
+
+  // Down, Up, Down, Space: each tap steps once, and "Quit" ends the game.
+  Arrive(At(0) + " tap 27\n" + At(100) + " tap 40\n" + At(200) + " tap 38\n" + At(300) + " tap 40\n" +
+         At(400) + " tap 32");
+  int answer = 0;
+  for (int k = 0; k < 3 && answer == 0; ++k) answer = PlayFrame();
+  EXPECT_EQ(answer, 99);
+  PauseHook = nullptr;
+}
+
+}  // namespace
