@@ -146,6 +146,17 @@ TEST_F(OptionsTest, TabSlidesThePanelAndEachButtonStepsOncePerClick) {
   EXPECT_EQ(Options[kOptModeIndex], index % MostResses + 1);
   EXPECT_EQ(Options[kOptWidth], ResolutionW[Options[kOptModeIndex]]);
   EXPECT_GT(Options[kOptWidth], 0);
+
+  // Arrows pressed while the row is not hovered (for the difficulty list,
+  // say) step nothing when the pointer comes to it later.
+  const int kept = Options[kOptModeIndex];
+  Pointer(600, 600);
+  Arrive(At(0) + " tap 38\n" + At(1) + " tap 39");
+  Frame();
+  Frame();
+  Pointer(30, 20 + 70 + 16);
+  Frame();
+  EXPECT_EQ(Options[kOptModeIndex], kept);
 }
 
 TEST_F(OptionsTest, SlidersPadsAndTheAudioDriver) {

@@ -221,6 +221,13 @@ TEST_F(TitleTest, LoginFieldsTakeTaps) {
   Input({"char 120"});
   for (int k = 0; k < 3; ++k) TitlePass();
   EXPECT_EQ(RegPass, "x");
+  // Down in the password does nothing, then or after Up.
+  Input({"tap 40"});
+  for (int k = 0; k < 3; ++k) TitlePass();
+  EXPECT_EQ(intextedit, 2);
+  Input({"tap 38"});
+  for (int k = 0; k < 4; ++k) TitlePass();
+  EXPECT_EQ(intextedit, 1);
   Input({"tap 13"});
   for (int k = 0; k < 4; ++k) TitlePass();
   EXPECT_EQ(intextedit, 0);
