@@ -55,15 +55,13 @@ void AimAndFire() {
   SmAng[0] = play.aimAng;
   SmDist[0] = play.aimDist;
 
-  // A click shorter than a frame counts as a press too; a press is taken
-  // (and forgotten) in the frame that sees it, valid aim or not.
-  const bool held = MouseDown(1) != 0;
-  const bool pressed = MouseHit(1) > 0 || held;
-  if (!held) play.fireLatch = 0;
+  // The button as held in this frame (a click shorter than a frame is held
+  // for one); the clicks' count stays for the settings panel.
+  if (!MouseDown(1)) play.fireLatch = 0;
   SetCol(200, 100, 100, 0.5f);
   play.aimValid = play.avgDist < 200 && play.avgAng > -90 && play.avgAng < 90 && play.aimAng > -90 &&
                   play.aimAng < 90;
-  play.fired = play.aimValid && pressed && pd == 0 && play.fireLatch == 0;
+  play.fired = play.aimValid && MouseDown(1) && pd == 0 && play.fireLatch == 0;
 }
 
 void LaunchAndPreview() {

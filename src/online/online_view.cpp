@@ -187,9 +187,17 @@ void LoginButton(int panelX) {
 }
 
 void LoginKeys() {
-  if (intextedit != 0 && KeyHit(KEY_RETURN)) intextedit = 0;
-  if (intextedit == 1 && (KeyHit(KEY_DOWN) || KeyHit(KEY_TAB))) intextedit = 2;
-  if (intextedit == 2 && (KeyHit(KEY_UP) || KeyHit(KEY_TAB))) intextedit = 1;
+  // While a field has the focus the presses of Return, Down and Up are taken
+  // in every pass, so that one with nothing to do (Down in the password)
+  // does not act later; Tab is asked only when it moves the focus, since it
+  // otherwise opens the settings panel.
+  if (intextedit == 0) return;
+  const bool enter = KeyHit(KEY_RETURN) != 0;
+  const bool down = KeyHit(KEY_DOWN) != 0;
+  const bool up = KeyHit(KEY_UP) != 0;
+  if (enter) intextedit = 0;
+  if (intextedit == 1 && (down || KeyHit(KEY_TAB))) intextedit = 2;
+  if (intextedit == 2 && (up || KeyHit(KEY_TAB))) intextedit = 1;
 }
 
 }  // namespace

@@ -30,6 +30,9 @@ class InputSink {
   virtual void OnChar(int character) = 0;             // typed text, Latin-1 (1..255)
   virtual void OnMouseMove(int x, int y) = 0;         // real display pixels
   virtual void OnMouseButton(int button, bool down) = 0;  // 1 left, 2 right, 3 middle
+  // A pad's button went down (ports from 0, buttons 0..31). Pads are read by
+  // polling; this only tells of presses the polling could miss.
+  virtual void OnJoyButtonDown(int /*port*/, int /*button*/) {}
   virtual void OnCloseRequest() = 0;
 };
 

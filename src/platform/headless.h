@@ -14,7 +14,7 @@
 // The virtual clock starts at 1000 ms and moves only when Delay (Sleep),
 // Advance or SetClock move it; but 1000 clock reads or input pumps in a row
 // with no sleep between them count as 1 ms, so a loop that busy-waits on
-// input still reaches its scripted events.
+// input (calling PollSystem) still reaches its scripted events.
 //
 // Drawing needs an open display (Graphics); without one nothing is drawn or
 // recorded. GrabPixmap/GrabImage read a software picture of the back buffer
@@ -26,7 +26,12 @@
 // Script lines: "<ms> <event> <arguments>", ms on the virtual clock (counted
 // from the back end's start, StartTime(); so Script() called later takes
 // the same times as the file) at which the event reaches the input queue;
-// events whose time has passed arrive at the next input query;
+// events whose time has passed arrive at the next intake of input, as the
+// window system's do (platform.h): the first input query after the program
+// gave up time (Delay, Flip) or the test moved the clock (Advance, SetClock,
+// SetPadButton), or PollSystem. So input scripted between two frames is
+// taken in by the end of the next frame and seen by the frame after it,
+// unless the test lets time pass first;
 // blank lines and lines starting with '#' are skipped.
 //   <ms> key <code> down|up      framework key code
 //   <ms> tap <code>              down, then up 1 ms later
@@ -110,7 +115,8 @@ void SetPads(int count);  // 0..8; pads "Headless Pad 1".. with 12 buttons,
                           // axes at 0, hat centred (-1)
 void SetPadName(int port, const std::string& name);
 void SetPadButtonCaps(int port, int caps);
-// Pad state set at once (the script's "pad" lines do the same on the clock).
+// Pad state set at once (the script's "pad" lines do the same on the clock);
+// the next input query takes a button's change in.
 void SetPadAxis(int port, int axis, float value);  // 0 X, 1 Y, 2 Z, 3 R, 4 U, 5 V
 void SetPadHat(int port, float value);
 void SetPadButton(int port, int button, bool down);

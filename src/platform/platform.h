@@ -197,8 +197,13 @@ int TextWidth(const std::string& text);
 int TextHeight(const std::string& text);
 
 // ---------------------------------------------------------------------------
-// Polled input. Every query first takes in pending system events while a
-// display is open. Key codes are the framework's (Windows virtual-key
+// Polled input, while a display is open. The first query after the program
+// gave up time (Delay, Flip) takes in the events that came meanwhile; the
+// queries until then answer from that intake, so every reader of a frame
+// sees the same input. A key or button that went down in an intake reads
+// as held until the next intake, even when it was released again before
+// it: a tap shorter than a frame is held for one frame. PollSystem takes
+// in events at once (for loops that wait on input without giving up time). Key codes are the framework's (Windows virtual-key
 // values): 8 Backspace, 9 Tab, 13 Return, 27 Escape, 32 Space, 37..40 Left,
 // Up, Right, Down, 48..57 digits, 65..90 letters, 96..105 keypad digits,
 // 112..123 F1..F12, 160..165 left/right Shift, Control, Alt.
@@ -210,14 +215,12 @@ constexpr int KEY_BACKSPACE = 8, KEY_TAB = 9, KEY_ENTER = 13, KEY_RETURN = 13, K
               KEY_LALT = 164, KEY_RALT = 165;
 
 void PollSystem();
-int KeyDown(int code);   // 1 while held (codes 0..255; mouse buttons never)
+int KeyDown(int code);   // 1 while held, or pressed since the last intake (codes 0..255; mouse buttons never)
 int KeyHit(int code);    // presses since the last call for this key; resets
 int GetChar();           // next typed character (1..255), 0 when none
 void FlushKeys();        // forgets held keys, hits and typed characters
 int MouseDown(int button);  // 1 left, 2 right, 3 middle
-int MouseHit(int button);
-// The presses MouseHit would answer now, left for it to take.
-int MouseHitWaiting(int button);
+int MouseHit(int button);  // presses since the last call for this button; resets
 void FlushMouse();
 int MouseX();  // real display pixels
 int MouseY();
@@ -247,7 +250,7 @@ float JoyV(int port);
 // -1 centred, else eighths of a turn clockwise from up (0 up, 0.25 right,
 // 0.5 down, 0.75 left).
 float JoyHat(int port);
-int JoyDown(int button, int port);
+int JoyDown(int button, int port);  // held, or pressed since the last intake
 
 // ---------------------------------------------------------------------------
 // Audio

@@ -31,9 +31,6 @@ int GetPlayerName() {
   bool done = false;
   FlushKeys();
   WaitForRelease();
-  // Presses of what was held when the screen opened are not new ones.
-  MouseHit(1);
-  KeyHit(KEY_ESCAPE);
   while (!done) {
     Cls();
     AddGradient();
@@ -46,8 +43,8 @@ int GetPlayerName() {
     Text(JScrw / 2 - TextWidth(MyName) / 2, JScrh / 2, MyName + cursor, 0, 1);
     // All three are asked every frame, in this order.
     const bool returnHit = KeyHit(KEY_RETURN) != 0;
-    const bool clicked = ButtonPressed(1);
-    const bool escape = KeyPressed(KEY_ESCAPE);
+    const bool clicked = MouseDown(1) != 0;
+    const bool escape = KeyDown(KEY_ESCAPE) != 0;
     if (returnHit || clicked || escape) done = true;
     fps(UseFPS, 0, 1);
   }

@@ -14,6 +14,9 @@ int optin = -300;
 namespace {
 
 bool gApplying = false;  // a display change started by Apply is under way
+// Presses of Right or Up, and of Left or Down, of this frame: the
+// Resolution row's steps while it is hovered.
+int gStepsForward = 0, gStepsBack = 0;
 
 void UseNamedFont(int element) { SetImageFont(Fonts[element]); }
 
@@ -37,8 +40,8 @@ void GraphicsColumn() {
   // The Resolution row: its button shows the widescreen flag and leaves it.
   const bool overButton = OptionButton(kOptWidescreen, 20, 70, 11, {"Resolution", "", "", "", "", ""}, false) == 1;
   if (overButton || Mousein(20, optin + 70, 200, 70) == 1) {
-    if (KeyHit(KEY_RIGHT) != 0 || KeyHit(KEY_UP) != 0 || mh1 != 0) StepMode(1);
-    if (KeyHit(KEY_LEFT) != 0 || KeyHit(KEY_DOWN) != 0 || mh2 != 0) StepMode(-1);
+    if (gStepsForward != 0 || mh1 != 0) StepMode(1);
+    if (gStepsBack != 0 || mh2 != 0) StepMode(-1);
   }
   SetSize(1);
   Text(20, optin + 108, std::to_string(Options[kOptWidth]) + "x" + std::to_string(Options[kOptHeight]), 0, 0);
@@ -224,6 +227,11 @@ int ControlButton(int slot, int x, int y) {
 int Option() {
   mh1 = MouseHit(1);
   mh2 = MouseHit(2);
+  // The arrows' presses are taken on every call too, like the clicks: the
+  // Resolution row steps on those of the frame it is hovered in, never on
+  // ones made earlier for the difficulty list or the pause menu.
+  gStepsForward = KeyHit(KEY_RIGHT) + KeyHit(KEY_UP);
+  gStepsBack = KeyHit(KEY_LEFT) + KeyHit(KEY_DOWN);
   if (OptionScreen == 1 && optin < 0) optin += 32;
   if (OptionScreen == 0 && optin > -300) optin -= 32;
   if (optin <= -300) return 0;

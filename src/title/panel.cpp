@@ -36,20 +36,12 @@ void SidePanel() {
     Text(static_cast<int>(PanelX + PanelW * kTabs[t].centre), 23, kTabs[t].label, 1, 1);
   }
 
-  if (intextedit != 0) {
-    // Digits typed into a login field are no tab presses, now or later.
-    for (const Tab& t : kTabs) {
-      KeyHit(t.digit);
-      KeyHit(t.function);
-    }
-    return;
-  }
+  if (intextedit != 0) return;
   for (int t = 0; t < 3; ++t) {
     const int boxX = static_cast<int>(PanelX + PanelW * kTabs[t].boxLeft);
     const int boxW = static_cast<int>(PanelW * 0.3f);
-    // Keys: held, or tapped since the last pass.
-    const bool on = KeyPressed(kTabs[t].digit) || KeyPressed(kTabs[t].function) ||
-                    (Mousein(boxX, 5, boxW, 50) == 1 && ButtonSeen(1));
+    const bool on = KeyDown(kTabs[t].digit) || KeyDown(kTabs[t].function) ||
+                    (Mousein(boxX, 5, boxW, 50) == 1 && MouseDown(1));
     if (on && ClickLatch == 0) {
       TitleTab = t;
       PlaySFX(98, 2.0f, 1.0f, 0.0f);

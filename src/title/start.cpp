@@ -35,10 +35,6 @@ void LaunchGame(bool movePointer) {
   SlideIn = 0;
   fscroll = 0;
   HoldMe = 0;
-  // Presses made during the game and the name entry are not title-screen
-  // presses: a digit of the typed name must not switch tabs.
-  KeyHit(KEY_ESCAPE);
-  for (int k : kTabKeys) KeyHit(k);
 }
 
 bool UpOrDownHeld() {
@@ -80,8 +76,7 @@ void StartPrompt() {
   }
   SetImageFont(Fonts[7]);
   Text(cx, cy, "Click Here to Start", 1, 1);
-  // A click too quick to be seen held still counts.
-  StartHeld = ButtonSeen(1) ? 1 : 0;
+  StartHeld = MouseDown(1) ? 1 : 0;
   // An up or down control held since its step keeps the latch too, so that
   // a held arrow steps the difficulty once.
   if (StartHeld == 0 && !UpOrDownHeld()) StartLatch = 0;
@@ -96,7 +91,7 @@ void DifficultyList() {
     SetCol(255, 255, 255, 0.5f);
     if (GameMode == item) SetAlpha(1);
     Text(x, y, kLabels[item], 0, 0);
-    if (Mousein(x, y, 200, 40) == 1 && ButtonSeen(1) && ClickLatch == 0) {
+    if (Mousein(x, y, 200, 40) == 1 && MouseDown(1) && ClickLatch == 0) {
       GameMode = item;
       PlaySFX(98, 1.0f, 1.0f, 0.0f);
       ClickLatch = 1;

@@ -117,9 +117,6 @@ void TitleLoopEnd() {
     DrawImage(gamelogo, static_cast<float>(x), static_cast<float>(y), 0);
   }
   fps(UseFPS, 1, 1);
-  // A tap too quick to be seen held still counts as a press.
-  const bool held = KeyDown(KEY_ESCAPE) != 0;
-  const bool pressed = KeyHit(KEY_ESCAPE) != 0 || held;
-  if (!held) EscapeLatch = 0;
-  if (EscapeLatch == 0 && pressed) TitleQuit = 1;
+  if (!KeyDown(KEY_ESCAPE)) EscapeLatch = 0;
+  if (EscapeLatch == 0 && KeyDown(KEY_ESCAPE)) TitleQuit = 1;
 }

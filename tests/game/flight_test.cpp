@@ -8,8 +8,15 @@ namespace {
 
 std::string Now0() { return std::to_string(headless::Now() - headless::StartTime()); }
 
-void ButtonDown() { headless::Script(Now0() + " button 1 down"); }
-void ButtonUp() { headless::Script(Now0() + " button 1 up"); }
+// The button goes down (up) between two frames: the next frame sees it.
+void ButtonDown() {
+  headless::Script(Now0() + " button 1 down");
+  headless::Advance(1);
+}
+void ButtonUp() {
+  headless::Script(Now0() + " button 1 up");
+  headless::Advance(1);
+}
 
 class Flight : public GameTest {};
 

@@ -24,6 +24,14 @@ namespace fs = std::filesystem;
 
 std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
 
+// Input that comes while the program sleeps between two frames: the next
+// frame takes it in.
+void Arrive(const std::string& events) {
+  headless::Script(events);
+  headless::Advance(1);
+}
+
+
 class OptionsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,18 +76,18 @@ class OptionsTest : public ::testing::Test {
     fps(60, 1, 1);
   }
   static void Open() {
-    headless::Script(At(0) + " tap 9");
+    Arrive(At(0) + " tap 9");
     for (int k = 0; k < 12; ++k) Frame();
     ASSERT_EQ(optin, 20);
   }
   static void Pointer(int x, int y) {
-    headless::Script(At(0) + " mouse " + std::to_string(x) + " " + std::to_string(y));
+    Arrive(At(0) + " mouse " + std::to_string(x) + " " + std::to_string(y));
     Frame();
     Frame();
   }
   static void ClickAt(int x, int y, int button = 1) {
     Pointer(x, y);
-    headless::Script(At(0) + " click " + std::to_string(button));
+    Arrive(At(0) + " click " + std::to_string(button));
     Frame();
     Frame();
   }
@@ -94,7 +102,7 @@ class OptionsTest : public ::testing::Test {
 };
 
 TEST_F(OptionsTest, TabSlidesThePanelAndEachButtonStepsOncePerClick) {
-  headless::Script(At(0) + " tap 9");
+  Arrive(At(0) + " tap 9");
   Frame();
   EXPECT_EQ(optin, -268);
   EXPECT_NE(Ini().find("Width=1280"), std::string::npos) << "Tab saves the settings";
@@ -134,11 +142,22 @@ TEST_F(OptionsTest, TabSlidesThePanelAndEachButtonStepsOncePerClick) {
   EXPECT_EQ(Options[kOptWidescreen], wide);
   ClickAt(30, 20 + 70 + 16, 2);
   EXPECT_EQ(Options[kOptModeIndex], index);
-  headless::Script(At(0) + " tap 39");
+  Arrive(At(0) + " tap 39");
   Frame();
   EXPECT_EQ(Options[kOptModeIndex], index % MostResses + 1);
   EXPECT_EQ(Options[kOptWidth], ResolutionW[Options[kOptModeIndex]]);
   EXPECT_GT(Options[kOptWidth], 0);
+
+  // Arrows pressed while the row is not hovered (for the difficulty list,
+  // say) step nothing when the pointer comes to it later.
+  const int kept = Options[kOptModeIndex];
+  Pointer(600, 600);
+  Arrive(At(0) + " tap 38\n" + At(1) + " tap 39");
+  Frame();
+  Frame();
+  Pointer(30, 20 + 70 + 16);
+  Frame();
+  EXPECT_EQ(Options[kOptModeIndex], kept);
 }
 
 TEST_F(OptionsTest, SlidersAndPads) {
@@ -151,10 +170,10 @@ TEST_F(OptionsTest, SlidersAndPads) {
   } drags[] = {{50, 50}, {3, 0}, {97, 100}, {20, 20}};  // the pointer at x - 2 + value
   for (const Drag& d : drags) {
     Pointer(x - 2 + d.at, master + 10);
-    headless::Script(At(0) + " button 1 down");
+    Arrive(At(0) + " button 1 down");
     Frame();
     Frame();
-    headless::Script(At(0) + " button 1 up");
+    Arrive(At(0) + " button 1 up");
     Frame();
     EXPECT_EQ(Options[kOptMaster], d.stored) << d.at;
   }
@@ -233,28 +252,28 @@ TEST_F(OptionsTest, BindingButtonsTakeTheHeldInputInKeyboardMode) {
   MouseInput = 0;
   // Player 1's up button at (300, optin + 10).
   Pointer(300 + 24, 20 + 10 + 24);
-  headless::Script(At(0) + " key 87 down");  // W
+  Arrive(At(0) + " key 87 down");  // W
   Frame();
-  headless::Script(At(0) + " key 87 up");
+  Arrive(At(0) + " key 87 up");
   Frame();
   EXPECT_EQ(KeyV[0], 87);
   EXPECT_TRUE(Drawn("W"));
   // A pad button binds too; Backspace unbinds.
-  headless::Script(At(0) + " pad 0 button 4 down");
+  Arrive(At(0) + " pad 0 button 4 down");
   Frame();
-  headless::Script(At(0) + " pad 0 button 4 up");
+  Arrive(At(0) + " pad 0 button 4 up");
   Frame();
   EXPECT_EQ(KeyV[0], 250 + 50 + 30 + 4);
-  headless::Script(At(0) + " tap 8");
+  Arrive(At(0) + " tap 8");
   Frame();
   Frame();
   EXPECT_EQ(KeyV[0], 0);
   EXPECT_TRUE(Drawn("?!"));
   // Tab saves the new binding of the fire button.
   Pointer(250 + 190 + 24, 20 + 10 + 60 + 24);
-  headless::Script(At(0) + " key 70 down");
+  Arrive(At(0) + " key 70 down");
   Frame();
-  headless::Script(At(0) + " key 70 up\n" + At(1) + " tap 9");
+  Arrive(At(0) + " key 70 up\n" + At(1) + " tap 9");
   Frame();
   Frame();
   EXPECT_EQ(KeyV[10], 70);
@@ -297,7 +316,7 @@ TEST_F(OptionsTest, PauseContinuesTheSameGameOrQuitsIt) {
   const size_t seeds = dandys.Count();
   const float firstSeedY = dandys.First()->y;
 
-  headless::Script(At(0) + " tap 27\n" + At(200) + " key 32 down\n" + At(260) + " key 32 up");
+  Arrive(At(0) + " tap 27\n" + At(200) + " key 32 down\n" + At(260) + " key 32 up");
   const uint32_t t0 = headless::Now();
   EXPECT_EQ(PlayFrame(), 0);
   EXPECT_GE(headless::Now() - t0, 150u) << "the pause screen ran its own frames";
@@ -309,9 +328,93 @@ TEST_F(OptionsTest, PauseContinuesTheSameGameOrQuitsIt) {
   EXPECT_NEAR(dandys.First()->y, firstSeedY, 2.0f) << "one frame of drift, not the pause's";
 
   // Down to "Quit", Space takes it; the game loop then ends.
-  headless::Script(At(0) + " tap 27\n" + At(100) + " key 40 down\n" + At(150) + " key 40 up\n" + At(250) +
+  Arrive(At(0) + " tap 27\n" + At(100) + " key 40 down\n" + At(150) + " key 40 up\n" + At(250) +
                    " key 32 down\n" + At(300) + " key 32 up");
   EXPECT_EQ(PlayFrame(), 99);
+  PauseHook = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// During a game each press is a tap that comes and goes between two frames.
+// Every reader of the frame that takes it in sees it, and no reader sees it
+// again in the next frame. A click on the settings panel steps its button
+// once. The hero, whose aim the click is not, sees the button held for that
+// frame only. Escape pauses and Escape continues, and Up, Down and Space
+// work the pause menu, with frame skipping on as well.
+TEST_F(OptionsTest, TapsDuringAGameReachThePanelThePauseScreenAndTheHero) {
+  PauseHook = PauseMe;
+  InGame = 1;
+  SeedRnd(260);
+  StartGame();
+  for (int k = 0; k < 20; ++k) ASSERT_EQ(PlayFrame(), 0);
+  Arrive(At(0) + " tap 9");
+  for (int k = 0; k < 12; ++k) ASSERT_EQ(PlayFrame(), 0);
+  ASSERT_EQ(optin, 20) << "Tab opens the panel over the game";
+
+  ASSERT_EQ(StickCount, 2);
+  const int mode = Options[kOptModeIndex];
+  const int x = 1280 - 280;
+  struct Case {
+    const char* what;
+    int x, y;
+    const int* value;
+    int after;
+  } cases[] = {
+      {"Fullscreen", 30, 20 + 30 + 16, &Options[kOptFullscreen], 1},
+      {"Frameskip", 30, 20 + 146 + 8, &Options[kOptFrameSkip], 1},
+      {"Resolution", 30, 20 + 70 + 16, &Options[kOptModeIndex], mode % MostResses + 1},
+      {"a pad's line", x + 5, 20 + 10 + 220 + 15 + 5, &StickOn[2], 0},
+  };
+  for (const Case& c : cases) {
+    Arrive(At(0) + " mouse " + std::to_string(c.x) + " " + std::to_string(c.y));
+    PlayFrame();
+    PlayFrame();  // fps has taken the pointer for the next frame
+    play.fireLatch = 1;
+    Arrive(At(0) + " click 1");
+    PlayFrame();
+    EXPECT_EQ(*c.value, c.after) << c.what;
+    EXPECT_EQ(play.fireLatch, 1) << c.what << ": the hero saw the button held";
+    PlayFrame();
+    EXPECT_EQ(play.fireLatch, 0) << c.what << ": and up in the next frame";
+    for (int k = 0; k < 3; ++k) PlayFrame();
+    EXPECT_EQ(*c.value, c.after) << c.what << ": one step per click";
+  }
+  EXPECT_EQ(Options[kOptFrameSkip], 1);
+
+  // Apply: one display change; the panel closes.
+  const int changes = DisplayChanges;
+  Arrive(At(0) + " mouse 25 " + std::to_string(20 + 262));
+  PlayFrame();
+  PlayFrame();
+  Arrive(At(0) + " click 1");
+  PlayFrame();
+  EXPECT_EQ(DisplayChanges, changes + 1);
+  EXPECT_EQ(OptionScreen, 0);
+  for (int k = 0; k < 12; ++k) PlayFrame();
+  ASSERT_EQ(optin, -300);
+
+  // Escape pauses; Escape on "Continue" resumes, and the game goes on
+  // without the pause screen opening again.
+  Arrive(At(0) + " tap 27\n" + At(300) + " tap 27");
+  const uint32_t t0 = headless::Now();
+  for (int k = 0; k < 3 && headless::Now() - t0 < 150; ++k) ASSERT_EQ(PlayFrame(), 0);
+  EXPECT_GE(headless::Now() - t0, 300u) << "the pause screen ran until the second Escape";
+  EXPECT_EQ(InGame, 1);
+  for (int k = 0; k < 10; ++k) {
+    const uint32_t before = headless::Now();
+    ASSERT_EQ(PlayFrame(), 0);
+    EXPECT_LT(headless::Now() - before, 40u) << "frame " << k << " of the game again";
+  }
+
+  // Down, Up, Down, Space: each tap steps once, and "Quit" ends the game.
+  Arrive(At(0) + " tap 27\n" + At(100) + " tap 40\n" + At(200) + " tap 38\n" + At(300) + " tap 40\n" +
+         At(400) + " tap 32");
+  int answer = 0;
+  for (int k = 0; k < 3 && answer == 0; ++k) answer = PlayFrame();
+  EXPECT_EQ(answer, 99);
   PauseHook = nullptr;
 }
 

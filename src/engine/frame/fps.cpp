@@ -63,9 +63,14 @@ int fps(int /*target*/, int /*flag*/, int showCursor) {
   }
   if (SkipDraw == 1) fc = 0;  // nothing to reclaim: memory is freed as it goes
 
+  // Escape seen during a game, held or as a tap (held for this frame only),
+  // waits for the next presented call if this one is not presented.
+  static bool escapeSeen = false;
+  escapeSeen = InGame == 1 && (escapeSeen || KeyDown(KEY_ESCAPE));
   if (presented) {
     if (KeyHit(KEY_F11)) SaveScreenshot();
-    if (InGame == 1 && KeyPressed(KEY_ESCAPE)) {
+    if (escapeSeen) {
+      escapeSeen = false;
       InGame = 2;
       const int t = MMillisecs();
       if (PauseHook) result = PauseHook();

@@ -95,13 +95,6 @@ int AddGradient2();
 int key(int code);
 int PlayKey(int control, int player);
 int GetKey();
-// Pressed since last asked (which resets the count), or held now: a press
-// that came and went between two frames still counts.
-bool KeyPressed(int code);
-bool ButtonPressed(int button);
-// Held, or pressed since the settings panel last took the presses (a click
-// too quick to be seen held still counts); takes nothing away from it.
-bool ButtonSeen(int button);
 std::string KeyName(int code);
 
 // ---------------------------------------------------------------------------

@@ -87,6 +87,3 @@ int GetKey() {
   return 0;
 }
 
-bool KeyPressed(int code) { return (KeyHit(code) | KeyDown(code)) != 0; }
-bool ButtonPressed(int button) { return (MouseHit(button) | MouseDown(button)) != 0; }
-bool ButtonSeen(int button) { return MouseDown(button) != 0 || MouseHitWaiting(button) != 0; }

@@ -7,17 +7,8 @@
 
 namespace {
 
-// Presses since the last call, of any key or mouse button; resets them. A
-// press and release that fall between two polls count here, where the held
-// state has already forgotten them.
-bool AnyHit() {
-  bool hit = false;
-  for (int code = 1; code <= 255; ++code) hit |= KeyHit(code) > 0;
-  for (int button = 1; button <= 3; ++button) hit |= MouseHit(button) > 0;
-  return hit;
-}
-
-// Any key, joystick input, mouse button, Alt+F4 or a close request.
+// Any key, joystick input, mouse button, Alt+F4 or a close request; a tap
+// between two polls reads as held at the poll after it.
 bool AnyInput() {
   if (GetKey() > 0) return true;
   if (MouseDown(1) || MouseDown(2)) return true;
@@ -79,9 +70,7 @@ void ThanksScreen() {
     Delay(16);
     if (++passes >= 120 || !held) break;
   }
-  // What was pressed before (the Escape that got us here) is no new input.
-  AnyHit();
-  while (!AnyInput() && !AnyHit()) Delay(10);
+  while (!AnyInput()) Delay(10);
 }
 
 namespace {

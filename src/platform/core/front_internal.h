@@ -13,6 +13,10 @@ void ResetDrawState();
 void ResetInputState();
 void InputDisplayOpened();
 void InputDisplayClosed();
+// Time was given up (Delay, Flip, the headless clock moved on): the next
+// input query takes in the events that came meanwhile, and with them the
+// next frame's presses.
+void InputTimePassed();
 
 // audio_*.cpp: stops the current audio driver, closes its output and forgets
 // every channel and registered driver (the next audio call starts afresh for

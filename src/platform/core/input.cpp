@@ -1,6 +1,17 @@
 // Polled keyboard, mouse and joystick input. The back end hands the window
-// system's events to the sink below whenever a query pumps them; the queries
+// system's events to the sink below when a query pumps them; the queries
 // answer from the state the events built.
+//
+// One press model for every reader: events are pumped once per frame, by
+// the first query after the program has given up time (Delay, Flip), and
+// every query until the next pump answers from that one intake. A key,
+// mouse button or pad button that went down in an intake reads as held
+// (KeyDown, MouseDown, JoyDown) until the next intake, even when it was
+// released again before it: a tap shorter than a frame is a one-frame hold
+// that every reader of the frame sees, that nobody consumes and that is
+// gone in the next frame. The hit counts (KeyHit, MouseHit) count the same
+// presses, so a frame that reads both sees them agree.
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <cmath>
@@ -15,24 +26,33 @@ namespace {
 constexpr int kKeys = 256;
 constexpr int kButtons = 4;           // 1 left, 2 right, 3 middle
 constexpr size_t kMaxTypedChars = 256;  // typed characters waiting at most
+constexpr int kPads = 8;
+constexpr int kPadButtons = 32;
 
 struct InputState {
   std::array<bool, kKeys> keyDown{};
+  std::array<bool, kKeys> keyPressed{};  // went down in the last intake
   std::array<int, kKeys> keyHits{};
   std::array<bool, kButtons> buttonDown{};
+  std::array<bool, kButtons> buttonPressed{};
   std::array<int, kButtons> buttonHits{};
+  std::array<uint32_t, kPads> padDown{};     // bit n: button n held at the last intake
+  std::array<uint32_t, kPads> padPressed{};  // bit n: went down in the last intake
   std::deque<int> typed;
   int mouseX = 0, mouseY = 0;
   bool terminate = false;
   bool enabled = false;  // polled input runs only while a display is open
+  bool stale = true;     // time was given up since the last intake
 
   void ForgetKeys() {
     keyDown.fill(false);
+    keyPressed.fill(false);
     keyHits.fill(0);
     typed.clear();
   }
   void ForgetMouse() {
     buttonDown.fill(false);
+    buttonPressed.fill(false);
     buttonHits.fill(0);
   }
 };
@@ -44,7 +64,10 @@ class FrontInputSink : public InputSink {
   void OnKey(int code, bool down) override {
     if (code < 1 || code >= kKeys) return;
     // A key held down repeats its down event; only a fresh press counts.
-    if (down && !gInput.keyDown[code]) ++gInput.keyHits[code];
+    if (down && !gInput.keyDown[code]) {
+      ++gInput.keyHits[code];
+      gInput.keyPressed[code] = true;
+    }
     gInput.keyDown[code] = down;
   }
   void OnChar(int character) override {
@@ -58,20 +81,44 @@ class FrontInputSink : public InputSink {
   }
   void OnMouseButton(int button, bool down) override {
     if (button < 1 || button >= kButtons) return;
-    if (down && !gInput.buttonDown[button]) ++gInput.buttonHits[button];
+    if (down && !gInput.buttonDown[button]) {
+      ++gInput.buttonHits[button];
+      gInput.buttonPressed[button] = true;
+    }
     gInput.buttonDown[button] = down;
+  }
+  void OnJoyButtonDown(int port, int button) override {
+    if (port < 0 || port >= kPads || button < 0 || button >= kPadButtons) return;
+    gInput.padPressed[port] |= 1u << button;
   }
   void OnCloseRequest() override { gInput.terminate = true; }
 };
 
 FrontInputSink gSink;
 
-// Takes in pending events; false while polled input is off.
-bool Pump() {
+// One intake: what went down in the previous one no longer counts as held
+// unless it still is; then the waiting events, then the pads' buttons.
+void Intake(Backend& backend) {
+  gInput.stale = false;
+  gInput.keyPressed.fill(false);
+  gInput.buttonPressed.fill(false);
+  gInput.padPressed.fill(0);
+  backend.PumpEvents(gSink);
+  gInput.padDown.fill(0);
+  const int pads = std::min(backend.JoyCount(), kPads);
+  for (int port = 0; port < pads; ++port)
+    for (int button = 0; button < kPadButtons; ++button)
+      if (backend.JoyButton(port, button)) gInput.padDown[port] |= 1u << button;
+}
+
+// Makes the input of this frame available: an intake when time was given up
+// since the last one (or when `force`), else the last intake stands. False
+// while polled input is off.
+bool Pump(bool force = false) {
   if (!gInput.enabled) return false;
   Backend* backend = ActiveBackendOrNull();
   if (!backend || !backend->DisplayOpen()) return false;
-  backend->PumpEvents(gSink);
+  if (gInput.stale || force) Intake(*backend);
   return true;
 }
 
@@ -94,27 +141,34 @@ void ResetInputState() { gInput = InputState(); }
 void InputDisplayOpened() {
   gInput.ForgetKeys();
   gInput.ForgetMouse();
+  gInput.padDown.fill(0);
+  gInput.padPressed.fill(0);
   gInput.terminate = false;
   gInput.enabled = true;
+  gInput.stale = true;
 }
+
+void InputTimePassed() { gInput.stale = true; }
 
 void InputDisplayClosed() {
   // No window, no key-up events: forget what was held so that nothing stays
   // stuck down when the next display opens.
   gInput.ForgetKeys();
   gInput.ForgetMouse();
+  gInput.padDown.fill(0);
+  gInput.padPressed.fill(0);
   gInput.terminate = false;
   gInput.enabled = false;
 }
 
-void PollSystem() { Pump(); }
+void PollSystem() { Pump(true); }
 
 // ---------------------------------------------------------------------------
 // Keyboard
 // ---------------------------------------------------------------------------
 int KeyDown(int code) {
   if (!Pump() || code < 0 || code >= kKeys) return 0;
-  return gInput.keyDown[code] ? 1 : 0;
+  return gInput.keyDown[code] || gInput.keyPressed[code] ? 1 : 0;
 }
 
 int KeyHit(int code) {
@@ -141,7 +195,7 @@ void FlushKeys() {
 // ---------------------------------------------------------------------------
 int MouseDown(int button) {
   if (!Pump() || button < 1 || button >= kButtons) return 0;
-  return gInput.buttonDown[button] ? 1 : 0;
+  return gInput.buttonDown[button] || gInput.buttonPressed[button] ? 1 : 0;
 }
 
 int MouseHit(int button) {
@@ -149,11 +203,6 @@ int MouseHit(int button) {
   int hits = gInput.buttonHits[button];
   gInput.buttonHits[button] = 0;
   return hits;
-}
-
-int MouseHitWaiting(int button) {
-  if (!Pump() || button < 1 || button >= kButtons) return 0;
-  return gInput.buttonHits[button];
 }
 
 void FlushMouse() {
@@ -228,6 +277,10 @@ float JoyV(int port) { return Axis(port, 5); }
 float JoyHat(int port) { return ValidPort(port) ? ActiveBackend().JoyHat(port) : 0.0f; }
 
 int JoyDown(int button, int port) {
-  if (button < 0 || button > 31 || !ValidPort(port)) return 0;
-  return ActiveBackend().JoyButton(port, button) ? 1 : 0;
+  if (button < 0 || button >= kPadButtons || port < 0 || port >= kPads || !ValidPort(port)) return 0;
+  if (!Pump()) {
+    // No display: no intakes, the pad is read as it is now.
+    return ActiveBackend().JoyButton(port, button) ? 1 : 0;
+  }
+  return ((gInput.padDown[port] | gInput.padPressed[port]) >> button) & 1u ? 1 : 0;
 }

@@ -155,7 +155,7 @@ int GraphicsHeight() { return gOpen ? gHeight : 0; }
 void Flip(int sync) {
   if (!gOpen) return;
   ActiveBackend().Present(sync);
-  PollSystem();
+  InputTimePassed();
 }
 
 void SetVirtualResolution(float width, float height) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/core/front_internal.h"
 #include "platform/platform.h"
 
 namespace {
@@ -61,6 +62,7 @@ int MilliSecs() {
 
 void Delay(int ms) {
   if (ms <= 0) return;
+  InputTimePassed();
   if (Backend* backend = ActiveBackendOrNull()) {
     backend->Sleep(ms);
     return;

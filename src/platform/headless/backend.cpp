@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/backend.h"
+#include "platform/core/front_internal.h"
 #include "platform/headless.h"
 #include "platform/core/image.h"
 #include "platform/headless/picture.h"
@@ -201,6 +202,8 @@ class HeadlessBackend : public Backend {
         default: ApplyPad(e); break;
       }
     }
+    for (const auto& [port, button] : padPresses_) sink.OnJoyButtonDown(port, button);
+    padPresses_.clear();
     EndOfScript(sink);
   }
   void WarpMouse(int x, int y) override {
@@ -275,6 +278,16 @@ class HeadlessBackend : public Backend {
       if (pads_[i].name.empty()) pads_[i].name = "Headless Pad " + std::to_string(i + 1);
   }
   Pad* PadAt(int port) { return Valid(port) ? &pads_[port] : nullptr; }
+  // A button's new state; a press is also told at the next pump, so that a
+  // press and release between two pumps is not lost.
+  void SetButton(int port, int button, bool down) {
+    Pad* pad = PadAt(port);
+    if (!pad || button < 0 || button > 31) return;
+    const uint32_t bit = 1u << button;
+    if (down && !(pad->buttons & bit)) padPresses_.emplace_back(port, button);
+    if (down) pad->buttons |= bit;
+    else pad->buttons &= ~bit;
+  }
 
   std::string title_;
   bool cursorVisible_ = true;
@@ -334,12 +347,7 @@ class HeadlessBackend : public Backend {
         if (e.b >= 0 && e.b < 6) pad->axes[e.b] = std::clamp(e.value, -1.0f, 1.0f);
         break;
       case ScriptEvent::PadHat: pad->hat = e.value; break;
-      case ScriptEvent::PadButton:
-        if (e.b >= 0 && e.b < 32) {
-          if (e.down) pad->buttons |= 1u << e.b;
-          else pad->buttons &= ~(1u << e.b);
-        }
-        break;
+      case ScriptEvent::PadButton: SetButton(e.a, e.b, e.down); break;
       default: break;
     }
   }
@@ -350,6 +358,7 @@ class HeadlessBackend : public Backend {
     while (script_.PopDue(now_, true, e)) ApplyPad(e);
   }
 
+  std::vector<std::pair<int, int>> padPresses_;  // (port, button) since the last pump
   std::vector<GraphicsMode> modes_;
   int desktopW_ = 1920, desktopH_ = 1080;
   bool open_ = false;
@@ -392,6 +401,9 @@ void SetImageDrawCost(int microseconds) {
   if (Active()) Active()->SetImageDrawCost(microseconds);
 }
 
+// Scripted events wait for the next intake of input, as the window
+// system's do; a move of the clock stands for time given up, so the next
+// input query takes in what came due.
 void Script(const std::string& lines) {
   if (Active()) Active()->Input().Add(lines, "script");
 }
@@ -407,9 +419,11 @@ uint32_t Now() { return Active() ? Active()->Now() : 0; }
 uint32_t StartTime() { return Active() ? Active()->Start() : 0; }
 void Advance(int ms) {
   if (Active() && ms > 0) Active()->SetNow(Active()->Now() + static_cast<uint32_t>(ms));
+  InputTimePassed();
 }
 void SetClock(uint32_t ms) {
   if (Active()) Active()->SetNow(ms);
+  InputTimePassed();
 }
 
 void SetModes(const std::vector<GraphicsMode>& modes) {
@@ -435,10 +449,8 @@ void SetPadHat(int port, float value) {
   if (Pad* pad = Active() ? Active()->PadAt(port) : nullptr) pad->hat = value;
 }
 void SetPadButton(int port, int button, bool down) {
-  Pad* pad = Active() ? Active()->PadAt(port) : nullptr;
-  if (!pad || button < 0 || button > 31) return;
-  if (down) pad->buttons |= 1u << button;
-  else pad->buttons &= ~(1u << button);
+  if (Active()) Active()->SetButton(port, button, down);
+  InputTimePassed();
 }
 
 std::string Title() { return Active() ? Active()->title_ : std::string(); }

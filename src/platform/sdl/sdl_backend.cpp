@@ -253,6 +253,13 @@ class SdlBackend final : public Backend {
         case SDL_QUIT:
           sink.OnCloseRequest();
           break;
+        case SDL_JOYBUTTONDOWN:
+          for (size_t port = 0; port < pads_.size(); ++port) {
+            if (pads_[port] && SDL_JoystickInstanceID(pads_[port]) == event.jbutton.which) {
+              sink.OnJoyButtonDown(static_cast<int>(port), event.jbutton.button);
+            }
+          }
+          break;
         default:
           break;
       }
@@ -436,8 +443,9 @@ class SdlBackend final : public Backend {
     if (!joyOk_) {
       joyOk_ = SDL_InitSubSystem(SDL_INIT_JOYSTICK) == 0;
       if (!joyOk_) return;
-      // Pads are read by polling; their events would only fill the queue.
-      SDL_JoystickEventState(SDL_IGNORE);
+      // Pads are read by polling; their button presses also come as events,
+      // so that a press and release between two polls still counts.
+      SDL_JoystickEventState(SDL_ENABLE);
     }
     SDL_JoystickUpdate();
     const int count = std::min(SDL_NumJoysticks(), kMaxPads);

@@ -1,0 +1,154 @@
+// The real program on an X server of its own, driven with xdotool's `key`
+// and `click`, which press and release at once, as a quick tap does:
+// Escape pauses a game and Escape resumes it; Down then Space on the pause
+// menu quits to the name entry; a click on the frame mode in the settings
+// panel during a game flips it, and Tab writes it to "Setup.ini". Each step
+// waits for what it checks to show (in a grab of the window, or in the
+// game's files) and sends input only once the screen is up.
+// Skipped without Xvfb or xdotool.
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "real_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class RealKeys : public testsupport::RealRunTest {
+ protected:
+  // The window is 800 x 600 under a virtual screen of 1280 x 960.
+  static int RealX(int vx) { return vx * 800 / 1280; }
+  static int RealY(int vy) { return vy * 600 / 960; }
+
+  // Grabs of the window until `done` holds; false after `seconds`.
+  bool WaitFor(const std::function<bool(const Pixmap&)>& done, int seconds = 40) {
+    for (const auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end;) {
+      Pixmap p = Grab();
+      if (p && p->width >= 800 && p->height >= 600 && done(p)) return true;
+      usleep(100 * 1000);
+    }
+    return false;
+  }
+  // "Setup.ini" as the game writes it next, once it is whole.
+  std::string NextIni(const std::function<void()>& action, int seconds = 40) {
+    const std::string path = run_ + "/Files/Setup.ini";
+    fs::remove(path);
+    action();
+    for (const auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end;) {
+      const std::string text = testsupport::ReadBytes(path);
+      if (text.find("[Controls]") != std::string::npos) return text;
+      usleep(100 * 1000);
+    }
+    return "";
+  }
+
+  // Pixels of a virtual box that pass `test`.
+  template <typename Test>
+  static int Count(const Pixmap& p, int vx, int vy, int vw, int vh, Test test) {
+    int n = 0;
+    for (int y = RealY(vy); y < RealY(vy + vh); ++y)
+      for (int x = RealX(vx); x < RealX(vx + vw); ++x) n += test(At(p, x, y)) ? 1 : 0;
+    return n;
+  }
+  static bool Yellow(const uint8_t* c) { return c[0] > 230 && c[1] > 230 && c[2] < 60; }
+  static bool White(const uint8_t* c) { return c[0] > 235 && c[1] > 235 && c[2] > 235; }
+  static bool Green(const uint8_t* c) { return c[1] > 220 && c[0] < 60 && c[2] < 60; }
+
+  // The pause menu's box (virtual 128..341 x 360..600) holds the yellow
+  // highlighted item; "Quit" is highlighted when its row holds it alone.
+  static bool PauseMenu(const Pixmap& p) { return Count(p, 128, 360, 213, 240, Yellow) > 0; }
+  static bool QuitChosen(const Pixmap& p) {
+    return Count(p, 128, 470, 213, 70, Yellow) > 20 && Count(p, 128, 410, 213, 55, Yellow) == 0;
+  }
+  static bool Playing(const Pixmap& p) { return PlayField(p) && !PauseMenu(p); }
+  // "Enter Your Name" in green, centred above the middle.
+  static bool NameEntry(const Pixmap& p) { return Count(p, 340, 340, 600, 80, Green) > 100; }
+  // "Click Here to Start" (centred on 432, 480: the panel is 415 wide on
+  // this window) drawn white while the pointer rests on it.
+  static bool PromptLit(const Pixmap& p) { return Count(p, 232, 450, 400, 60, White) > 300; }
+  // The settings panel's bottom line, at virtual y 318 once it is open.
+  static bool PanelOpen(const Pixmap& p) {
+    const uint8_t* edge = At(p, 400, RealY(319));
+    return edge[0] > 150 && edge[1] > 230 && edge[2] > 150;
+  }
+  // The frame-mode button's second caption line reads "Decent System"
+  // (every frame drawn), not "Slow System": only the longer one reaches
+  // real x 124..144 on its line.
+  static bool DrawsAllFrames(const Pixmap& p) {
+    int n = 0;
+    for (int y = 112; y < 126; ++y)
+      for (int x = 124; x < 144; ++x) {
+        const uint8_t* c = At(p, x, y);
+        n += c[1] > 200 && c[0] < 150 && c[2] < 150;
+      }
+    return n > 10;
+  }
+  // The game's pointer drawn with its corner at virtual (vx, vy).
+  static std::function<bool(const Pixmap&)> PointerAt(int vx, int vy) {
+    return [vx, vy](const Pixmap& p) { return Count(p, vx, vy, 16, 16, White) > 8; };
+  }
+
+  void Point(int vx, int vy) {
+    Do("mousemove --window " + window_ + " " + std::to_string(RealX(vx)) + " " + std::to_string(RealY(vy)));
+  }
+  // A click once the pointer is seen resting where it goes.
+  void ClickWhen(int vx, int vy, const std::function<bool(const Pixmap&)>& resting) {
+    Point(vx, vy);
+    ASSERT_TRUE(WaitFor(resting)) << "the pointer at " << vx << ", " << vy;
+    Do("click 1");
+  }
+};
+
+TEST_F(RealKeys, EscapeResumesDownAndSpaceQuitAndAPanelClickDuringAGameIsSaved) {
+  pid_t pid = StartGame();
+  if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
+  ASSERT_FALSE(window_.empty()) << "no window";
+
+  ClickWhen(432, 480, PromptLit);
+  ASSERT_TRUE(WaitFor(Playing)) << "a game";
+
+  // Escape pauses, Escape resumes, and the pause screen stays closed.
+  Key("Escape");
+  ASSERT_TRUE(WaitFor(PauseMenu)) << "Escape pauses";
+  Key("Escape");
+  ASSERT_TRUE(WaitFor(Playing)) << "Escape resumes";
+  for (int k = 0; k < 5; ++k) {
+    Pixmap p = Grab();
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(Playing(p)) << "grab " << k << " after the resume";
+  }
+
+  // Tab opens the panel over the game and writes the settings; a click on
+  // the frame mode flips it; Tab closes the panel and writes the new mode.
+  const std::string before = NextIni([&] { Key("Tab"); });
+  ASSERT_FALSE(before.empty()) << "Tab writes Setup.ini";
+  ASSERT_TRUE(WaitFor(PanelOpen)) << "the settings panel";
+  const bool skipping = before.find("ESS=1") != std::string::npos;
+  ClickWhen(30, 20 + 146 + 8, PointerAt(30, 20 + 146 + 8));
+  const std::string after = NextIni([&] {
+    // Tab only once the button shows the other mode.
+    EXPECT_TRUE(WaitFor([&](const Pixmap& p) { return DrawsAllFrames(p) == skipping; })) << "the new caption";
+    Key("Tab");
+  });
+  ASSERT_FALSE(after.empty()) << "Tab writes Setup.ini again";
+  EXPECT_EQ(after.find("ESS=1") != std::string::npos, !skipping) << "the click flips the frame mode";
+  ASSERT_TRUE(WaitFor(Playing)) << "the panel closed over the game";
+
+  // Escape, Down to "Quit", Space: the name entry; Return: the title screen.
+  Key("Escape");
+  ASSERT_TRUE(WaitFor(PauseMenu)) << "the pause screen again";
+  Key("Down");
+  ASSERT_TRUE(WaitFor(QuitChosen)) << "Down highlights Quit";
+  Key("space");
+  ASSERT_TRUE(WaitFor(NameEntry)) << "Space on Quit ends the game";
+  Key("Return");
+  Point(432, 480);
+  ASSERT_TRUE(WaitFor(PromptLit)) << "the title screen";
+  EXPECT_EQ(QuitFromTitle(pid), 0);
+}
+
+}  // namespace
