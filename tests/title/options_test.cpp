@@ -230,7 +230,7 @@ TEST_F(OptionsTest, TheAudioDriverButtonKeepsTheChoiceForTheNextStart) {
   EXPECT_TRUE(ChannelPlaying(music));
 
   // Tab closes the panel and saves; the next start reads the file.
-  headless::Script(At(0) + " tap 9");
+  Arrive(At(0) + " tap 9");
   Frame();
   EXPECT_NE(Ini().find("AudioDriver = " + AuxDrivers[1] + "\r\n"), std::string::npos);
   EXPECT_EQ(CurrentAudioDriver(), AuxDrivers[0]);
