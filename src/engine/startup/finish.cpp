@@ -1,4 +1,5 @@
 // The closing sequence: save, say thanks, wait for a new input, end.
+#include <cstdio>
 #include <cstdlib>
 
 #include "engine/frame/frame.h"
@@ -48,6 +49,29 @@ void DrawThanks() {
   Text(40, cy + 320, "Give a little back.");
   SetCol(180, 255, 255, 1);
   Text(40, cy + 380, "Feedback is King");
+  // What could not be saved, in red over the top of the screen.
+  if (!ClosingProblems().empty()) {
+    UseFont(2, 4);
+    SetCol(255, 90, 90, 1);
+    int y = 16;
+    for (const std::string& line : ClosingProblems()) {
+      Text(40, y, line);
+      y += 34;
+    }
+  }
+}
+
+// Says what could not be saved: the log, the terminal, and (drawn later)
+// the closing screen.
+void TellClosingProblems() {
+  if (!IniSaveProblem.empty()) {
+    ReportClosingProblem("Your settings could not be saved to Files/Setup.ini: " + IniSaveProblem + ".");
+  }
+  for (const std::string& line : ClosingProblems()) {
+    Debug(line);
+    std::fprintf(stderr, "pibbo: %s\n", line.c_str());
+  }
+  std::fflush(stderr);
 }
 
 }  // namespace
@@ -57,6 +81,7 @@ void Finish() {
   ShowMouse();
   SaveIni();
   RaiseEngineEvent(EngineEvent::Closing);
+  TellClosingProblems();
   Debug("Closing Up");
   Debug("");
   Debug("Bye!");
