@@ -1,0 +1,80 @@
+// Whole headless runs of the program with a score file or a log it cannot
+// write: the player is told on the terminal (and the closing screen), the
+// games are kept, and the next start reads them back.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "run_folder.h"
+#include "scores/scores.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadBytes;
+
+// A game started from the title screen, quit on the pause screen, the name
+// taken with Return; then Escape on the title screen and a key on the
+// closing screen. (The title screen comes about 11 s into the run's clock.)
+const char* const kOneGame =
+    "12000 mouse 295 300\n12100 click 1\n13000 tap 27\n13200 key 40 down\n13300 key 40 up\n"
+    "13500 key 32 down\n13600 key 32 up\n19000 tap 13\n20000 tap 27\n20500 tap 32\n";
+const char* const kQuit = "5000 tap 27\n6500 tap 32\n";
+
+class UnsavedRun : public testsupport::RunFolderTest {
+ protected:
+  void SetUp() override {
+    RunFolderTest::SetUp();
+    stderrFile_ = tmp_ + "/stderr.txt";
+    GetUniqueKey();
+  }
+  int RunScript(const char* script) {
+    return Run({"PIBBO_HEADLESS=1", "SDL_AUDIODRIVER=dummy", "PIBBO_INPUT_SCRIPT=" + WriteScript(script),
+                "XDG_DATA_HOME=" + tmp_ + "/data"});
+  }
+  // The records of a score file, by name.
+  static std::vector<std::string> Names(const std::string& path) {
+    std::vector<std::string> lines, names;
+    if (!LoadLines(path, lines)) return names;
+    for (size_t i = 1; i < lines.size(); ++i) {
+      if (auto r = ParseScoreLine(Unscramble(lines[i], ""))) names.push_back(r->Name);
+    }
+    return names;
+  }
+};
+
+TEST_F(UnsavedRun, AGameThatCannotBeSavedIsToldKeptAndReadBack) {
+  const std::string scores = run_ + "/Files/260/nuscores.dat";
+  fs::create_directory(scores);
+  ASSERT_EQ(RunScript(kOneGame), 0);
+  const std::string told = ReadBytes(stderrFile_);
+  EXPECT_NE(told.find("pibbo: The scores could not be saved to Files/260/nuscores.dat: a folder has that name."),
+            std::string::npos)
+      << told;
+  EXPECT_NE(told.find("pibbo: They are kept in Files/260/nuscores.dat.unsaved, and the next start reads them back."),
+            std::string::npos)
+      << told;
+  EXPECT_NE(ReadBytes(run_ + "/Files/Debug.txt").find("They are kept in"), std::string::npos);
+  EXPECT_EQ(Names(scores + ".unsaved"), std::vector<std::string>{"Player"});
+
+  // The folder gone, the next run saves the game where it belongs.
+  fs::remove(scores);
+  ASSERT_EQ(RunScript(kQuit), 0);
+  EXPECT_EQ(ReadBytes(stderrFile_).find("could not be saved"), std::string::npos) << ReadBytes(stderrFile_);
+  EXPECT_EQ(Names(scores), std::vector<std::string>{"Player"});
+  EXPECT_FALSE(fs::exists(scores + ".unsaved"));
+}
+
+// No "Debug.txt" can be made: its lines go to the terminal.
+TEST_F(UnsavedRun, ALogThatCannotBeWrittenGoesToTheTerminal) {
+  fs::create_directory(run_ + "/Files/Debug.txt");
+  ASSERT_EQ(RunScript(kQuit), 0);
+  const std::string told = ReadBytes(stderrFile_);
+  EXPECT_NE(told.find("the log Debug.txt cannot be written (a folder has that name)"), std::string::npos) << told;
+  for (const char* line : {"\nQuenlor's Vellumbra Engine\n", "\nFinished Loading\n", "\nClosing Up\n",
+                           "\nPlay again, soon!!\n"}) {
+    EXPECT_NE(told.find(line), std::string::npos) << line;
+  }
+}
+
+}  // namespace
