@@ -49,14 +49,32 @@ void DrawThanks() {
   Text(40, cy + 320, "Give a little back.");
   SetCol(180, 255, 255, 1);
   Text(40, cy + 380, "Feedback is King");
-  // What could not be saved, in red over the top of the screen.
+  // What could not be saved, in red over the top of the screen, each
+  // report broken into lines at blanks to fit the screen.
   if (!ClosingProblems().empty()) {
     UseFont(2, 4);
     SetCol(255, 90, 90, 1);
+    const int width = JScrw - 80;
     int y = 16;
-    for (const std::string& line : ClosingProblems()) {
+    for (const std::string& report : ClosingProblems()) {
+      std::string line;
+      size_t at = 0;
+      while (at < report.size()) {
+        size_t end = report.find(' ', at);
+        if (end == std::string::npos) end = report.size();
+        const std::string word = report.substr(at, end - at);
+        const std::string longer = line.empty() ? word : line + " " + word;
+        if (!line.empty() && TextWidth(longer) > width) {
+          Text(40, y, line);
+          y += 30;
+          line = word;
+        } else {
+          line = longer;
+        }
+        at = end + 1;
+      }
       Text(40, y, line);
-      y += 34;
+      y += 30;
     }
   }
 }
