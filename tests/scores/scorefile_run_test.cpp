@@ -1,6 +1,10 @@
 // Whole headless runs of the program with a score file or a log it cannot
 // write: the player is told on the terminal (and the closing screen), the
 // games are kept, and the next start reads them back.
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -65,16 +69,93 @@ TEST_F(UnsavedRun, AGameThatCannotBeSavedIsToldKeptAndReadBack) {
   EXPECT_FALSE(fs::exists(scores + ".unsaved"));
 }
 
-// No "Debug.txt" can be made: its lines go to the terminal.
+// No "Debug.txt" can be made: its lines go to the terminal; no
+// "Setup.ini" can be saved: the closing screen and the terminal say so.
 TEST_F(UnsavedRun, ALogThatCannotBeWrittenGoesToTheTerminal) {
   fs::create_directory(run_ + "/Files/Debug.txt");
+  fs::create_directory(run_ + "/Files/Setup.ini");
   ASSERT_EQ(RunScript(kQuit), 0);
   const std::string told = ReadBytes(stderrFile_);
   EXPECT_NE(told.find("the log Debug.txt cannot be written (a folder has that name)"), std::string::npos) << told;
+  EXPECT_NE(told.find("pibbo: Your settings could not be saved to Files/Setup.ini: a folder has that name."),
+            std::string::npos)
+      << told;
   for (const char* line : {"\nQuenlor's Vellumbra Engine\n", "\nFinished Loading\n", "\nClosing Up\n",
                            "\nPlay again, soon!!\n"}) {
     EXPECT_NE(told.find(line), std::string::npos) << line;
   }
+}
+
+// A player who is not root, with "Files/" and "Files/260/" read-only:
+// the log goes to the terminal, and each run's game goes to the data
+// folder, where the next run finds it and adds its own. As root the game
+// runs as the user "nobody".
+TEST_F(UnsavedRun, ReadOnlyFilesFolderForAPlayerWhoIsNotRoot) {
+  const passwd* nobody = getpwnam("nobody");
+  if (geteuid() == 0 && !nobody) GTEST_SKIP() << "no user nobody to play as";
+  const std::string data = tmp_ + "/data";
+  fs::create_directory(data);
+  fs::permissions(data, fs::perms::all);
+  fs::permissions(tmp_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+  fs::permissions(run_ + "/Files/260", readOnly);
+  fs::permissions(run_ + "/Files", readOnly);
+  struct Writable {  // again on the way out, so that the folder can go
+    std::string files;
+    ~Writable() {
+      std::error_code ec;
+      fs::permissions(files, fs::perms::owner_write, fs::perm_options::add, ec);
+      fs::permissions(files + "/260", fs::perms::owner_write, fs::perm_options::add, ec);
+    }
+  } writable{run_ + "/Files"};
+  if (geteuid() != 0 && access((run_ + "/Files").c_str(), W_OK) == 0) GTEST_SKIP() << "read-only folders stay writable";
+
+  auto play = [&](const char* script) {
+    const std::string scriptFile = tmp_ + "/input.txt";
+    testsupport::WriteBytes(scriptFile, script);
+    const int err = open(stderrFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(err, 2);
+      if (geteuid() == 0 &&
+          (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) {
+        _exit(77);
+      }
+      setenv("PIBBO_HEADLESS", "1", 1);
+      setenv("SDL_AUDIODRIVER", "dummy", 1);
+      setenv("PIBBO_INPUT_SCRIPT", scriptFile.c_str(), 1);
+      setenv("XDG_DATA_HOME", data.c_str(), 1);
+      if (chdir(tmp_.c_str()) != 0) _exit(120);
+      alarm(180);
+      const std::string exe = run_ + "/pibbo";
+      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      _exit(121);
+    }
+    close(err);
+    return WaitExit(pid, 60000);
+  };
+
+  ASSERT_EQ(play(kOneGame), 0);
+  std::string told = ReadBytes(stderrFile_);
+  EXPECT_NE(told.find("pibbo: the log Debug.txt cannot be written (Permission denied)"), std::string::npos) << told;
+  EXPECT_NE(told.find("\nClosing Up\n"), std::string::npos) << told;
+  EXPECT_NE(told.find("pibbo: Your settings could not be saved to Files/Setup.ini: Permission denied."),
+            std::string::npos)
+      << told;
+  EXPECT_NE(told.find("pibbo: The scores could not be saved to Files/260/nuscores.dat: Permission denied."),
+            std::string::npos)
+      << told;
+  const size_t kept = told.find("pibbo: They are kept in " + data + "/pibbo-zorravel/scores-");
+  ASSERT_NE(kept, std::string::npos) << told;
+  const std::string spare = told.substr(kept + 24, told.find(", and the next start", kept) - kept - 24);
+  EXPECT_EQ(Names(spare), std::vector<std::string>{"Player"});
+  EXPECT_FALSE(fs::exists(run_ + "/Files/260/nuscores.dat"));
+  EXPECT_FALSE(fs::exists(run_ + "/Files/Debug.txt"));
+
+  ASSERT_EQ(play(kOneGame), 0);
+  EXPECT_EQ(Names(spare), (std::vector<std::string>{"Player", "Player"}));
 }
 
 }  // namespace
