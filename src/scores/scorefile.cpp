@@ -227,8 +227,8 @@ int SaveScores() {
       gOriginalKept = true;
     } else {
       mayReplace = false;
-      problem = Shown(kScoreFile) + " is damaged and could not be copied aside (" + why +
-                "), so it is left as it was.";
+      problem = "The scores could not be saved to " + Shown(kScoreFile) +
+                ": it is damaged and could not be copied aside (" + why + "), so it is left as it was.";
       Debug("\tCould not keep a copy of the damaged score file : " + why);
     }
   }
@@ -272,10 +272,11 @@ int SaveScores() {
     Debug("\tThe scores are kept in " + keptAt);
     ReportClosingProblem("They are kept in " + Shown(keptAt) + ", and the next start reads them back.");
   } else {
-    const std::string games = newGames == 1 ? "the game" : "the " + std::to_string(newGames) + " games";
-    ReportClosingProblem("They could not be kept anywhere else either (" + lastWhy + "): " +
-                         (newGames > 0 ? games + " of this run and any" : "any") +
-                         " account change are lost.");
+    const std::string lost = newGames == 0   ? "this run's account changes are lost."
+                             : newGames == 1 ? "the game of this run and any account change are lost."
+                                             : "the " + std::to_string(newGames) +
+                                                   " games of this run and any account change are lost.";
+    ReportClosingProblem("They could not be kept anywhere else either (" + lastWhy + "): " + lost);
   }
   return 0;
 }
