@@ -59,6 +59,7 @@ namespace {
 // game is filed with the name as far as it was typed.
 void FilePendingRecord() {
   if (!PendingRecord) return;
+  MyName = CleanPlayerName(MyName);
   PendingRecord->Name = MyName;
   PendingRecord->Timestamp = Timestamp("");
   Highscores.AddLast(PendingRecord);

@@ -332,8 +332,11 @@ std::string CurrentDir();
 std::string AppDir();
 
 // Writes the lines (CR LF) to a temporary file beside `path` and renames it
-// over `path`: the file is written whole or not at all. 1 on success.
-int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lines);
+// over `path`: the file is written whole or not at all. A symbolic link is
+// written through (its target replaced, the link kept). 1 on success; on
+// failure 0, and `why` (when given) says why.
+int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lines,
+                    std::string* why = nullptr);
 // Reads every line of a file as ReadLine does; false when it can't be read.
 bool LoadLines(const std::string& path, std::vector<std::string>& lines);
 

@@ -18,6 +18,16 @@ std::string Inputter(const std::string& text, int maxLength) {
   return t;
 }
 
+std::string CleanPlayerName(const std::string& name) {
+  // The score file marks where a line's best values begin with a fixed
+  // token; a name holding it would make that line unreadable.
+  std::string clean = name;
+  for (size_t at; (at = clean.find(ScoreLineToken)) != std::string::npos;) {
+    clean.erase(at, ScoreLineToken.size());
+  }
+  return clean;
+}
+
 namespace {
 
 // Polls until Escape, the left button and Return are all up.
@@ -48,11 +58,7 @@ int GetPlayerName() {
     if (returnHit || clicked || escape) done = true;
     fps(UseFPS, 0, 1);
   }
-  // The score file marks where a line's best values begin with a fixed
-  // token; a name holding it would make that line unreadable.
-  for (size_t at; (at = MyName.find(ScoreLineToken)) != std::string::npos;) {
-    MyName.erase(at, ScoreLineToken.size());
-  }
+  MyName = CleanPlayerName(MyName);
   SeedRnd(MilliSecs());
   WaitForRelease();
   return 0;

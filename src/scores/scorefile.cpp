@@ -1,6 +1,10 @@
 // The local score file "nuscores.dat": the scrambled account line, then one
 // scrambled score line per local record, newest first.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -72,46 +76,207 @@ std::shared_ptr<Scores> ParseScoreLine(const std::string& plain) {
 
 namespace {
 
+// This run's file when "nuscores.dat" could not take it: beside it, or else
+// in the player's data folder. The next start reads both back.
+const char kBesideFile[] = "nuscores.dat.unsaved";
+
 // Set when the file read at start held lines that could not be read (or
 // could not be read at all): before it is replaced, the original is kept.
 bool gFileDamaged = false;
 bool gOriginalKept = false;
+// The lines of "nuscores.dat" as read at start (a failed save of the same
+// lines loses nothing) and the plain lines of every record read at start
+// (what is not among them was played in this run).
+std::vector<std::string> gLinesRead;
+std::set<std::string> gRecordsRead;
+// Spare files that "nuscores.dat" makes redundant once it is saved: those
+// read whole at start and those written in this run.
+std::set<std::string> gSpares;
+
+// FNV-1a of a text, as 16 hexadecimal digits: names a folder after a path.
+std::string PathKey(const std::string& text) {
+  uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : text) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  char buffer[17];
+  std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(h));
+  return buffer;
+}
+
+// The player's data folder: $XDG_DATA_HOME, else ~/.local/share; "" when
+// neither is known.
+std::string DataHome() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return std::string(home) + "/.local/share";
+  return "";
+}
+
+// The spare score file in the data folder for the game folder we are in:
+// one per game folder, so that two copies of the game never mix.
+std::string DataFile() {
+  const std::string home = DataHome();
+  const std::string here = CurrentDir();
+  if (home.empty() || here.empty()) return "";
+  return home + "/pibbo-zorravel/scores-" + PathKey(here) + "/" + kScoreFile;
+}
+
+// A path as the player knows it: under "Files/" when it is there, with "~"
+// for the home folder.
+std::string Shown(const std::string& path) {
+  std::string full = path.empty() || path[0] == '/' ? path : CurrentDir() + "/" + path;
+  if (!FilesDir.empty()) {
+    const std::string top = std::filesystem::path(FilesDir).parent_path().string() + "/";
+    if (full.compare(0, top.size(), top) == 0) return full.substr(top.size());
+  }
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/' && std::strlen(home) > 1) {
+    const std::string h = std::string(home) + "/";
+    if (full.compare(0, h.size(), h) == 0) return "~/" + full.substr(h.size());
+  }
+  return full;
+}
 
 // Copies the score file to the first free "nuscores.dat.bad", ".bad2", ...
-// (an earlier copy is never overwritten). False when no copy was made.
-bool KeepOriginal() {
+// (an earlier copy is never overwritten). False, and why, when no copy was
+// made; a half-made copy is removed.
+bool KeepOriginal(std::string& why) {
   for (int n = 1; n < 1000; ++n) {
     const std::string name = std::string(kScoreFile) + ".bad" + (n == 1 ? "" : std::to_string(n));
     if (FileType(name) != 0) continue;
     std::error_code ec;
-    if (!std::filesystem::copy_file(kScoreFile, name, ec) || ec) return false;
+    if (!std::filesystem::copy_file(kScoreFile, name, ec) || ec) {
+      why = ec ? ec.message() : "the copy failed";
+      std::error_code ignored;
+      std::filesystem::remove(name, ignored);
+      return false;
+    }
     Debug("The score file had lines that could not be read; the original is kept as " + name);
     return true;
   }
+  why = "every name for a copy is taken";
   return false;
+}
+
+// One score file as read: the account, if its line was readable, and the
+// records in file order.
+struct ReadFileResult {
+  bool accountRead = false;
+  std::string name, pass;
+  std::vector<std::shared_ptr<Scores>> records;
+  bool whole = true;  // every line could be read
+  std::filesystem::file_time_type written{};
+};
+
+bool ReadScoreFile(const std::string& path, ReadFileResult& out) {
+  std::vector<std::string> lines;
+  if (!LoadLines(path, lines)) return false;
+  std::error_code ec;
+  out.written = std::filesystem::last_write_time(path, ec);
+  // A line break at the end leaves an empty last line: that is no damage.
+  if (!lines.empty() && lines.back().empty()) lines.pop_back();
+  if (path == kScoreFile) gLinesRead = lines;
+  // The account line is taken exactly as written: a password may end, and
+  // a name begin, with a blank.
+  const std::string account = Unscramble(lines.empty() ? "" : lines[0], RegKey);
+  if (account.find('|') != std::string::npos) {
+    out.accountRead = true;
+    out.name = Field(account, 1);
+    out.pass = Field(account, 2);
+  } else {
+    out.whole = false;
+  }
+  for (size_t i = 1; i < lines.size(); ++i) {
+    // Every stored line is scrambled; too short to hold a checksum is
+    // damaged like any line that fails its check.
+    auto record = ParseScoreLine(Unscramble(lines[i], ""));
+    if (record) {
+      out.records.push_back(record);
+    } else if (lines[i].size() > 2) {
+      out.whole = false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
 int SaveScores() {
-  if (gFileDamaged && !gOriginalKept && FileType(kScoreFile) == 1) {
-    if (!KeepOriginal()) {
-      Debug("Could not keep a copy of the damaged score file; it is left as it was");
-      return 0;
-    }
-    gOriginalKept = true;
-  }
   std::vector<std::string> lines;
   lines.push_back(AccountToken());
   SortList(Highscores);
+  int newGames = 0;
   for (const auto& record : Highscores) {
     High = record;
     if (record->GameMode < 0) continue;  // online entries are not kept locally
-    lines.push_back(Scramble(ScoreLinePlain(*record), ""));
+    const std::string plain = ScoreLinePlain(*record);
+    if (!gRecordsRead.count(plain)) ++newGames;
+    lines.push_back(Scramble(plain, ""));
   }
-  if (!SaveLinesAtomic(kScoreFile, lines)) {
-    Debug("Could not save the scores to " + std::string(kScoreFile) +
-          "; the previous file is kept");
+
+  // A damaged original is copied aside before it is replaced; when that
+  // cannot be done it stays as it is and this run's file goes elsewhere.
+  std::string problem;
+  bool mayReplace = true;
+  if (gFileDamaged && !gOriginalKept && FileType(kScoreFile) == 1) {
+    std::string why;
+    if (KeepOriginal(why)) {
+      gOriginalKept = true;
+    } else {
+      mayReplace = false;
+      problem = "The scores could not be saved to " + Shown(kScoreFile) +
+                ": it is damaged and could not be copied aside (" + why + "), so it is left as it was.";
+      Debug("\tCould not keep a copy of the damaged score file : " + why);
+    }
+  }
+  if (mayReplace) {
+    std::string why;
+    if (SaveLinesAtomic(kScoreFile, lines, &why)) {
+      // Everything the spare files held is in "nuscores.dat" now.
+      for (const std::string& spare : gSpares) {
+        std::error_code ec;
+        if (std::filesystem::remove(spare, ec)) Debug("\tRemoved " + spare + ", now saved in " + kScoreFile);
+      }
+      gSpares.clear();
+      return 0;
+    }
+    Debug("\tCould not save the scores to " + std::string(kScoreFile) + " : " + why);
+    // Nothing to lose when the file already holds exactly this.
+    if (lines == gLinesRead && gSpares.empty()) {
+      Debug("\tThe score file already holds every score; nothing is lost");
+      return 0;
+    }
+    problem = "The scores could not be saved to " + Shown(kScoreFile) + ": " + why + ".";
+  }
+
+  // Keep this run's file where it can be kept.
+  std::string keptAt, lastWhy;
+  for (const std::string& place : {std::string(kBesideFile), DataFile()}) {
+    if (place.empty()) continue;
+    std::error_code ec;
+    if (place[0] == '/') std::filesystem::create_directories(std::filesystem::path(place).parent_path(), ec);
+    std::string why;
+    if (SaveLinesAtomic(place, lines, &why)) {
+      keptAt = place;
+      break;
+    }
+    lastWhy = why;
+    Debug("\tCould not keep the scores in " + place + " : " + why);
+  }
+  ReportClosingProblem(problem);
+  if (!keptAt.empty()) {
+    gSpares.insert(keptAt);
+    Debug("\tThe scores are kept in " + keptAt);
+    ReportClosingProblem("They are kept in " + Shown(keptAt) + ", and the next start reads them back.");
+  } else {
+    const std::string lost = newGames == 0   ? "this run's account changes are lost."
+                             : newGames == 1 ? "the game of this run and any account change are lost."
+                                             : "the " + std::to_string(newGames) +
+                                                   " games of this run and any account change are lost.";
+    ReportClosingProblem("They could not be kept anywhere else either (" + lastWhy + "): " + lost);
   }
   return 0;
 }
@@ -123,44 +288,70 @@ int LoadScores() {
   if (ScoresLoaded) return 0;
   ScoresLoaded = 1;
   gFileDamaged = gOriginalKept = false;
-  if (FileType(kScoreFile) != 1) return 0;
-  std::vector<std::string> lines;
-  if (!LoadLines(kScoreFile, lines)) {
-    Debug("Could not read " + std::string(kScoreFile));
-    gFileDamaged = true;
-    return 0;
-  }
+  gLinesRead.clear();
+  gRecordsRead.clear();
+  gSpares.clear();
 
-  const std::string account = Unscramble(lines.empty() ? "" : lines[0], RegKey);
-  if (account.find('|') == std::string::npos) {
-    // Damaged: no account rather than a made-up one.
-    RegName.clear();
-    RegPass.clear();
-    gFileDamaged = true;
-  } else {
-    RegName = Field(Trim(account), 1);
-    RegPass = Field(Trim(account), 2);
+  // "nuscores.dat" first, then what earlier runs could not save into it.
+  struct Source {
+    std::string path;
+    ReadFileResult read;
+  };
+  std::vector<Source> sources;
+  const int type = FileType(kScoreFile);
+  if (type == 1) {
+    Source s{kScoreFile, {}};
+    if (ReadScoreFile(kScoreFile, s.read)) {
+      gFileDamaged = !s.read.whole;
+      sources.push_back(std::move(s));
+    } else {
+      // Unreadable as a whole: what is in memory stays, and the file is
+      // copied aside before it is replaced.
+      Debug("Could not read " + std::string(kScoreFile));
+      gFileDamaged = true;
+    }
+  } else if (type == 2) {
+    Debug("\tA folder has the name of the score file " + std::string(kScoreFile));
   }
-
-  ClearList(Highscores);
-  bool first = true;
-  for (size_t i = 1; i < lines.size(); ++i) {
-    // Every stored line is scrambled; too short to hold a checksum is
-    // damaged like any line that fails its check.
-    const std::string plain = Unscramble(lines[i], "");
-    auto record = ParseScoreLine(plain);
-    if (!record) {
-      // A line break at the end leaves an empty last line: that is no damage.
-      if (lines[i].size() > 2) gFileDamaged = true;
+  for (const std::string& spare : {std::string(kBesideFile), DataFile()}) {
+    if (spare.empty() || FileType(spare) != 1) continue;
+    Source s{spare, {}};
+    if (!ReadScoreFile(spare, s.read)) {
+      Debug("Could not read " + spare);
       continue;
     }
-    High = record;
-    if (first) {
-      MyName = record->Name;
-      first = false;
-    }
-    ListAddLast(Highscores, record);
+    Debug("\tReading the scores kept in " + spare);
+    // A spare file that could not be read whole stays until it is looked at.
+    if (s.read.whole) gSpares.insert(spare);
+    sources.push_back(std::move(s));
   }
+  if (sources.empty()) return 0;
+
+  // The account of the file written last; none when no account line could
+  // be read (no account rather than a made-up one).
+  const Source* newest = nullptr;
+  for (const Source& s : sources) {
+    if (s.read.accountRead && (!newest || s.read.written > newest->read.written)) newest = &s;
+  }
+  RegName = newest ? newest->read.name : "";
+  RegPass = newest ? newest->read.pass : "";
+
+  // A record that an earlier file holds too is taken once.
+  ClearList(Highscores);
+  const Source* named = nullptr;
+  for (const Source& s : sources) {
+    if (s.read.records.empty()) continue;
+    if (!named || s.read.written > named->read.written) named = &s;
+    std::vector<std::string> plain;
+    for (const auto& record : s.read.records) {
+      plain.push_back(ScoreLinePlain(*record));
+      if (gRecordsRead.count(plain.back())) continue;
+      High = record;
+      ListAddLast(Highscores, record);
+    }
+    gRecordsRead.insert(plain.begin(), plain.end());
+  }
+  if (named) MyName = named->read.records.front()->Name;
   SortList(Highscores);  // stable: equal stamps keep their file order
   return 0;
 }

@@ -125,6 +125,9 @@ constexpr int kMaxNameLength = 24;  // longest player name the entry takes
 std::string Inputter(const std::string& text, int maxLength = 0);
 // The modal "Enter Your Name" screen; edits MyName.
 int GetPlayerName();
+// A typed name as a record can carry it: without the score line's
+// separator token. The name entry ends with it, however it ends.
+std::string CleanPlayerName(const std::string& name);
 
 // ---------------------------------------------------------------------------
 // Bit flags and badges

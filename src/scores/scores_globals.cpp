@@ -35,6 +35,7 @@ void ResetScoreTables() {
   AltScores.Clear();
   RegName.clear();
   RegPass.clear();
+  ScoresLoaded = 0;
   for (auto& s : BadgeT) s.clear();
 }
 

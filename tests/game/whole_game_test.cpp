@@ -183,7 +183,9 @@ TEST_F(WholeGame, QuitOnThePauseScreenFilesAQuitRecord) {
 }
 
 // A close request while the name is typed: the closing sequence files the
-// game with the name as typed so far, and saves it.
+// game with the name as typed so far, cleaned as the name entry cleans it
+// (without the score file's separator token, which would make the line
+// unreadable), and saves it.
 TEST_F(WholeGame, CloseRequestDuringTheNameEntryKeepsTheGame) {
   InstallScoreKeeping();
   const std::string dir = testsupport::MakeTempDir("game");
@@ -197,7 +199,14 @@ TEST_F(WholeGame, CloseRequestDuringTheNameEntryKeepsTheGame) {
     MusicTickHook = [] {
       if (InGame == 1) return Player::Tick();
       static int frame = 0;
-      if (++frame == 1) headless::Script(At(5) + " text Ma\n" + At(300) + " close\n" + At(2500) + " tap 32");
+      if (++frame == 1) {
+        std::string typed = At(5) + " text M\n";
+        for (size_t i = 0; i < ScoreLineToken.size(); ++i) {
+          typed += At(10 + 5 * static_cast<int>(i)) + " char " +
+                   std::to_string(static_cast<unsigned char>(ScoreLineToken[i])) + "\n";
+        }
+        headless::Script(typed + At(100) + " text a\n" + At(800) + " close\n" + At(3000) + " tap 32");
+      }
       return 0;
     };
     Player::Reset();

@@ -1,7 +1,13 @@
 // The local score file "nuscores.dat".
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -32,12 +38,23 @@ class ScoreFile : public ::testing::Test {
     MyName = "Player";
     ScoresLoaded = 0;
     High = nullptr;
+    // Spare score files go to a data folder of the test's own.
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    oldXdg_ = xdg ? xdg : "";
+    hadXdg_ = xdg != nullptr;
+    setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+    ClearClosingProblems();
   }
   void TearDown() override {
     fs::current_path(old_);
-    fs::remove_all(dir_);
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir_, ec);
     ClearList(Highscores);
     ScoresLoaded = 0;
+    if (hadXdg_) setenv("XDG_DATA_HOME", oldXdg_.c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
+    ClearClosingProblems();
   }
 
   static std::shared_ptr<Scores> Add(int64_t score, const std::string& name, int64_t stamp,
@@ -76,7 +93,25 @@ class ScoreFile : public ::testing::Test {
     return v;
   }
 
+  // Everything the closing screen would show, one line after another.
+  static std::string Told() {
+    std::string all;
+    for (const auto& line : ClosingProblems()) all += line + "\n";
+    return all;
+  }
+  // Names of the files in the current folder, sorted.
+  static std::vector<std::string> Files() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(".")) {
+      if (!e.is_directory()) names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   fs::path old_, dir_;
+  std::string oldXdg_;
+  bool hadXdg_ = false;
 };
 
 TEST_F(ScoreFile, RoundTripKeepsEveryLocalRecordNewestFirst) {
@@ -263,7 +298,11 @@ TEST_F(ScoreFile, EngineEventsReadOnceAndSaveAtClosing) {
   RaiseEngineEvent(EngineEvent::Closing);
   EXPECT_TRUE(fs::exists(dir_ / "260" / "nuscores.dat"));
   EXPECT_FALSE(fs::exists(dir_ / "nuscores.dat"));
-  Reload();
+  // Tables made afresh (a new start in the same process) read the file
+  // again at the next opening.
+  RaiseEngineEvent(EngineEvent::TablesCreated);
+  EXPECT_TRUE(Highscores.IsEmpty());
+  RaiseEngineEvent(EngineEvent::AssetsLoaded);
   ASSERT_EQ(LoadedScores(), std::vector<int64_t>{999});
   ClearEngineEvents();
   GameDir.clear();
@@ -338,7 +377,11 @@ TEST_F(ScoreFile, DamagedFilesKeepTheirOriginalAndEveryReadableLine) {
 }
 
 TEST_F(ScoreFile, TwentyThousandRecordsAreReadWholeAndWrittenBackTheSame) {
-  for (int i = 0; i < 20000; ++i) Add(i * 7, "p" + std::to_string(i), 1'000'000 - i, i % 3);
+  for (int i = 0; i < 20000; ++i) {
+    std::string name = "p";
+    name += std::to_string(i);
+    Add(i * 7, name, 1'000'000 - i, i % 3);
+  }
   SaveScores();
   const std::string before = testsupport::ReadBytes("nuscores.dat");
   ClearList(Highscores);
@@ -348,6 +391,273 @@ TEST_F(ScoreFile, TwentyThousandRecordsAreReadWholeAndWrittenBackTheSame) {
   SaveScores();
   EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), before);
   EXPECT_FALSE(fs::exists("nuscores.dat.bad"));
+}
+
+}  // namespace
+
+namespace {
+
+// The account line comes back exactly as typed: blanks at either end of the
+// name or the password are part of it.
+TEST_F(ScoreFile, AccountLineComesBackExactly) {
+  const std::pair<std::string, std::string> accounts[] = {
+      {"Rocky", "pass "}, {" lead", "pw"}, {"  both  ", "  "}, {"", " "}, {"tab\t", "\tpw\xA0"},
+  };
+  for (const auto& [name, pass] : accounts) {
+    RegName = name;
+    RegPass = pass;
+    Add(1, " spaced ", 10);
+    SaveScores();
+    RegName = RegPass = "other";
+    Reload();
+    EXPECT_EQ(RegName, name) << "[" << name << "|" << pass << "]";
+    EXPECT_EQ(RegPass, pass) << "[" << name << "|" << pass << "]";
+    ClearList(Highscores);
+  }
+}
+
+// A folder where the score file belongs: this run's file goes beside it,
+// the closing screen says so, and the next start reads it back; once the
+// score file can be written again it holds everything, once.
+TEST_F(ScoreFile, FolderInTheScoreFilesPlaceKeepsTheGamesBesideIt) {
+  fs::create_directory("nuscores.dat");
+  LoadScores();
+  RegName = "acc";
+  RegPass = "pw ";
+  Add(5, "this run", 50);
+  SaveScores();
+  EXPECT_TRUE(fs::is_directory("nuscores.dat"));
+  EXPECT_EQ(Files(), std::vector<std::string>{"nuscores.dat.unsaved"});
+  const std::string told = Told();
+  EXPECT_NE(told.find("could not be saved"), std::string::npos) << told;
+  EXPECT_NE(told.find("a folder has that name"), std::string::npos) << told;
+  EXPECT_NE(told.find("nuscores.dat.unsaved, and the next start reads them back"), std::string::npos) << told;
+
+  // The next run.
+  ClearList(Highscores);
+  RegName = RegPass = "";
+  Reload();
+  EXPECT_EQ(LoadedScores(), std::vector<int64_t>{5});
+  EXPECT_EQ(RegName, "acc");
+  EXPECT_EQ(RegPass, "pw ");
+  EXPECT_EQ(MyName, "this run");
+  Add(6, "second run", 60);
+  SortList(Highscores);
+  fs::remove("nuscores.dat");
+  ClearClosingProblems();
+  SaveScores();
+  EXPECT_EQ(Told(), "");
+  EXPECT_EQ(Files(), std::vector<std::string>{"nuscores.dat"});
+  Reload();
+  EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{6, 5}));
+}
+
+// A player who is not root, in a game folder they cannot write: the games
+// go to the data folder and come back from it; where even that cannot be
+// written, the closing screen says they are lost. As root the save runs in
+// a child that has dropped to the "nobody" user.
+TEST_F(ScoreFile, ReadOnlyGameFolderForAPlayerWhoIsNotRoot) {
+  RegName = "me";
+  Add(1, "old", 10);
+  SaveScores();
+  const std::string original = testsupport::ReadBytes("nuscores.dat");
+  Reload();
+  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+
+  for (const bool dataWritable : {true, false}) {
+    testsupport::TempDir data("data");
+    fs::permissions(data.path(), dataWritable ? fs::perms::all : fs::perms::owner_all | fs::perms::others_read |
+                                                                    fs::perms::others_exec);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      close(out[0]);
+      if (geteuid() == 0) {
+        const passwd* nobody = getpwnam("nobody");
+        if (!nobody || setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(77);
+      }
+      if (access(".", W_OK) == 0) _exit(78);
+      setenv("XDG_DATA_HOME", data.str().c_str(), 1);
+      Add(2, "this run", 20);
+      SaveScores();
+      const std::string told = Told();
+      if (write(out[1], told.data(), told.size()) != static_cast<ssize_t>(told.size())) _exit(79);
+      _exit(0);
+    }
+    close(out[1]);
+    std::string told;
+    char buffer[1024];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) told.append(buffer, static_cast<size_t>(n));
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot become the user nobody";
+    if (WEXITSTATUS(status) == 78) GTEST_SKIP() << "the read-only folder stays writable for this user";
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), original);
+    EXPECT_NE(told.find("could not be saved to "), std::string::npos) << told;
+    EXPECT_NE(told.find("Permission denied"), std::string::npos) << told;
+    if (dataWritable) {
+      EXPECT_NE(told.find("They are kept in " + data.str() + "/pibbo-zorravel/scores-"), std::string::npos) << told;
+      // The next start, with the same data folder, has both games.
+      setenv("XDG_DATA_HOME", data.str().c_str(), 1);
+      ClearList(Highscores);
+      Reload();
+      EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{2, 1}));
+      EXPECT_EQ(RegName, "me");
+      setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+      ClearList(Highscores);
+      Reload();
+    } else {
+      EXPECT_NE(told.find("the game of this run and any account change are lost"), std::string::npos) << told;
+    }
+  }
+}
+
+// A score file that is a symbolic link is written through it: the link
+// stays, its target gets the scores (with its permissions), and nothing is
+// left beside either.
+TEST_F(ScoreFile, ALinkIsWrittenThrough) {
+  fs::create_directory("store");
+  struct Case {
+    const char* what;
+    std::string link;      // where nuscores.dat points
+    std::string target;    // the file that must get the scores
+    bool targetExists;
+  } cases[] = {
+      {"relative", "store/real.dat", "store/real.dat", true},
+      {"absolute", (dir_ / "store" / "abs.dat").string(), "store/abs.dat", true},
+      {"dangling", "store/new.dat", "store/new.dat", false},
+      {"a link to a link", "store/hop", "store/end.dat", true},
+  };
+  fs::create_symlink("end.dat", "store/hop");
+  for (const Case& c : cases) {
+    if (c.targetExists) {
+      testsupport::WriteBytes(c.target, "old contents\r\n");
+      fs::permissions(c.target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    }
+    fs::remove("nuscores.dat");
+    fs::create_symlink(c.link, "nuscores.dat");
+    ClearList(Highscores);
+    RegName = c.what;
+    Add(3, "linked", 30);
+    SaveScores();
+    EXPECT_TRUE(fs::is_symlink("nuscores.dat")) << c.what;
+    EXPECT_EQ(fs::read_symlink("nuscores.dat").string(), c.link) << c.what;
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(c.target))) << c.what;
+    EXPECT_EQ(testsupport::ReadBytes(c.target), testsupport::ReadBytes("nuscores.dat")) << c.what;
+    if (c.targetExists) {
+      EXPECT_EQ(fs::status(c.target).permissions(),
+                fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+          << c.what;
+    }
+    RegName = "";
+    Reload();
+    EXPECT_EQ(RegName, c.what);
+    EXPECT_EQ(LoadedScores(), std::vector<int64_t>{3}) << c.what;
+  }
+  EXPECT_EQ(Files(), std::vector<std::string>{"nuscores.dat"});
+  std::vector<std::string> stored;
+  for (const auto& e : fs::directory_iterator("store")) stored.push_back(e.path().filename().string());
+  std::sort(stored.begin(), stored.end());
+  EXPECT_EQ(stored, (std::vector<std::string>{"abs.dat", "end.dat", "hop", "new.dat", "real.dat"}));
+  EXPECT_EQ(Told(), "");
+}
+
+// Writes that stop short, as on a full disk: a file size limit makes every
+// write beyond it fail, for root too.
+class ScoreFileSizeLimit : public ScoreFile {
+ protected:
+  void SetUp() override {
+    ScoreFile::SetUp();
+    oldSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit_), 0);
+  }
+  void TearDown() override {
+    setrlimit(RLIMIT_FSIZE, &old_limit_);
+    std::signal(SIGXFSZ, oldSignal_);
+    ScoreFile::TearDown();
+  }
+  // SaveScores with no file allowed to grow beyond `bytes`.
+  void SaveWithin(rlim_t bytes) {
+    rlimit limit = old_limit_;
+    limit.rlim_cur = bytes;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    SaveScores();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old_limit_), 0);
+  }
+
+  rlimit old_limit_{};
+  void (*oldSignal_)(int) = SIG_DFL;
+};
+
+// A damaged original that cannot be copied aside stays untouched; this
+// run's file goes beside it, and the next start merges the two without
+// doubling a record.
+TEST_F(ScoreFileSizeLimit, DamagedOriginalThatCannotBeCopiedStaysAndTheGamesGoBeside) {
+  Scores good;
+  good.Score = 100;
+  good.Name = "Ann";
+  good.Timestamp = 1000;
+  good.GameMode = 1;
+  const std::string damaged = Scramble("me|pw ", RegKey) + "\r\n" + Scramble(ScoreLinePlain(good), "") +
+                              "\r\n" + std::string(40000, 'F') + "\r\n";
+  WriteRaw(damaged);
+  Reload();
+  ASSERT_EQ(LoadedScores(), std::vector<int64_t>{100});
+  Add(7, "this run", 7000);
+  SortList(Highscores);
+  SaveWithin(16384);  // the copy of 40 kB fails; the new file of 1 kB fits
+
+  EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), damaged);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"nuscores.dat", "nuscores.dat.unsaved"}));
+  const std::string told = Told();
+  EXPECT_NE(told.find("is damaged and could not be copied aside ("), std::string::npos) << told;
+  EXPECT_NE(told.find("They are kept in "), std::string::npos) << told;
+
+  // The next start: both files, each record once.
+  ClearList(Highscores);
+  RegName = RegPass = "";
+  Reload();
+  EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{7, 100}));
+  EXPECT_EQ(RegPass, "pw ");
+  // With room again the original is copied aside, replaced, and the spare
+  // file goes.
+  ClearClosingProblems();
+  SaveScores();
+  EXPECT_EQ(Told(), "");
+  EXPECT_EQ(testsupport::ReadBytes("nuscores.dat.bad"), damaged);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"nuscores.dat", "nuscores.dat.bad"}));
+  Reload();
+  EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{7, 100}));
+}
+
+// No room anywhere: the old file stays whole and the closing screen says
+// which games are lost; with no game and no account change since the file
+// was read, nothing is lost and nothing is said.
+TEST_F(ScoreFileSizeLimit, NoRoomAnywhereSaysWhatIsLost) {
+  RegName = "me";
+  Add(1, "old", 10);
+  SaveScores();
+  const std::string original = testsupport::ReadBytes("nuscores.dat");
+  Reload();
+  SaveWithin(100);
+  EXPECT_EQ(Told(), "");
+  EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), original);
+
+  Add(2, "new", 20);
+  Add(3, "newer", 30);
+  SaveWithin(100);
+  EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), original);
+  EXPECT_EQ(Files(), std::vector<std::string>{"nuscores.dat"});
+  const std::string told = Told();
+  EXPECT_NE(told.find("could not be saved to "), std::string::npos) << told;
+  EXPECT_NE(told.find("File too large"), std::string::npos) << told;
+  EXPECT_NE(told.find("the 2 games of this run and any account change are lost"), std::string::npos) << told;
 }
 
 }  // namespace

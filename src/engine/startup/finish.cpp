@@ -1,4 +1,5 @@
 // The closing sequence: save, say thanks, wait for a new input, end.
+#include <cstdio>
 #include <cstdlib>
 
 #include "engine/frame/frame.h"
@@ -39,6 +40,47 @@ void DrawThanks() {
   Text(40, cy + 320, "Give a little back.");
   SetCol(180, 255, 255, 1);
   Text(40, cy + 380, "Feedback is King");
+  // What could not be saved, in red over the top of the screen, each
+  // report broken into lines at blanks to fit the screen.
+  if (!ClosingProblems().empty()) {
+    UseFont(2, 4);
+    SetCol(255, 90, 90, 1);
+    const int width = JScrw - 80;
+    int y = 16;
+    for (const std::string& report : ClosingProblems()) {
+      std::string line;
+      size_t at = 0;
+      while (at < report.size()) {
+        size_t end = report.find(' ', at);
+        if (end == std::string::npos) end = report.size();
+        const std::string word = report.substr(at, end - at);
+        const std::string longer = line.empty() ? word : line + " " + word;
+        if (!line.empty() && TextWidth(longer) > width) {
+          Text(40, y, line);
+          y += 30;
+          line = word;
+        } else {
+          line = longer;
+        }
+        at = end + 1;
+      }
+      Text(40, y, line);
+      y += 30;
+    }
+  }
+}
+
+// Says what could not be saved: the log, the terminal, and (drawn later)
+// the closing screen.
+void TellClosingProblems() {
+  if (!IniSaveProblem.empty()) {
+    ReportClosingProblem("Your settings could not be saved to Files/Setup.ini: " + IniSaveProblem + ".");
+  }
+  for (const std::string& line : ClosingProblems()) {
+    Debug(line);
+    std::fprintf(stderr, "pibbo: %s\n", line.c_str());
+  }
+  std::fflush(stderr);
 }
 
 [[noreturn]] void CloseUp();
@@ -50,6 +92,7 @@ void Finish() {
   ShowMouse();
   SaveIni();
   RaiseEngineEvent(EngineEvent::Closing);
+  TellClosingProblems();
   Debug("Closing Up");
   Debug("");
   Debug("Bye!");

@@ -62,10 +62,11 @@ int StartUp() {
     RemoveStaleTemporaries(FilesDir, "Setup.ini");
     if (!GameDir.empty()) RemoveStaleTemporaries(GameDir, "nuscores.dat");
   } else {
-    DebugLog("Missing folder : Files/ (no log, no settings file)");
+    LogToTerminal("the folder Files/ is missing");
+    Debug("Missing folder : Files/ (no log, no settings file)");
   }
   if (noDisplay) {
-    Debug(noDisplayText);  // dropped when there is no log
+    if (DebugFile) Debug(noDisplayText);  // the terminal has it already
     CloseLog();
     return 1;
   }

@@ -135,12 +135,21 @@ std::vector<std::string> IniLines() {
   return out;
 }
 
+std::string IniSaveProblem;
+
 int SaveIni() {
   if (FilesDir.empty()) {
-    DebugLog("Setup.ini not saved: no Files folder");
+    IniSaveProblem = "the folder Files/ is missing";
+    Debug("\tCould not save Setup.ini : " + IniSaveProblem);
     return 0;
   }
-  if (!SaveLinesAtomic(FilesDir + "/Setup.ini", IniLines())) Debug("\tCould not save Setup.ini");
+  std::string why;
+  if (!SaveLinesAtomic(FilesDir + "/Setup.ini", IniLines(), &why)) {
+    IniSaveProblem = why;
+    Debug("\tCould not save Setup.ini : " + why);
+  } else {
+    IniSaveProblem.clear();
+  }
   return 0;
 }
 

@@ -113,13 +113,25 @@ void CreateStartupTables();
 // Writes player 1's default bindings and the default settings.
 void SetDefaults();
 
-// Writes one line to the log; drops it when no log is open. Each line
-// reaches the disk at once.
+// Writes one line to the log; each line reaches the disk at once. When
+// "Debug.txt" could not be created (or "Files/" is missing) the lines go
+// to the terminal (stderr) instead; before any attempt they are dropped.
 int Debug(const std::string& text);
 // Creates "Debug.txt" in the current folder and writes its header. False
-// when the file could not be created (the run goes on without a log).
+// when the file could not be created: the terminal gets the log instead.
 bool OpenLog();
+// The log goes to the terminal from here on (no "Debug.txt" can be made).
+void LogToTerminal(const std::string& why);
 void CloseLog();
+
+// What the closing sequence could not save, in the player's words: shown
+// on the closing screen and printed to the terminal. The savers add their
+// lines while the closing sequence runs.
+void ReportClosingProblem(const std::string& text);
+const std::vector<std::string>& ClosingProblems();
+void ClearClosingProblems();
+// Why the last SaveIni failed; empty after one that worked.
+extern std::string IniSaveProblem;
 
 // Applies one line of "Setup.ini" to Options, KeyV and AudioDriverChosen.
 void ReadIniLine(const std::string& line);

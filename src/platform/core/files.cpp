@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -201,27 +202,56 @@ std::string AppDir() {
   }
 }
 
-int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lines) {
-  if (path.empty() || FileType(path) == 2) return 0;
+namespace {
+
+// The file a path finally names: symbolic links followed (a dangling link
+// gives the file it would name). Answers the path itself when it is no link
+// and "" when the links run in a circle or too deep.
+std::string FollowLinks(const std::string& path) {
+  std::string at = path;
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    std::vector<char> buffer(PATH_MAX + 1);
+    const ssize_t n = ::readlink(at.c_str(), buffer.data(), buffer.size() - 1);
+    if (n < 0) return at;
+    const std::string target(buffer.data(), static_cast<size_t>(n));
+    at = !target.empty() && target[0] == '/' ? target : FolderOf(at) + "/" + target;
+  }
+  return "";
+}
+
+}  // namespace
+
+int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lines, std::string* why) {
+  auto fail = [why](const std::string& reason) {
+    if (why) *why = reason;
+    return 0;
+  };
+  if (path.empty()) return fail("no file name");
+  // A link is written through: its target is replaced, the link stays.
+  const std::string target = FollowLinks(path);
+  if (target.empty()) return fail("too many levels of symbolic links");
+  if (FileType(target) == 2) return fail("a folder has that name");
   std::string data;
   for (const std::string& line : lines) {
     data += line;
     data += "\r\n";
   }
 
-  const std::string folder = FolderOf(path);
-  std::string temp = path + ".tmp-XXXXXX";
+  const std::string folder = FolderOf(target);
+  std::string temp = target + ".tmp-XXXXXX";
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
   int fd = ::mkstemp(name.data());
-  if (fd < 0) return 0;
+  if (fd < 0) return fail(std::strerror(errno));
   temp.assign(name.data());
 
   // Keep the old file's permissions; a new file gets the usual 0666 less
   // the umask rather than mkstemp's 0600.
   mode_t mode = 0;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
+  if (::stat(target.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     mode_t mask = ::umask(0);
@@ -229,12 +259,18 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
     mode = 0666 & ~mask;
   }
 
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
+  int error = 0;
+  auto step = [&error](bool ok) {
+    if (!ok && error == 0) error = errno ? errno : EIO;
+    return ok;
+  };
+  errno = 0;
+  bool ok = step(::fchmod(fd, mode) == 0) && step(WriteAll(fd, data)) && step(::fsync(fd) == 0);
+  ok = step(::close(fd) == 0) && ok;
+  if (ok) ok = step(std::rename(temp.c_str(), target.c_str()) == 0);
   if (!ok) {
     ::unlink(temp.c_str());
-    return 0;
+    return fail(std::strerror(error));
   }
   // Make the rename itself durable.
   int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -1,0 +1,93 @@
+// Runs a command and kills it (SIGKILL) at a chosen moment, for
+// bench/kill_run.sh:
+//
+//   kill_at_save <when> <folder>... -- <command> [args...]
+//
+// <when> is "ms:N" (N milliseconds after the start) or "save:K:U" (U
+// microseconds after the K-th temporary save file, a name holding ".tmp-",
+// appears in one of the folders: that is, while the K-th save is writing).
+// Prints one line: "killed=0|1 temps_seen=N"; killed=0 when the command
+// ended first. Exit status 0, or 2 on a usage error.
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+long long NowUs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000000LL + ts.tv_nsec / 1000;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: kill_at_save ms:N|save:K:U <folder>... -- <command> [args...]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) return Usage();
+  const std::string when = argv[1];
+  long long afterMs = -1, saveUs = 0;
+  int saveNumber = 0;
+  if (when.rfind("ms:", 0) == 0) {
+    afterMs = std::atoll(when.c_str() + 3);
+  } else if (std::sscanf(when.c_str(), "save:%d:%lld", &saveNumber, &saveUs) != 2 || saveNumber < 1) {
+    return Usage();
+  }
+  int i = 2;
+  const int inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (inotify < 0) return Usage();
+  for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) inotify_add_watch(inotify, argv[i], IN_CREATE);
+  if (i + 1 >= argc) return Usage();
+  char** command = argv + i + 1;
+
+  const long long start = NowUs();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execvp(command[0], command);
+    _exit(127);
+  }
+  if (pid < 0) return Usage();
+
+  int temps = 0;
+  long long killAt = afterMs >= 0 ? start + afterMs * 1000 : -1;
+  bool killed = false;
+  for (;;) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) break;
+    if (killAt >= 0 && NowUs() >= killAt) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      killed = true;
+      break;
+    }
+    // Short waits near the moment, so the kill lands within microseconds.
+    const long long left = killAt >= 0 ? killAt - NowUs() : 5000;
+    pollfd p{inotify, POLLIN, 0};
+    poll(&p, 1, left > 2000 ? 1 : 0);
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = read(inotify, buffer, sizeof buffer)) > 0;) {
+      for (char* at = buffer; at < buffer + n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(at);
+        if (e->len > 0 && std::strstr(e->name, ".tmp-") && ++temps == saveNumber && killAt < 0) {
+          killAt = NowUs() + saveUs;
+        }
+        at += sizeof(inotify_event) + e->len;
+      }
+    }
+  }
+  std::printf("killed=%d temps_seen=%d\n", killed ? 1 : 0, temps);
+  return 0;
+}

@@ -1,0 +1,161 @@
+// Whole headless runs of the program with a score file or a log it cannot
+// write: the player is told on the terminal (and the closing screen), the
+// games are kept, and the next start reads them back.
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "run_folder.h"
+#include "scores/scores.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadBytes;
+
+// A game started from the title screen, quit on the pause screen, the name
+// taken with Return; then Escape on the title screen and a key on the
+// closing screen. (The title screen comes about 11 s into the run's clock.)
+const char* const kOneGame =
+    "12000 mouse 295 300\n12100 click 1\n13000 tap 27\n13200 key 40 down\n13300 key 40 up\n"
+    "13500 key 32 down\n13600 key 32 up\n19000 tap 13\n20000 tap 27\n20500 tap 32\n";
+const char* const kQuit = "5000 tap 27\n6500 tap 32\n";
+
+class UnsavedRun : public testsupport::RunFolderTest {
+ protected:
+  void SetUp() override {
+    RunFolderTest::SetUp();
+    stderrFile_ = tmp_ + "/stderr.txt";
+    GetUniqueKey();
+  }
+  int RunScript(const char* script) {
+    return Run({"PIBBO_HEADLESS=1", "SDL_AUDIODRIVER=dummy", "PIBBO_INPUT_SCRIPT=" + WriteScript(script),
+                "XDG_DATA_HOME=" + tmp_ + "/data"});
+  }
+  // The records of a score file, by name.
+  static std::vector<std::string> Names(const std::string& path) {
+    std::vector<std::string> lines, names;
+    if (!LoadLines(path, lines)) return names;
+    for (size_t i = 1; i < lines.size(); ++i) {
+      if (auto r = ParseScoreLine(Unscramble(lines[i], ""))) names.push_back(r->Name);
+    }
+    return names;
+  }
+};
+
+TEST_F(UnsavedRun, AGameThatCannotBeSavedIsToldKeptAndReadBack) {
+  const std::string scores = run_ + "/Files/260/nuscores.dat";
+  fs::create_directory(scores);
+  ASSERT_EQ(RunScript(kOneGame), 0);
+  const std::string told = ReadBytes(stderrFile_);
+  EXPECT_NE(told.find("pibbo: The scores could not be saved to Files/260/nuscores.dat: a folder has that name."),
+            std::string::npos)
+      << told;
+  EXPECT_NE(told.find("pibbo: They are kept in Files/260/nuscores.dat.unsaved, and the next start reads them back."),
+            std::string::npos)
+      << told;
+  EXPECT_NE(ReadBytes(run_ + "/Files/Debug.txt").find("They are kept in"), std::string::npos);
+  EXPECT_EQ(Names(scores + ".unsaved"), std::vector<std::string>{"Player"});
+
+  // The folder gone, the next run saves the game where it belongs.
+  fs::remove(scores);
+  ASSERT_EQ(RunScript(kQuit), 0);
+  EXPECT_EQ(ReadBytes(stderrFile_).find("could not be saved"), std::string::npos) << ReadBytes(stderrFile_);
+  EXPECT_EQ(Names(scores), std::vector<std::string>{"Player"});
+  EXPECT_FALSE(fs::exists(scores + ".unsaved"));
+}
+
+// No "Debug.txt" can be made: its lines go to the terminal; no
+// "Setup.ini" can be saved: the closing screen and the terminal say so.
+TEST_F(UnsavedRun, ALogThatCannotBeWrittenGoesToTheTerminal) {
+  fs::create_directory(run_ + "/Files/Debug.txt");
+  fs::create_directory(run_ + "/Files/Setup.ini");
+  ASSERT_EQ(RunScript(kQuit), 0);
+  const std::string told = ReadBytes(stderrFile_);
+  EXPECT_NE(told.find("the log Debug.txt cannot be written (a folder has that name)"), std::string::npos) << told;
+  EXPECT_NE(told.find("pibbo: Your settings could not be saved to Files/Setup.ini: a folder has that name."),
+            std::string::npos)
+      << told;
+  for (const char* line : {"\nQuenlor's Vellumbra Engine\n", "\nFinished Loading\n", "\nClosing Up\n",
+                           "\nPlay again, soon!!\n"}) {
+    EXPECT_NE(told.find(line), std::string::npos) << line;
+  }
+}
+
+// A player who is not root, with "Files/" and "Files/260/" read-only:
+// the log goes to the terminal, and each run's game goes to the data
+// folder, where the next run finds it and adds its own. As root the game
+// runs as the user "nobody".
+TEST_F(UnsavedRun, ReadOnlyFilesFolderForAPlayerWhoIsNotRoot) {
+  const passwd* nobody = getpwnam("nobody");
+  if (geteuid() == 0 && !nobody) GTEST_SKIP() << "no user nobody to play as";
+  const std::string data = tmp_ + "/data";
+  fs::create_directory(data);
+  fs::permissions(data, fs::perms::all);
+  fs::permissions(tmp_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+  fs::permissions(run_ + "/Files/260", readOnly);
+  fs::permissions(run_ + "/Files", readOnly);
+  struct Writable {  // again on the way out, so that the folder can go
+    std::string files;
+    ~Writable() {
+      std::error_code ec;
+      fs::permissions(files, fs::perms::owner_write, fs::perm_options::add, ec);
+      fs::permissions(files + "/260", fs::perms::owner_write, fs::perm_options::add, ec);
+    }
+  } writable{run_ + "/Files"};
+  if (geteuid() != 0 && access((run_ + "/Files").c_str(), W_OK) == 0) GTEST_SKIP() << "read-only folders stay writable";
+
+  auto play = [&](const char* script) {
+    const std::string scriptFile = tmp_ + "/input.txt";
+    testsupport::WriteBytes(scriptFile, script);
+    const int err = open(stderrFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(err, 2);
+      if (geteuid() == 0 &&
+          (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) {
+        _exit(77);
+      }
+      setenv("PIBBO_HEADLESS", "1", 1);
+      setenv("SDL_AUDIODRIVER", "dummy", 1);
+      setenv("PIBBO_INPUT_SCRIPT", scriptFile.c_str(), 1);
+      setenv("XDG_DATA_HOME", data.c_str(), 1);
+      if (chdir(tmp_.c_str()) != 0) _exit(120);
+      alarm(180);
+      const std::string exe = run_ + "/pibbo";
+      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      _exit(121);
+    }
+    close(err);
+    return WaitExit(pid, 60000);
+  };
+
+  ASSERT_EQ(play(kOneGame), 0);
+  std::string told = ReadBytes(stderrFile_);
+  EXPECT_NE(told.find("pibbo: the log Debug.txt cannot be written (Permission denied)"), std::string::npos) << told;
+  EXPECT_NE(told.find("\nClosing Up\n"), std::string::npos) << told;
+  EXPECT_NE(told.find("pibbo: Your settings could not be saved to Files/Setup.ini: Permission denied."),
+            std::string::npos)
+      << told;
+  EXPECT_NE(told.find("pibbo: The scores could not be saved to Files/260/nuscores.dat: Permission denied."),
+            std::string::npos)
+      << told;
+  const size_t kept = told.find("pibbo: They are kept in " + data + "/pibbo-zorravel/scores-");
+  ASSERT_NE(kept, std::string::npos) << told;
+  const std::string spare = told.substr(kept + 24, told.find(", and the next start", kept) - kept - 24);
+  EXPECT_EQ(Names(spare), std::vector<std::string>{"Player"});
+  EXPECT_FALSE(fs::exists(run_ + "/Files/260/nuscores.dat"));
+  EXPECT_FALSE(fs::exists(run_ + "/Files/Debug.txt"));
+
+  ASSERT_EQ(play(kOneGame), 0);
+  EXPECT_EQ(Names(spare), (std::vector<std::string>{"Player", "Player"}));
+}
+
+}  // namespace
