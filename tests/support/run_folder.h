@@ -77,7 +77,7 @@ class RunFolderTest : public ::testing::Test {
       }
       if (!stderrFile_.empty() && !freopen(stderrFile_.c_str(), "w", stderr)) _exit(122);
       if (chdir(tmp_.c_str()) != 0) _exit(120);
-      alarm(180);  // never leave a hung child behind
+      alarm(180 * TimeScale());  // never leave a hung child behind
       std::string exe = run_ + "/pibbo";
       execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
       _exit(121);
@@ -88,8 +88,9 @@ class RunFolderTest : public ::testing::Test {
   static int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
   // The exit code once the program has ended, or -1 when it did not end
-  // normally within `ms` (it is then killed).
+  // normally within `ms` (times TimeScale(); it is then killed).
   static int WaitExit(pid_t pid, int ms) {
+    ms *= TimeScale();
     int status = 0;
     for (int waited = 0; waited < ms; waited += 10) {
       if (waitpid(pid, &status, WNOHANG) == pid) return ExitCode(status);
