@@ -58,10 +58,11 @@ for name in $names; do
   log="$out/$name.log"
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
-  corpus=$(ls "build-fuzz/corpus/$name" | wc -l)
+  # From libFuzzer's last status line: "cov: N ft: N corp: N/size ...".
+  corpus=$(grep -o 'corp: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
   crashes=$(ls "build-fuzz/crashes/$name" | wc -l)
-  printf '%-12s %12s %10s %8s %8s %8s\n' "$name" "${execs:-?}" "${speed:-?}" "$corpus" "${cov:-?}" "$crashes"
+  printf '%-12s %12s %10s %8s %8s %8s\n' "$name" "${execs:-?}" "${speed:-?}" "${corpus:-?}" "${cov:-?}" "$crashes"
   [ "$crashes" -eq 0 ] || status=1
 done
 [ "$status" -eq 0 ] || echo "fuzz.sh: crash inputs are in build-fuzz/crashes/ (logs in $out/)" >&2
