@@ -1,16 +1,20 @@
 #!/bin/sh
 # Installs what is missing, builds, and runs every test. The window tests
 # run on a virtual X display (Xvfb with Mesa's software OpenGL).
+# SANITIZE=1 builds and tests the sanitizer build in build-asan/: its
+# tests get the leak suppressions of tools/lsan.supp and longer time limits.
 set -e
 cd "$(dirname "$0")/.."
+dir=build
+[ "${SANITIZE:-0}" = 1 ] && dir=build-asan
 sh tools/deps.sh
 sh tools/build.sh
 # A second build with nothing changed must do nothing.
-if cmake --build build 2>&1 | grep -E "Building|Linking|Generating|Embedding"; then
+if cmake --build "$dir" 2>&1 | grep -E "Building|Linking|Generating|Embedding"; then
   echo "test.sh: a build with nothing changed did the work above" >&2
   exit 1
 fi
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 export LIBGL_ALWAYS_SOFTWARE=1
 xvfb-run -a -s "-screen 0 1600x1200x24" \
-  ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300
+  ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 300

@@ -137,6 +137,12 @@ void InstallOnline();
 
 // Back to the state of a fresh start: logged out, no message of the day.
 void ResetOnlineTables();
+// The login reply judged by its greeting (LoggedIn, LoginFailed,
+// OnlineTrouble) and its message of the day read into MOTD.
+void JudgeLogin(const std::string& reply);
+// A table reply: its entries added to AltScores, OnlineTrouble set when it
+// is no table, and ThisIsHigh uploaded when it belongs in the table.
+void ReadOnlineTable(const std::string& reply);
 // Sends ThisIsHigh to the score server with the account's proof (the
 // request runs beside the frame loop; its answer goes to the debug output).
 void UploadScore();

@@ -143,7 +143,8 @@ void Field(int panelX, int y, const std::string& caption, int focus, bool secret
 // One login attempt: the account proof goes out; JudgeLogin takes the reply.
 void StartLogin() { gLoginCall.Start(LoginPath(LoginInput()), true); }
 
-// The reply judged by its greeting, and the message of the day.
+}  // namespace
+
 void JudgeLogin(const std::string& reply) {
   LoginFailed = 1;
   OnlineRefreshState = 0;
@@ -173,6 +174,8 @@ void JudgeLogin(const std::string& reply) {
   }
   DebugLog(reply);  // the password never goes to the log
 }
+
+namespace {
 
 void LoginButton(int panelX) {
   UseFont(1, 2);
@@ -261,7 +264,15 @@ void RefreshFetch() {
     return;
   }
   if (!gFetchCall.Ready()) return;  // the frame goes on while the server is slow
-  OnlineReply = gFetchCall.Take();
+  ReadOnlineTable(gFetchCall.Take());
+  PlaySFX(99, 1.0f, 1.0f, 0.0f);
+  OnlineRefreshState = 3;
+}
+
+}  // namespace
+
+void ReadOnlineTable(const std::string& reply) {
+  OnlineReply = reply;
   OnlineTrouble.clear();
   if (Upper(OnlineReply).find("<HEAD>") != std::string::npos) {
     UploadScore();  // the server's page for a table no one has played yet
@@ -298,9 +309,9 @@ void RefreshFetch() {
     SortList(Highscores);
     SortList(AltScores);
   }
-  PlaySFX(99, 1.0f, 1.0f, 0.0f);
-  OnlineRefreshState = 3;
 }
+
+namespace {
 
 void RefreshRelease() {
   if (OnlineRefreshState == 3 && !MouseDown(1)) {

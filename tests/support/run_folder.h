@@ -88,8 +88,9 @@ class RunFolderTest : public ::testing::Test {
   static int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
   // The exit code once the program has ended, or -1 when it did not end
-  // normally within `ms` (it is then killed).
+  // normally within `ms` (times TimeScale(); it is then killed).
   static int WaitExit(pid_t pid, int ms) {
+    ms *= TimeScale();
     int status = 0;
     for (int waited = 0; waited < ms; waited += 10) {
       if (waitpid(pid, &status, WNOHANG) == pid) return ExitCode(status);

@@ -207,7 +207,7 @@ TEST_F(WholeRun, TerminationSignalSavesAndEnds) {
   ASSERT_GT(pid, 0);
   int status = 0;
   bool loaded = false;
-  for (int round = 0; round < 600 && !loaded; round++) {
+  for (int round = 0; round < 600 * testsupport::TimeScale() && !loaded; round++) {
     usleep(50 * 1000);
     loaded = ReadBytes(run_ + "/Files/Debug.txt").find("Finished Loading") != std::string::npos;
   }
