@@ -51,7 +51,7 @@ class MusicTest : public ::testing::Test {
     const char* headers[5] = {"[DRUMS]", "[CHORDS]", "[BASS]", "[MELODY]", "[ACCOMPANY]"};
     for (int s = 0; s < 5; ++s) {
       text += std::string(headers[s]) + "\nSTRETCH = " + stretch + "\n";
-      for (int k = 1; k <= 8; ++k) text += "\"" + std::to_string(s) + std::to_string(k) + "\"\n";
+      for (int k = 1; k <= 8; ++k) text.append("\"").append(std::to_string(s)).append(std::to_string(k)).append("\"\n");
     }
     return text;
   }
