@@ -105,8 +105,9 @@ class RunFolderTest : public ::testing::Test {
     return waitpid(pid, &status, WNOHANG) == 0;
   }
 
-  // Runs pibbo to its end; its exit code, or -1 (see WaitExit).
-  int Run(const std::vector<std::string>& env, int ms = 60000) {
+  // Runs pibbo to its end; its exit code, or -1 (see WaitExit). By default
+  // it may take as long as a start and an end may take on a loaded machine.
+  int Run(const std::vector<std::string>& env, int ms = Deadline(kStartDeadlineMs) + Deadline(kExitDeadlineMs)) {
     pid_t pid = Spawn(env);
     return pid < 0 ? -1 : WaitExit(pid, ms);
   }

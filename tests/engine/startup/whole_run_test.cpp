@@ -216,12 +216,10 @@ TEST_F(WholeRun, TerminationSignalSavesAndEnds) {
   pid_t pid = Spawn({"PIBBO_HEADLESS=1"});
   ASSERT_GT(pid, 0);
   int status = 0;
-  bool loaded = false;
-  for (int round = 0; round < 600 && !loaded; round++) {
-    usleep(50 * 1000);
-    loaded = ReadBytes(run_ + "/Files/Debug.txt").find("Finished Loading") != std::string::npos;
-  }
-  ASSERT_TRUE(loaded);
+  const auto end = std::chrono::steady_clock::now() +
+                   std::chrono::milliseconds(testsupport::Deadline(testsupport::kStartDeadlineMs));
+  while (!Loaded() && std::chrono::steady_clock::now() < end) usleep(50 * 1000);
+  ASSERT_TRUE(Loaded());
   kill(pid, SIGTERM);
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_EQ(ExitCode(status), 0);
