@@ -1,13 +1,19 @@
 #!/bin/sh
-# Configures and builds into build/ (the game lands in build/run/).
-# SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer
-# into build-asan/ instead.
+# Configures and builds into build/ (the game lands in build/run/): the
+# targets named (`sh tools/build.sh pibbo` builds the game and its files
+# only), or everything. SANITIZE=1 builds with AddressSanitizer and
+# UndefinedBehaviorSanitizer into build-asan/ instead.
 set -e
 cd "$(dirname "$0")/.."
 if [ "${SANITIZE:-0}" = 1 ]; then
-  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" -DPIBBO_SANITIZE=ON >/dev/null
-  cmake --build build-asan -j "$(nproc)"
+  dir=build-asan
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" -DPIBBO_SANITIZE=ON >/dev/null
 else
-  cmake -S . -B build -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" >/dev/null
-  cmake --build build -j "$(nproc)"
+  dir=build
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" >/dev/null
+fi
+if [ $# -gt 0 ]; then
+  cmake --build "$dir" -j "$(nproc)" --target "$@"
+else
+  cmake --build "$dir" -j "$(nproc)"
 fi

@@ -1,7 +1,7 @@
 #!/bin/sh
-# Installs what is missing, builds, and starts the game.
+# Installs what is missing, builds the game (not the tests), and starts it.
 set -e
 cd "$(dirname "$0")/.."
 sh tools/deps.sh
-sh tools/build.sh
+sh tools/build.sh pibbo
 exec ./build/run/pibbo

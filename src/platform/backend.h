@@ -111,4 +111,6 @@ Backend* ActiveBackendOrNull();
 
 // Factories, one per back end.
 std::unique_ptr<Backend> CreateRealBackend();
+// Why the last CreateRealBackend answered none ("" after one that worked).
+std::string RealBackendProblem();
 std::unique_ptr<Backend> CreateHeadlessBackend();

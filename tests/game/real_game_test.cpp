@@ -48,24 +48,22 @@ TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
   pid_t pid = StartGame();
   if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
   ASSERT_FALSE(window_.empty()) << "no window";
-  Click(295, 300);  // "Click Here to Start"
-  usleep(500 * 1000);
+  ASSERT_TRUE(title_) << "no title screen";
+  // "Click Here to Start"
+  Pixmap firstFrame = PressUntil([&] { Click(295, 300); }, PlayField, TitleScreen);
+  ASSERT_TRUE(firstFrame) << "the game did not start";
 
-  bool seenGame = false, over = false;
+  // Every shot waits for a screenshot taken after the click before it.
+  bool over = false;
   int shots = 0;
-  Pixmap firstFrame;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  for (int round = 0; round < 400 && !over && Running(pid) && std::chrono::steady_clock::now() < deadline;
-       ++round) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(testsupport::Deadline(testsupport::kPlayDeadlineMs));
+  while (!over && Clock::now() < deadline) {
     Pixmap p = Screenshot();
-    if (!p) continue;
+    if (!p) break;
     if (!PlayField(p)) {
-      over = seenGame;
-      if (!seenGame) Click(295, 300);  // "Click Here to Start"
-      continue;
+      over = true;
+      break;
     }
-    seenGame = true;
-    if (!firstFrame) firstFrame = p;
     const Spot hero = FindHero(p);
     if (!hero.found) continue;
     // Low and to the side: a fast, flat shot that is soon down again.
@@ -74,9 +72,7 @@ TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
     Do("mousemove --window " + window_ + " " + std::to_string(x) + " " + std::to_string(y) +
        " sleep 0.35 mousedown 1 sleep 0.08 mouseup 1");
     ++shots;
-    usleep(250 * 1000);
   }
-  EXPECT_TRUE(seenGame);
   EXPECT_TRUE(over) << "the game did not end after " << shots << " shots";
   EXPECT_GE(shots, 6);
 
@@ -100,9 +96,8 @@ TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
 
   // Name entry: Return keeps "Player"; then Escape on the title screen and
   // a key on the closing screen.
-  usleep(2000 * 1000);
-  Key("Return");
-  usleep(1500 * 1000);
+  ASSERT_TRUE(Until(NameEntry)) << "the name entry";
+  ASSERT_TRUE(PressUntil([&] { Key("Return"); }, TitleScreen, NameEntry)) << "back on the title screen";
   EXPECT_EQ(QuitFromTitle(pid), 0);
 
   GetUniqueKey();

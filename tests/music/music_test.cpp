@@ -52,10 +52,7 @@ class MusicTest : public ::testing::Test {
     const char* headers[5] = {"[DRUMS]", "[CHORDS]", "[BASS]", "[MELODY]", "[ACCOMPANY]"};
     for (int s = 0; s < 5; ++s) {
       text += std::string(headers[s]) + "\nSTRETCH = " + stretch + "\n";
-      for (int k = 1; k <= 8; ++k) {
-        const char line[] = {'"', static_cast<char>('0' + s), static_cast<char>('0' + k), '"', '\n', 0};
-        text += line;
-      }
+      for (int k = 1; k <= 8; ++k) text.append("\"").append(std::to_string(s)).append(std::to_string(k)).append("\"\n");
     }
     return text;
   }

@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "platform/backend.h"
 #include "platform/core/image.h"
+#include "deadlines.h"
 #include "test_support.h"
 
 namespace {
@@ -60,11 +63,22 @@ bool HaveDisplay() {
 
 // "headless", or the GL back buffer to use: "fbo" an off-screen framebuffer,
 // "auto" the back end's choice (under Xvfb the window's own back buffer,
-// which survives swaps).
-std::unique_ptr<Backend> MakeBackend(const std::string& kind) {
+// which survives swaps). The real one is asked again for a while when it
+// cannot reach the display (an X server that resets as its last client
+// leaves refuses connections meanwhile); `problem` gets the reason it gave.
+std::unique_ptr<Backend> MakeBackend(const std::string& kind, std::string* problem = nullptr) {
   if (kind == "headless") return CreateHeadlessBackend();
   setenv("PIBBO_GL_BACKBUFFER", kind.c_str(), 1);
-  return CreateRealBackend();
+  const auto end = std::chrono::steady_clock::now() +
+                   std::chrono::milliseconds(testsupport::Deadline(testsupport::kScreenDeadlineMs));
+  for (;;) {
+    std::unique_ptr<Backend> backend = CreateRealBackend();
+    if (backend || std::chrono::steady_clock::now() > end) {
+      if (problem) *problem = RealBackendProblem();
+      return backend;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
 }
 
 class BackendDrawTest : public ::testing::TestWithParam<const char*> {
@@ -73,8 +87,9 @@ class BackendDrawTest : public ::testing::TestWithParam<const char*> {
 
   void SetUp() override {
     if (std::string(GetParam()) != "headless" && !HaveDisplay()) GTEST_SKIP() << "no X display (run under xvfb-run)";
-    backend_ = MakeBackend(GetParam());
-    ASSERT_TRUE(backend_) << "the back end is not linked in";
+    std::string problem;
+    backend_ = MakeBackend(GetParam(), &problem);
+    ASSERT_TRUE(backend_) << "the real back end did not start: " << problem;
     ASSERT_TRUE(backend_->OpenDisplay(kW, kH, 0, 60, "back end test"));
     backend_->SetVirtualResolution(kW, kH);
   }
@@ -356,8 +371,9 @@ TEST(BackendPictures, HeadlessPaintsWhatOpenGLPaints) {
   Pixmap pictures[2];
   const char* kinds[2] = {"headless", "fbo"};
   for (int k = 0; k < 2; ++k) {
-    std::unique_ptr<Backend> backend = MakeBackend(kinds[k]);
-    ASSERT_TRUE(backend);
+    std::string problem;
+    std::unique_ptr<Backend> backend = MakeBackend(kinds[k], &problem);
+    ASSERT_TRUE(backend) << "the real back end did not start: " << problem;
     ASSERT_TRUE(backend->OpenDisplay(kW, kH, 0, 60, "picture test"));
     DrawBusyFrame(*backend);
     pictures[k] = backend->ReadPixels(0, 0, kW, kH);

@@ -3,6 +3,7 @@
 // without xdotool.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "deadlines.h"
 #include "platform/backend.h"
 
 namespace {
@@ -52,11 +54,13 @@ class RealInputTest : public ::testing::Test {
     if (!display || !*display) GTEST_SKIP() << "no X display (run under xvfb-run)";
     if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool missing";
     backend_ = CreateRealBackend();
-    ASSERT_TRUE(backend_);
+    ASSERT_TRUE(backend_) << "the real back end did not start: " << RealBackendProblem();
     title_ = "real input test " + std::to_string(getpid());
     ASSERT_TRUE(backend_->OpenDisplay(320, 240, 0, 60, title_));
     // Let the window appear, then find it by its title.
-    for (int i = 0; i < 200 && window_.empty(); ++i) {
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(testsupport::Deadline(testsupport::kStartDeadlineMs));
+    while (window_.empty() && std::chrono::steady_clock::now() < end) {
       backend_->PumpEvents(sink_);
       window_ = Output("xdotool search --name '^" + title_ + "$' 2>/dev/null");
       if (window_.empty()) backend_->Sleep(10);
@@ -70,9 +74,11 @@ class RealInputTest : public ::testing::Test {
   void Xdo(const std::string& args) {
     ASSERT_EQ(std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()), 0);
   }
-  // Pumps events until `done` holds (or a few seconds have passed).
+  // Pumps events until `done` holds (or the deadline has passed).
   bool PumpUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 300; ++i) {
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(testsupport::Deadline(testsupport::kScreenDeadlineMs));
+    while (std::chrono::steady_clock::now() < end) {
       backend_->PumpEvents(sink_);
       if (done()) return true;
       backend_->Sleep(10);

@@ -377,11 +377,7 @@ TEST_F(ScoreFile, DamagedFilesKeepTheirOriginalAndEveryReadableLine) {
 }
 
 TEST_F(ScoreFile, TwentyThousandRecordsAreReadWholeAndWrittenBackTheSame) {
-  for (int i = 0; i < 20000; ++i) {
-    std::string name = "p";
-    name += std::to_string(i);
-    Add(i * 7, name, 1'000'000 - i, i % 3);
-  }
+  for (int i = 0; i < 20000; ++i) Add(i * 7, std::string("p").append(std::to_string(i)), 1'000'000 - i, i % 3);
   SaveScores();
   const std::string before = testsupport::ReadBytes("nuscores.dat");
   ClearList(Highscores);

@@ -26,8 +26,10 @@ class PrivateDisplay {
       const std::string fd = std::to_string(fds[1]);
       const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
       if (!freopen("/dev/null", "w", stderr)) _exit(127);
+      // -noreset: a server that resets when its last client leaves refuses
+      // connections meanwhile (a program started again, xdotool).
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
+             "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "deadlines.h"
 #include "test_support.h"
 
 namespace testsupport {
@@ -77,7 +78,7 @@ class RunFolderTest : public ::testing::Test {
       }
       if (!stderrFile_.empty() && !freopen(stderrFile_.c_str(), "w", stderr)) _exit(122);
       if (chdir(tmp_.c_str()) != 0) _exit(120);
-      alarm(180);  // never leave a hung child behind
+      alarm(kChildLifetimeSeconds);  // never leave a hung child behind
       std::string exe = run_ + "/pibbo";
       execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
       _exit(121);
@@ -105,8 +106,9 @@ class RunFolderTest : public ::testing::Test {
     return waitpid(pid, &status, WNOHANG) == 0;
   }
 
-  // Runs pibbo to its end; its exit code, or -1 (see WaitExit).
-  int Run(const std::vector<std::string>& env, int ms = 60000) {
+  // Runs pibbo to its end; its exit code, or -1 (see WaitExit). By default
+  // it may take as long as a start and an end may take on a loaded machine.
+  int Run(const std::vector<std::string>& env, int ms = Deadline(kStartDeadlineMs) + Deadline(kExitDeadlineMs)) {
     pid_t pid = Spawn(env);
     return pid < 0 ? -1 : WaitExit(pid, ms);
   }

@@ -14,19 +14,9 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "deadlines.h"
 
 namespace testsupport {
-
-// How many times longer than in a plain build the tests let a run take:
-// PIBBO_TEST_TIME_SCALE (the sanitizer build sets it), at least 1.
-inline int TimeScale() {
-  static const int scale = [] {
-    const char* text = std::getenv("PIBBO_TEST_TIME_SCALE");
-    const int n = text ? std::atoi(text) : 1;
-    return n > 1 ? n : 1;
-  }();
-  return scale;
-}
 
 // A fresh folder under the system's temporary folder ("" when none could
 // be made); `tag` shows which tests made it.

@@ -63,7 +63,7 @@ class GraphTest : public ::testing::Test {
       auto r = std::make_shared<Scores>();
       r->Score = scores[i];
       r->GameMode = mode;
-      r->Name = "p" + std::to_string(i);
+      r->Name = std::string("p").append(std::to_string(i));
       r->Timestamp = stamp0 - static_cast<int64_t>(i);
       Highscores.AddLast(r);
     }

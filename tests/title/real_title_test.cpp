@@ -14,15 +14,6 @@ namespace fs = std::filesystem;
 
 class RealTitle : public testsupport::RealRunTest {
  protected:
-  // The backdrop's hue at the left edge, halfway down: 0 red (Hiscore),
-  // 1 green (Online), 2 blue (About), -1 none of them.
-  static int Backdrop(const Pixmap& p) {
-    const uint8_t* c = At(p, 60, p->height * 3 / 4);
-    if (c[0] > c[1] + 20 && c[0] > c[2]) return 0;
-    if (c[1] > c[0] + 20 && c[1] > c[2]) return 1;
-    if (c[2] > c[0] + 20 && c[2] > c[1]) return 2;
-    return -1;
-  }
   // Brightest pixel of a label's box (virtual 200 x 40 at x, y), on the
   // 800 x 600 window.
   static int Brightest(const Pixmap& p, int vx, int vy) {
@@ -54,52 +45,38 @@ class RealTitle : public testsupport::RealRunTest {
       }
     return false;
   }
-  // Screenshots until `done` holds or a few seconds have passed.
-  template <typename Test>
-  Pixmap Until(Test done) {
-    for (int k = 0; k < 12; ++k) {
-      Pixmap p = Screenshot();
-      if (p && done(p)) return p;
-      usleep(200 * 1000);
-    }
-    return nullptr;
-  }
 };
 
 TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   pid_t pid = StartGame();
   if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
   ASSERT_FALSE(window_.empty()) << "no window";
+  ASSERT_TRUE(title_) << "no title screen";
   Do("mousemove --window " + window_ + " 20 20");
 
-  EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0 && Chosen(p) == 1; }))
+  ASSERT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0 && Chosen(p) == 1; }))
       << "the Hiscore tab with Medium chosen";
   Key("2");
-  EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 1; })) << "the Online tab";
+  ASSERT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 1; })) << "the Online tab";
   Key("F3");
-  EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 2; })) << "the About tab";
+  ASSERT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 2; })) << "the About tab";
   Click(900 * 800 / 1280, 30 * 600 / 960);  // tab 0's box (the panel is at 860)
-  EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0; })) << "the Hiscore tab by a click";
+  ASSERT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0; })) << "the Hiscore tab by a click";
 
-  Press("Down");
-  EXPECT_TRUE(Until([](const Pixmap& p) { return Chosen(p) == 2; })) << "Hard by the Down key";
+  auto medium = [](const Pixmap& p) { return Chosen(p) == 1; };
+  auto hard = [](const Pixmap& p) { return Chosen(p) == 2; };
+  auto easy = [](const Pixmap& p) { return Chosen(p) == 0; };
+  ASSERT_TRUE(PressUntil([&] { Press("Down"); }, hard, medium)) << "Hard by the Down key";
   Click((372 - 40 + 20) * 800 / 1280, (680 + 20) * 600 / 960);  // "Easy"
-  EXPECT_TRUE(Until([](const Pixmap& p) { return Chosen(p) == 0; })) << "Easy by a click";
-  Press("Up");
-  EXPECT_TRUE(Until([](const Pixmap& p) { return Chosen(p) == 2; })) << "Up on Easy wraps to Hard";
+  ASSERT_TRUE(Until(easy)) << "Easy by a click";
+  ASSERT_TRUE(PressUntil([&] { Press("Up"); }, hard, easy)) << "Up on Easy wraps to Hard";
 
   // Two games on Hard, each started by a click on the prompt and ended
   // through the pause screen (Escape, Down, Space) and the name entry (Return).
   for (int game = 1; game <= 2; ++game) {
-    Click(432 * 800 / 1280, 480 * 600 / 960);
-    EXPECT_TRUE(Until(PlayField)) << "game " << game;
-    Key("Escape");  // the pause screen: Down to "Quit", Space takes it
-    usleep(800 * 1000);
-    Press("Down");
-    usleep(300 * 1000);
-    Press("space");
-    usleep(4000 * 1000);
-    Key("Return");
+    ASSERT_TRUE(PressUntil([&] { Click(432 * 800 / 1280, 480 * 600 / 960); }, PlayField, TitleScreen))
+        << "game " << game;
+    ASSERT_TRUE(QuitGameFromPauseScreen()) << "game " << game << " quit from the pause screen";
     EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0 && Chosen(p) == 2; }))
         << "back on the title screen after game " << game << ", Hard still chosen";
   }
@@ -129,66 +106,50 @@ namespace {
 
 class RealPanel : public RealTitle {
  protected:
-  // Yellow text inside the pause screen's menu box (virtual 128..341 x
-  // 360..600, the 800 x 600 window showing it at 0.625).
-  static bool PauseMenu(const Pixmap& p) {
-    for (int y = 360 * 600 / 960; y < 600 * 600 / 960; ++y)
-      for (int x = 128 * 800 / 1280; x < 341 * 800 / 1280; ++x) {
-        const uint8_t* c = At(p, x, y);
-        if (c[0] > 230 && c[1] > 230 && c[2] < 60) return true;
-      }
-    return false;
-  }
-  static bool Playing(const Pixmap& p) {
-    return PlayField(p) && !PauseMenu(p);
-  }
   std::string Ini() { return testsupport::ReadBytes(run_ + "/Files/Setup.ini"); }
+  // The Master volume the settings file holds, or -1.
+  int Master() {
+    const std::string saved = Ini();
+    const size_t at = saved.find("Master = ");
+    return at == std::string::npos ? -1 : std::atoi(saved.c_str() + at + 9);
+  }
+  // The settings panel's bottom line (virtual y 318 once open), as the X
+  // server shows the window.
+  static bool PanelOpen(const Pixmap& p) {
+    const uint8_t* edge = At(p, 400, 319 * 600 / 960);
+    return edge[0] > 150 && edge[1] > 230 && edge[2] > 150;
+  }
 };
 
 TEST_F(RealPanel, AVolumeSurvivesARestartAndThePauseScreenContinuesTheGame) {
   pid_t pid = StartGame();
   if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
   ASSERT_FALSE(window_.empty()) << "no window";
-  // Tab opens the panel: its bottom line lies at virtual y 318 once open.
+  ASSERT_TRUE(title_) << "no title screen";
+  // Tab opens the panel.
   Key("Tab");
-  usleep(800 * 1000);
-  Pixmap panel = Grab();
-  ASSERT_TRUE(panel) << "import failed";
-  const uint8_t* edge = At(panel, 400, 319 * 600 / 960);
-  EXPECT_TRUE(edge[0] > 150 && edge[1] > 230 && edge[2] > 150) << "the settings panel's bottom line";
+  ASSERT_TRUE(GrabUntil(PanelOpen)) << "the settings panel's bottom line";
   // The master volume's track starts at virtual x 998 on row 90: drag to 30.
   const int x = (998 + 30) * 800 / 1280, y = (90 + 10) * 600 / 960;
-  Do("mousemove --window " + window_ + " " + std::to_string(x) + " " + std::to_string(y) +
-     " sleep 0.2 mousedown 1 sleep 0.3 mouseup 1");
-  usleep(300 * 1000);
+  Drag(x, y, x, y);
   Key("Tab");  // closes the panel and saves
-  usleep(800 * 1000);
-  const std::string saved = Ini();
-  const size_t at = saved.find("Master = ");
-  ASSERT_NE(at, std::string::npos);
-  const int master = std::atoi(saved.c_str() + at + 9);
-  EXPECT_NEAR(master, 30, 2);
+  EXPECT_TRUE(WaitFor([&] { return std::abs(Master() - 30) <= 2; })) << Ini();
+  const int master = Master();
+  ASSERT_TRUE(GrabUntil([](const Pixmap& p) { return !PanelOpen(p); })) << "the panel closed";
 
   // A game: Escape opens the pause screen, Space on "Continue" resumes it.
-  Click(432 * 800 / 1280, 480 * 600 / 960);
-  EXPECT_TRUE(Until(Playing)) << "the game";
-  Key("Escape");
-  EXPECT_TRUE(Until(PauseMenu)) << "the pause screen";
-  Press("space");
-  EXPECT_TRUE(Until(Playing)) << "the game again";
-  Key("Escape");
-  usleep(800 * 1000);
-  Press("Down");
-  usleep(300 * 1000);
-  Press("space");  // Quit
-  usleep(4000 * 1000);
-  Key("Return");
-  usleep(1500 * 1000);
+  ASSERT_TRUE(PressUntil([&] { Click(432 * 800 / 1280, 480 * 600 / 960); }, PlayField, TitleScreen)) << "the game";
+  ASSERT_TRUE(PressUntil([&] { Key("Escape"); }, PauseMenu, PlayField)) << "the pause screen";
+  ASSERT_TRUE(ContinueChosen(last_)) << "Continue chosen first";
+  auto playing = [](const Pixmap& p) { return PlayField(p) && !PauseMenu(p); };
+  ASSERT_TRUE(PressUntil([&] { Press("space"); }, playing, ContinueChosen)) << "the game again";
+  ASSERT_TRUE(QuitGameFromPauseScreen()) << "the game quit from the pause screen";
   ASSERT_EQ(QuitFromTitle(pid), 0);
 
   // A second run reads the volume and writes it back unchanged.
   pid = Restart();
   ASSERT_FALSE(window_.empty()) << "no window on the second run";
+  ASSERT_TRUE(title_) << "no title screen on the second run";
   ASSERT_EQ(QuitFromTitle(pid), 0);
   EXPECT_NE(Ini().find("Master = " + std::to_string(master)), std::string::npos);
 }

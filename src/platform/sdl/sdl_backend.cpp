@@ -19,6 +19,22 @@ constexpr int kMaxModes = 1024;
 constexpr int kMaxPads = 16;
 constexpr uint32_t kPadRescanMs = 1000;
 
+bool EnvSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+// SDL's video drivers to try, in SDL's own order, as a list for its
+// SDL_VIDEODRIVER hint: X11 with DISPLAY, Wayland with WAYLAND_DISPLAY, and
+// the console's KMSDRM always. "" when the user chose with SDL_VIDEODRIVER.
+std::string VideoDrivers() {
+  if (EnvSet("SDL_VIDEODRIVER")) return "";
+  std::string list;
+  if (EnvSet("DISPLAY")) list += "x11,";
+  if (EnvSet("WAYLAND_DISPLAY")) list += "wayland,";
+  return list + "KMSDRM";
+}
+
 // Window titles are Latin-1 text; SDL takes UTF-8.
 std::string Utf8FromLatin1(const std::string& text) {
   std::string out;
@@ -39,7 +55,15 @@ class SdlBackend final : public Backend {
   SdlBackend() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     timerOk_ = SDL_InitSubSystem(SDL_INIT_TIMER) == 0;
+    // Only the video drivers that have a display to talk to: a driver
+    // without one may print to the terminal before the program can say that
+    // there is no display (Wayland's client library does, when there is no
+    // XDG_RUNTIME_DIR). The user's SDL_VIDEODRIVER, when set, chooses.
+    const std::string drivers = VideoDrivers();
+    if (!drivers.empty()) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
     videoOk_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!videoOk_) problem_ = SDL_GetError();
+    if (!drivers.empty()) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
   }
 
   ~SdlBackend() override {
@@ -54,6 +78,7 @@ class SdlBackend final : public Backend {
 
   const char* Name() const override { return "SDL2 OpenGL"; }
   bool VideoOk() const { return videoOk_; }
+  const std::string& Problem() const { return problem_; }
 
   // -------------------------------------------------------------------------
   // Display
@@ -340,6 +365,7 @@ class SdlBackend final : public Backend {
 
  private:
   bool timerOk_ = false, videoOk_ = false, joyOk_ = false;
+  std::string problem_;  // SDL's reason when the video system did not start
   SDL_Window* window_ = nullptr;
   SDL_GLContext context_ = nullptr;
   GlRenderer gl_;
@@ -465,11 +491,6 @@ class SdlBackend final : public Backend {
 
 namespace {
 
-bool EnvSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value;
-}
-
 // A window needs a display to show it on. SDL would otherwise fall back to
 // a driver with nothing to show (offscreen, dummy), and the game would run
 // unseen; those count only when the user asks for them by name.
@@ -485,8 +506,19 @@ bool UsableVideo(bool videoOk) {
 
 }  // namespace
 
+namespace {
+std::string gRealBackendProblem;
+}  // namespace
+
 std::unique_ptr<Backend> CreateRealBackend() {
   auto backend = std::make_unique<SdlBackend>();
-  if (!UsableVideo(backend->VideoOk())) return nullptr;
+  if (!UsableVideo(backend->VideoOk())) {
+    gRealBackendProblem = backend->VideoOk() ? "no display to show a window on" : backend->Problem();
+    if (gRealBackendProblem.empty()) gRealBackendProblem = "the video system did not start";
+    return nullptr;
+  }
+  gRealBackendProblem.clear();
   return backend;
 }
+
+std::string RealBackendProblem() { return gRealBackendProblem; }
