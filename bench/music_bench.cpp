@@ -15,12 +15,14 @@
 // With --wav the song plays alone and is written to FILE (16-bit stereo,
 // 44.1 kHz). Without it twenty looping effects play beside the song and
 // the mixer's CPU time is the figure: the "FreeMix" driver mixes into
-// memory on the calling thread, so the thread's CPU time is the mixer's.
+// memory on the calling thread, so the thread's CPU time is the mixer's;
+// the song is then played once more, alone, for its levels.
 //
-// Either way it prints the song's levels: the share of quarter-seconds
-// that are near silent (RMS below 1% of full scale at Master and Music 100,
-// scaled with the volumes), the samples at full scale, the loudest sample,
-// and the loudest sample of the sum before the mixer's limiter.
+// Either way it prints the song's levels, measured on the song alone: the
+// share of quarter-seconds that are near silent (RMS below 1% of full
+// scale at Master and Music 100, scaled with the volumes), the samples at
+// full scale, the loudest sample, and the loudest sample of the sum before
+// the mixer's limiter.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -96,6 +98,7 @@ int main(int argc, char** argv) {
   }
   Zumo_Load();
   const int effectCount = wav.empty() ? 20 : 0;
+  std::vector<int> effects;
   for (int k = 0; k < effectCount; ++k) {
     char name[16];
     std::snprintf(name, sizeof name, "%03d.wav", 10 + k);
@@ -104,9 +107,17 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "music_bench: cannot load %s\n", name);
       return 1;
     }
-    SetChannelVolume(PlaySound(effect), 0.05f);
+    effects.push_back(PlaySound(effect));
+    SetChannelVolume(effects.back(), 0.05f);
   }
-  const RenderedSong song = RenderTitleSong(request);
+  RenderedSong song = RenderTitleSong(request);
+  const double mixSeconds = song.mixSeconds;
+  if (song.played && !effects.empty()) {
+    // The effects would fill the song's quiet moments and add to its peaks:
+    // its levels come from the same song played alone.
+    for (int channel : effects) StopChannel(channel);
+    song = RenderTitleSong(request);
+  }
   if (!song.played) {
     std::fprintf(stderr, "music_bench: no song \"%s\" (the title's songs: meadow, breeze, hop)\n",
                  song.song.c_str());
@@ -118,8 +129,8 @@ int main(int argc, char** argv) {
               "(of 5), %d effects\n",
               song.song.c_str(), request.seed, request.master, request.music, seconds, song.voices, effectCount);
   if (wav.empty())
-    std::printf("mixer CPU: %.3f s, %.2f%% of one core (%.1f us per 16.7 ms frame)\n", song.mixSeconds,
-                100 * song.mixSeconds / seconds, 1e6 * song.mixSeconds / frames);
+    std::printf("mixer CPU: %.3f s, %.2f%% of one core (%.1f us per 16.7 ms frame)\n", mixSeconds,
+                100 * mixSeconds / seconds, 1e6 * mixSeconds / frames);
   const double quietRms = QuietRmsFor(request.master, request.music);
   const SongLevels levels = MeasureLevels(song.samples, quietRms);
   std::printf("near silent: %.1f%% of quarter-seconds (RMS below %.0f)\n", 100 * levels.quietShare, quietRms);
