@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/frame/frame.h"
 #include "engine/frame/hooks.h"
@@ -186,19 +187,29 @@ TEST_F(OnlineTab, AccountFieldsTakeNoInputWhileALoginIsInFlight) {
   EXPECT_EQ(RegName, "zoeplayerx");
 }
 
-// The red failure texts at each display size the game offers a virtual
-// screen for, logged out (font 1, 3) and logged in (font 1, 2).
+// The red failure texts, logged out (font 1, 3) and logged in (font 1, 2),
+// at a display size of each kind the game draws differently: the three
+// virtual screens, the wide and the narrow panel, and the three font
+// scales (below 600, below 900 and from 900 pixels wide; at 801 to 899 the
+// larger face at the larger scale in the wide panel).
 TEST_F(OnlineTab, FailureTextsFitThePanelAtEveryScreen) {
-  headless::SetModes({{800, 600, 32, 60}, {1280, 960, 32, 60}, {1440, 900, 32, 60}, {1600, 900, 32, 60}});
+  const std::pair<int, int> sizes[] = {{512, 384},  {576, 324},  {800, 600},  {800, 500}, {854, 480},
+                                       {840, 525},  {1280, 960}, {1440, 900}, {1600, 900}};
+  std::vector<GraphicsMode> modes;
+  for (const auto& [w, h] : sizes) modes.push_back({w, h, 32, 60});
+  headless::SetModes(modes);
   const std::string here = CurrentDir();
   CommonDir = PIBBO_RUN_DIR "/Files/Common";
   GameDir.clear();
   FirstRun = 1;
-  for (const auto& [w, h] : {std::pair{800, 600}, {1280, 960}, {1440, 900}, {1600, 900}}) {
+  for (const auto& [w, h] : sizes) {
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
-    MyScrw = w;
-    MyScrh = h;
+    // The mode of the settings is the one the display set-up opens.
+    Options[kOptWidth] = w;
+    Options[kOptHeight] = h;
     ChangeRes();
+    ASSERT_EQ(MyScrw, w);
+    ASSERT_EQ(MyScrh, h);
     const int panelW = MyScrw < 900 ? 415 : 335;
     const int panelX = JScrw - panelW - 5;
     for (const char* trouble : {kCannotReach, kBadAnswer}) {
