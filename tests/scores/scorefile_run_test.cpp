@@ -147,6 +147,8 @@ TEST_F(UnsavedRun, ReadOnlyFilesFolderForAPlayerWhoIsNotRoot) {
   EXPECT_NE(told.find("pibbo: The scores could not be saved to Files/260/nuscores.dat: Permission denied."),
             std::string::npos)
       << told;
+  // Said once, although the log is on the terminal too.
+  EXPECT_EQ(told.find("could not be saved to Files/260"), told.rfind("could not be saved to Files/260")) << told;
   const size_t kept = told.find("pibbo: They are kept in " + data + "/pibbo-zorravel/scores-");
   ASSERT_NE(kept, std::string::npos) << told;
   const std::string spare = told.substr(kept + 24, told.find(", and the next start", kept) - kept - 24);

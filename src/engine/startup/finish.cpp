@@ -1,6 +1,8 @@
 // The closing sequence: save, say thanks, wait for a new input, end.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "engine/frame/frame.h"
 #include "engine/frame/hooks.h"
@@ -15,6 +17,38 @@ bool AnyInput() {
   if (MouseDown(1) || MouseDown(2)) return true;
   if (KeyDown(KEY_F4) && (KeyDown(KEY_LALT) || KeyDown(KEY_RALT))) return true;
   return AppTerminate() != 0;
+}
+
+// A report broken into lines no wider than `width` in the current font:
+// at blanks, or after a "/" where a long path has no blank to break at.
+std::vector<std::string> WrapReport(const std::string& report, int width) {
+  // Pieces that end with the blank or "/" after which a line may break.
+  std::vector<std::string> pieces;
+  std::string piece;
+  for (const char c : report) {
+    piece += c;
+    if (c == ' ' || c == '/') {
+      pieces.push_back(piece);
+      piece.clear();
+    }
+  }
+  if (!piece.empty()) pieces.push_back(piece);
+
+  std::vector<std::string> lines;
+  std::string line;
+  auto close = [&lines](std::string& text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    if (!text.empty()) lines.push_back(text);
+    text.clear();
+  };
+  for (const std::string& p : pieces) {
+    std::string longer = line + p;
+    while (!longer.empty() && longer.back() == ' ') longer.pop_back();
+    if (!line.empty() && TextWidth(longer) > width) close(line);
+    line += p;
+  }
+  close(line);
+  return lines;
 }
 
 void DrawThanks() {
@@ -40,32 +74,31 @@ void DrawThanks() {
   Text(40, cy + 320, "Give a little back.");
   SetCol(180, 255, 255, 1);
   Text(40, cy + 380, "Feedback is King");
-  // What could not be saved, in red over the top of the screen, each
-  // report broken into lines at blanks to fit the screen.
+  // What could not be saved, in red on a dark band over the top of the
+  // screen (readable over any backdrop), above the logos: in a smaller
+  // size where a long report would not fit there.
   if (!ClosingProblems().empty()) {
-    UseFont(2, 4);
-    SetCol(255, 90, 90, 1);
-    const int width = JScrw - 80;
-    int y = 16;
-    for (const std::string& report : ClosingProblems()) {
-      std::string line;
-      size_t at = 0;
-      while (at < report.size()) {
-        size_t end = report.find(' ', at);
-        if (end == std::string::npos) end = report.size();
-        const std::string word = report.substr(at, end - at);
-        const std::string longer = line.empty() ? word : line + " " + word;
-        if (!line.empty() && TextWidth(longer) > width) {
-          Text(40, y, line);
-          y += 30;
-          line = word;
-        } else {
-          line = longer;
-        }
-        at = end + 1;
+    const int room = 256 - (logo ? ImageHeight(logo) / 2 : 64) - 8;
+    const int top = 10;
+    std::vector<std::string> lines;
+    int step = 0;
+    for (int size = 4; size >= 2; --size) {
+      UseFont(2, size);
+      lines.clear();
+      for (const std::string& report : ClosingProblems()) {
+        for (std::string& line : WrapReport(report, JScrw - 80)) lines.push_back(std::move(line));
       }
+      step = TextHeight("Ay");
+      if (top + step * static_cast<int>(lines.size()) <= room) break;
+    }
+    SetCol(0, 0, 0, 0.65f);
+    DrawRect(24, static_cast<float>(top - 6), static_cast<float>(JScrw - 48),
+             static_cast<float>(step * static_cast<int>(lines.size()) + 12));
+    SetCol(255, 110, 110, 1);
+    int y = top;
+    for (const std::string& line : lines) {
       Text(40, y, line);
-      y += 30;
+      y += step;
     }
   }
 }
@@ -77,7 +110,8 @@ void TellClosingProblems() {
     ReportClosingProblem("Your settings could not be saved to Files/Setup.ini: " + IniSaveProblem + ".");
   }
   for (const std::string& line : ClosingProblems()) {
-    Debug(line);
+    // Without "Debug.txt" the log is on the terminal already: once is enough.
+    if (DebugFile) Debug(line);
     std::fprintf(stderr, "pibbo: %s\n", line.c_str());
   }
   std::fflush(stderr);

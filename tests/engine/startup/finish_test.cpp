@@ -106,6 +106,69 @@ TEST_F(ThanksTest, TheScreenIsDrawnOnceAndHeldUntilAClick) {
   }
 }
 
+// What could not be saved stands on a dark band at the top, every word of
+// it, in lines that fit the screen (a long path without blanks breaks after
+// a "/"), one below the other and above the logos.
+TEST_F(ThanksTest, WhatCouldNotBeSavedStandsInLinesThatFitAboveTheLogos) {
+  const std::vector<std::string> reports = {
+      "The scores could not be saved to Files/260/nuscores.dat: Permission denied.",
+      "They are kept in /home/somebody/a-rather-long-folder-name/another-long-folder-name/.local/share/"
+      "pibbo-zorravel/scores-0123456789abcdef/nuscores.dat, and the next start reads them back.",
+      "Your settings could not be saved to Files/Setup.ini: No space left on device.",
+  };
+  for (const auto& [width, height] : {std::pair{1280, 960}, std::pair{1600, 900}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    Open(width, height);
+    ClearClosingProblems();
+    for (const std::string& r : reports) ReportClosingProblem(r);
+    headless::Script(At(300) + " click 1");
+    Shown();
+    ClearClosingProblems();
+
+    const std::vector<DrawCall> frame = headless::LastFrame();
+    std::vector<DrawCall> texts;
+    size_t band = frame.size();
+    for (size_t i = 0; i < frame.size(); ++i) {
+      if (frame[i].kind == DrawCall::Text) texts.push_back(frame[i]);
+      if (frame[i].kind == DrawCall::Rect && frame[i].alpha < 1 && band == frame.size()) band = i;
+    }
+    ASSERT_GT(texts.size(), 9u);
+    const std::vector<DrawCall> lines(texts.begin() + 9, texts.end());
+    EXPECT_GT(lines.size(), reports.size()) << "the long report takes more than one line";
+
+    // The size the reports were drawn in.
+    for (int size = 1; size <= 8; ++size) {
+      std::string suffix = std::to_string(GridFontSize(size, MyScrw));
+      suffix.insert(0, 1, ':');
+      if (lines.front().font.ends_with(suffix)) UseFont(2, size);
+    }
+    std::string joined;
+    for (size_t k = 0; k < lines.size(); ++k) {
+      const DrawCall& d = lines[k];
+      if (!joined.empty() && joined.back() != '/') joined += ' ';
+      joined += d.text;
+      EXPECT_EQ(d.x, 40.0f) << d.text;
+      EXPECT_LE(d.x + TextWidth(d.text), JScrw - 40) << d.text;
+      if (k > 0) {
+        EXPECT_GE(d.y, lines[k - 1].y + TextHeight(lines[k - 1].text)) << d.text;
+      }
+    }
+    std::string expected;
+    for (const std::string& r : reports) expected += (expected.empty() ? "" : " ") + r;
+    EXPECT_EQ(joined, expected);
+    const float bottom = lines.back().y + static_cast<float>(TextHeight(lines.back().text));
+    EXPECT_LT(bottom, 256 - ImageHeight(logo) / 2);
+
+    ASSERT_LT(band, frame.size()) << "no band behind the reports";
+    const DrawCall& b = frame[band];
+    EXPECT_EQ(std::tie(b.r, b.g, b.b), std::make_tuple(0, 0, 0));
+    EXPECT_LE(b.y, lines.front().y);
+    EXPECT_GE(b.y + b.y2, bottom);
+    EXPECT_LE(b.x, 40.0f);
+    EXPECT_GE(b.x + b.x2, JScrw - 40.0f);
+  }
+}
+
 // What ends the screen: an input held from before (the Escape that quit)
 // must first be let go, or have been held for about 2 s; F11 and F12 held
 // count as no input, while a mouse button or a close request still ends it.
