@@ -314,7 +314,11 @@ int LoadScores() {
     Debug("\tA folder has the name of the score file " + std::string(kScoreFile));
   }
   for (const std::string& spare : {std::string(kBesideFile), DataFile()}) {
-    if (spare.empty() || FileType(spare) != 1) continue;
+    if (spare.empty()) continue;
+    // A save of the spare file that was cut short left its temporary file.
+    const std::filesystem::path at(spare);
+    RemoveStaleTemporaries(at.has_parent_path() ? at.parent_path().string() : ".", at.filename().string());
+    if (FileType(spare) != 1) continue;
     Source s{spare, {}};
     if (!ReadScoreFile(spare, s.read)) {
       Debug("Could not read " + spare);

@@ -429,10 +429,13 @@ TEST_F(ScoreFile, FolderInTheScoreFilesPlaceKeepsTheGamesBesideIt) {
   EXPECT_NE(told.find("a folder has that name"), std::string::npos) << told;
   EXPECT_NE(told.find("nuscores.dat.unsaved, and the next start reads them back"), std::string::npos) << told;
 
-  // The next run.
+  // The next run; a save of the spare file cut short had left its
+  // temporary file: the start removes it.
+  testsupport::WriteBytes("nuscores.dat.unsaved.tmp-AbC123", "half");
   ClearList(Highscores);
   RegName = RegPass = "";
   Reload();
+  EXPECT_EQ(Files(), std::vector<std::string>{"nuscores.dat.unsaved"});
   EXPECT_EQ(LoadedScores(), std::vector<int64_t>{5});
   EXPECT_EQ(RegName, "acc");
   EXPECT_EQ(RegPass, "pw ");
