@@ -198,7 +198,7 @@ int TextHeight(const std::string& text);
 
 // ---------------------------------------------------------------------------
 // Polled input, while a display is open. The first query after the program
-// gave up time (Delay, Flip) takes in the events that came meanwhile; the
+// gave up time (Delay; a Flip does not count) takes in the events that came meanwhile; the
 // queries until then answer from that intake, so every reader of a frame
 // sees the same input. A key or button that went down in an intake reads
 // as held until the next intake, even when it was released again before

@@ -419,3 +419,57 @@ TEST_F(OptionsTest, TapsDuringAGameReachThePanelThePauseScreenAndTheHero) {
 }
 
 }  // namespace
+
+namespace {
+
+// A screenshot shows its notice in the middle of a frame. A click that comes
+// while it is being saved is taken in at the frame's end like any other,
+// and the next frame's readers see it: the hero fires, and on the title
+// screen a click on "Hard" chooses it.
+TEST_F(OptionsTest, AClickDuringAScreenshotReachesTheNextFrame) {
+  Options[kOptFrameSkip] = 0;
+  const auto shots = [&] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir_.path() / "Files")) n += e.path().extension() == ".png";
+    return n;
+  };
+  // The frame has taken its input in; F11 in it, the click comes after.
+  const auto clickDuringAShot = [&] {
+    Arrive(At(0) + " tap 122");
+    KeyDown(0);
+    headless::Script(At(0) + " click 1");
+  };
+
+  PauseHook = PauseMe;
+  InGame = 1;
+  SeedRnd(260);
+  StartGame();
+  Arrive(At(0) + " mouse 640 940");  // below the hero: a valid aim
+  for (int k = 0; k < 15; ++k) ASSERT_EQ(PlayFrame(), 0);
+  ASSERT_TRUE(play.aimValid);
+  ASSERT_EQ(play.fireLatch, 0);
+  ASSERT_EQ(pd, 0);
+  int before = shots();
+  clickDuringAShot();
+  PlayFrame();
+  EXPECT_EQ(shots(), before + 1) << "the screenshot";
+  EXPECT_EQ(pd, 0) << "the click came after this frame's fire test";
+  PlayFrame();
+  EXPECT_NE(pd, 0) << "the next frame fires";
+  InGame = 0;
+  PauseHook = nullptr;
+
+  GameMode = 1;
+  for (int k = 0; k < 32; ++k) TitlePass();
+  const int hardX = (JScrw - PanelW) / 2 - 100 + 50, hardY = JScrh / 2 + 200 + 100 + 20;
+  Arrive(At(0) + " mouse " + std::to_string(hardX) + " " + std::to_string(hardY));
+  TitlePass();
+  TitlePass();
+  before = shots();
+  clickDuringAShot();
+  for (int k = 0; k < 3; ++k) TitlePass();
+  EXPECT_EQ(shots(), before + 1) << "the screenshot";
+  EXPECT_EQ(GameMode, 2) << "the click on Hard";
+}
+
+}  // namespace

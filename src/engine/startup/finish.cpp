@@ -139,6 +139,9 @@ void Finish() {
 void ThanksScreen() {
   DrawThanks();
   Flip(-1);
+  // The input as it stands now, not at the last frame's end: saving may
+  // have taken a while.
+  PollSystem();
 
   // Let go of whatever is still held (the Escape that got us here), for at
   // most 120 passes, then wait for a new input.

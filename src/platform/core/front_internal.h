@@ -13,7 +13,7 @@ void ResetDrawState();
 void ResetInputState();
 void InputDisplayOpened();
 void InputDisplayClosed();
-// Time was given up (Delay, Flip, the headless clock moved on): the next
+// Time was given up (Delay, the headless clock moved on): the next
 // input query takes in the events that came meanwhile, and with them the
 // next frame's presses.
 void InputTimePassed();

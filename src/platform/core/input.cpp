@@ -3,7 +3,7 @@
 // answer from the state the events built.
 //
 // One press model for every reader: events are pumped once per frame, by
-// the first query after the program has given up time (Delay, Flip), and
+// the first query after the program has given up time (Delay), and
 // every query until the next pump answers from that one intake. A key,
 // mouse button or pad button that went down in an intake reads as held
 // (KeyDown, MouseDown, JoyDown) until the next intake, even when it was

@@ -154,8 +154,11 @@ int GraphicsHeight() { return gOpen ? gHeight : 0; }
 
 void Flip(int sync) {
   if (!gOpen) return;
+  // Showing a picture ends no frame of input: a notice shown in the middle
+  // of a frame (the screenshot's) must not take in, and so end at the
+  // frame's close, presses that the next frame's readers are to see. The
+  // frame routine gives up time (Delay) before it presents.
   ActiveBackend().Present(sync);
-  InputTimePassed();
 }
 
 void SetVirtualResolution(float width, float height) {
