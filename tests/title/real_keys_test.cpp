@@ -6,6 +6,7 @@
 // waits for what it checks to show (in a grab of the window, or in the
 // game's files) and sends input only once the screen is up.
 // Skipped without Xvfb or xdotool.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -67,9 +68,17 @@ class RealKeys : public testsupport::RealRunTest {
   static bool Playing(const Pixmap& p) { return PlayField(p) && !PauseMenu(p); }
   // "Enter Your Name" in green, centred above the middle.
   static bool NameEntry(const Pixmap& p) { return Count(p, 340, 340, 600, 80, Green) > 100; }
-  // "Click Here to Start" (centred on 432, 480: the panel is 415 wide on
-  // this window) drawn white while the pointer rests on it.
-  static bool PromptLit(const Pixmap& p) { return Count(p, 232, 450, 400, 60, White) > 300; }
+  // The side panel at rest, its left edge at 860 (it is 415 wide on this
+  // window): its tab bar is lighter than the backdrop beside it. While it
+  // slides in, so does the rest of the title screen.
+  static bool PanelAtRest(const Pixmap& p) {
+    const auto low = [](const uint8_t* c) { return std::min({c[0], c[1], c[2]}); };
+    return low(At(p, RealX(866), RealY(15))) > low(At(p, RealX(850), RealY(15))) + 40;
+  }
+  // "Click Here to Start" (centred on 432, 480) drawn white while the
+  // pointer rests on it, once the screen has settled: on its way in, the
+  // white "Medium" passes through the same place.
+  static bool PromptLit(const Pixmap& p) { return PanelAtRest(p) && Count(p, 232, 450, 400, 60, White) > 300; }
   // The settings panel's bottom line, at virtual y 318 once it is open.
   static bool PanelOpen(const Pixmap& p) {
     const uint8_t* edge = At(p, 400, RealY(319));
