@@ -1,7 +1,7 @@
 // The title screen of the real program on an X server of its own: each tab
 // and each difficulty as the player sees them, then two games started with
 // a click, quit from the pause screen and named, and both in the Hiscore
-// table.
+// table; games kept when the window or the X server goes.
 // Skipped without Xvfb or xdotool.
 #include <filesystem>
 
@@ -98,6 +98,42 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
     EXPECT_EQ(r->GameMode, 2);
     EXPECT_EQ(r->Quit, 1);
   }
+}
+
+// This run's games outlive an end that the windowing system forces on the
+// program: its window destroyed under it (the program ends on an X error),
+// then, in a second run, its X server gone.
+TEST_F(RealTitle, GamesAreSavedWhenTheWindowOrTheXServerGoes) {
+  pid_t pid = StartGame();
+  if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
+  ASSERT_FALSE(window_.empty()) << "no window";
+  ASSERT_TRUE(title_) << "no title screen";
+  auto playOne = [&] {
+    ASSERT_TRUE(PressUntil([&] { Click(432 * 800 / 1280, 480 * 600 / 960); }, PlayField, TitleScreen));
+    ASSERT_TRUE(QuitGameFromPauseScreen());
+  };
+  auto saved = [&] {
+    GetUniqueKey();
+    const fs::path here = fs::current_path();
+    fs::current_path(run_ + "/Files/260");
+    ResetScoreTables();  // the file is read again
+    LoadScores();
+    fs::current_path(here);
+    return Highscores.Count();
+  };
+
+  playOne();
+  Do("windowclose " + window_);
+  EXPECT_NE(WaitExit(pid, testsupport::kExitDeadlineMs), -1) << "the program ends";
+  EXPECT_EQ(saved(), 1u) << "the game played before the window went";
+
+  pid = Restart();
+  ASSERT_FALSE(window_.empty()) << "no window the second time";
+  ASSERT_TRUE(title_) << "no title screen the second time";
+  playOne();
+  display_.reset();
+  EXPECT_NE(WaitExit(pid, testsupport::kExitDeadlineMs), -1) << "the program ends with its X server";
+  EXPECT_EQ(saved(), 2u) << "the game played before the X server went";
 }
 
 }  // namespace

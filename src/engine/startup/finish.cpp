@@ -119,9 +119,13 @@ void TellClosingProblems() {
 
 [[noreturn]] void CloseUp();
 
+// Set once the saves of the closing sequence have begun, planned or not.
+bool gClosing = false;
+
 }  // namespace
 
 void Finish() {
+  gClosing = true;
   RaiseEngineEvent(EngineEvent::Finishing);
   ShowMouse();
   SaveIni();
@@ -134,6 +138,17 @@ void Finish() {
   Debug("Play again, soon!!");
   ThanksScreen();
   CloseUp();
+}
+
+void SaveAtUnplannedExit() {
+  if (gClosing) return;
+  gClosing = true;
+  Debug("The program is ending without its closing sequence: saving");
+  RaiseEngineEvent(EngineEvent::Finishing);
+  SaveIni();
+  RaiseEngineEvent(EngineEvent::Closing);
+  TellClosingProblems();
+  Debug("Closing Up");
 }
 
 void ThanksScreen() {

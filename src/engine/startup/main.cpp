@@ -1,6 +1,7 @@
 // The start-up: everything from the framework's start to the end of the
 // loading screen.
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 
 #include "engine/frame/frame.h"
@@ -95,6 +96,9 @@ int StartUp() {
   GameBadges = 16;
   InGame = 0;
   Debug("Finished Loading");
+  // From here on this run's games are saved however the process ends
+  // through exit (the closing sequence itself makes this a no-op).
+  std::atexit(SaveAtUnplannedExit);
   // Hold the splash until 2.5 s have passed since loading began.
   while (ClockDiff(MMillisecs(), loadStart) < 2500) Delay(5);
   return 0;

@@ -206,6 +206,12 @@ extern int GameBadges;        // badges shown per score entry
 // The closing sequence: saves settings and scores, shows the thank-you
 // screen until a new input, ends the process with exit code 0.
 [[noreturn]] void Finish();
+// Saves what the closing sequence saves, when the process ends without it:
+// the windowing system can end the program (its window destroyed, the X
+// server gone away) by calling exit, and this run's games would go with it.
+// Does nothing once the closing sequence has begun. The start-up has it
+// run at exit.
+void SaveAtUnplannedExit();
 // The thank-you screen of the closing sequence: drawn and shown once, then
 // held until everything held at its start is let go (or about 2 s have
 // passed) and a new input comes.
