@@ -1,11 +1,12 @@
 // The end of a game: the "Game Over" banner over the last frame, and the
 // music's glide down to half speed before the name is asked for.
 #include "game_fixture.h"
+#include "script_time.h"
 
 namespace game_test {
 namespace {
 
-std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+using testsupport::At;
 
 class GameOver : public GameTest {
  protected:

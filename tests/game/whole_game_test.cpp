@@ -5,11 +5,12 @@
 #include <unistd.h>
 
 #include "game_fixture.h"
+#include "script_time.h"
 
 namespace game_test {
 namespace {
 
-std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+using testsupport::At;
 
 // The player, called at every end of frame (through the music tick).
 struct Player {

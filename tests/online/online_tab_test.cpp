@@ -22,6 +22,7 @@
 #include "platform/platform.h"
 #include "scores/scores.h"
 #include "tiny_server.h"
+#include "script_time.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ using testsupport::LoopbackServer;
 using testsupport::ReadRequest;
 using testsupport::SendAll;
 
-std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+using testsupport::At;
 
 // A press of the left button at a point of the virtual screen, `ms` from now.
 std::string Press(int x, int y, int ms) {

@@ -19,6 +19,7 @@
 #include "scores/scores.h"
 #include "test_support.h"
 #include "score_server.h"
+#include "script_time.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ TEST_F(ScoreServerTest, TheLoginFormLogsInAndShowsTheMessageOfTheDay) {
   ResetOnlineTables();
   RegName.clear();
   RegPass.clear();
-  auto at = [](int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); };
+  const auto at = testsupport::At;
   auto frames = [](int n) {
     for (int k = 0; k < n; ++k) {
       CLS3d(1);
@@ -182,7 +183,7 @@ TEST_F(ScoreServerTest, AFailedLoginSaysWhyAndIsOneAttemptPerPress) {
   ResetOnlineTables();
   RegName = "abc";
   RegPass = "longenough";
-  auto at = [](int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); };
+  const auto at = testsupport::At;
   headless::Script(at(0) + " mouse 1000 945\n" + at(40) + " button 1 down\n" + at(600) + " button 1 up");
   for (int k = 0; k < 60; ++k) {
     CLS3d(1);

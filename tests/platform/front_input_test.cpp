@@ -5,10 +5,11 @@
 
 #include "platform/headless.h"
 #include "platform/platform.h"
+#include "script_time.h"
 
 namespace {
 
-std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+using testsupport::At;
 
 class InputTest : public ::testing::Test {
  protected:

@@ -17,20 +17,26 @@ namespace testsupport {
 
 constexpr int kLoopback = 0x7F000001;
 
+// A listening socket on a free port of 127.0.0.1; `port` gets its number.
+inline int ListenOnLoopback(int backlog, int& port) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  listen(listener, backlog);
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  return listener;
+}
+
 // A one-connection server on 127.0.0.1 that runs `handler` on the accepted
 // socket in its own thread.
 class TinyServer {
  public:
   explicit TinyServer(std::function<void(int)> handler) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener_, 1);
-    socklen_t length = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    listener_ = ListenOnLoopback(1, port_);
     thread_ = std::thread([this, handler] {
       int client = accept(listener_, nullptr, nullptr);
       if (client < 0) return;
@@ -57,15 +63,7 @@ class TinyServer {
 class LoopbackServer {
  public:
   explicit LoopbackServer(std::function<void(int)> handler) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener_, 64);
-    socklen_t length = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    listener_ = ListenOnLoopback(64, port_);
     acceptor_ = std::thread([this, handler] {
       for (;;) {
         const int client = accept(listener_, nullptr, nullptr);

@@ -16,10 +16,11 @@
 #include "scores/scores.h"
 #include "test_support.h"
 #include "title/graph.h"
+#include "script_time.h"
 
 namespace {
 
-std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+using testsupport::At;
 
 // Input that comes while the program sleeps between two frames: the next
 // frame takes it in.

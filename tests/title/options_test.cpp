@@ -17,12 +17,13 @@
 #include "test_support.h"
 #include "title/options.h"
 #include "title/title.h"
+#include "script_time.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+using testsupport::At;
 
 // Input that comes while the program sleeps between two frames: the next
 // frame takes it in.

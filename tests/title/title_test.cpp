@@ -18,10 +18,11 @@
 #include "title/graph.h"
 #include "title/options.h"
 #include "title/title.h"
+#include "script_time.h"
 
 namespace {
 
-std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+using testsupport::At;
 
 class TitleTest : public ::testing::Test {
  protected:

@@ -18,15 +18,13 @@
 #include "platform/headless.h"
 #include "test_support.h"
 #include "platform/platform.h"
+#include "script_time.h"
 
 namespace frame_test {
 
 inline std::string MakeTempDir() { return testsupport::MakeTempDir("frame"); }
 
-// Script time (counted from the back end's start) `ms` from now.
-inline std::string At(int ms) {
-  return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms));
-}
+using testsupport::At;
 
 inline std::vector<DrawCall> CallsOf(const std::vector<DrawCall>& calls, DrawCall::Kind kind) {
   std::vector<DrawCall> out;

@@ -3,13 +3,14 @@
 #include "engine/frame/frame.h"
 #include "engine/frame/hooks.h"
 #include "startup_fixture.h"
+#include "script_time.h"
 
 namespace startup_test {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string At(int ms) { return std::to_string(headless::Now() - headless::StartTime() + static_cast<uint32_t>(ms)); }
+using testsupport::At;
 
 class ThanksTest : public StartupTest {
  protected:
