@@ -9,27 +9,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class DisplayTest : public StartupTest {
+class DisplayTest : public AssetsTest {
  protected:
-  void SetUp() override {
-    StartupTest::SetUp();
-    fs::copy(std::string(PIBBO_RUN_DIR) + "/Files", dir_, fs::copy_options::recursive);
-    fs::remove(dir_ + "/Debug.txt");
-    fs::remove(dir_ + "/Setup.ini");
-    GameDir = dir_ + "/260";
-    CommonDir = dir_ + "/Common";
-    FirstRun = 0;
-    ASSERT_TRUE(OpenLog());
-    ChangeDir(GameDir);
-  }
-  void TearDown() override {
-    EndGraphics();
-    ClearEngineEvents();
-    FirstRun = 0;
-    GameDir.clear();
-    CommonDir.clear();
-    StartupTest::TearDown();
-  }
   std::vector<std::string> Log() { return CrLfLines(ReadBytes(dir_ + "/Debug.txt")); }
   bool Logged(const std::string& line) {
     std::vector<std::string> log = Log();

@@ -12,25 +12,12 @@ namespace fs = std::filesystem;
 
 using testsupport::At;
 
-class ThanksTest : public StartupTest {
+class ThanksTest : public AssetsTest {
  protected:
   void SetUp() override {
-    StartupTest::SetUp();
-    fs::copy(std::string(PIBBO_RUN_DIR) + "/Files", dir_, fs::copy_options::recursive);
-    GameDir = dir_ + "/260";
-    CommonDir = dir_ + "/Common";
-    FirstRun = 1;
-    ASSERT_TRUE(OpenLog());
-    ChangeDir(GameDir);
+    AssetsTest::SetUp();
+    FirstRun = 1;  // the display opens as after a change of mode: no splash
     headless::SetModes({{1280, 960, 32, 60}, {1600, 900, 32, 60}});
-  }
-  void TearDown() override {
-    EndGraphics();
-    ClearEngineEvents();
-    FirstRun = 0;
-    GameDir.clear();
-    CommonDir.clear();
-    StartupTest::TearDown();
   }
   static void Open(int width, int height) {
     Options[5] = width;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
 #include "platform/headless.h"
 #include "run_folder.h"
@@ -53,6 +54,32 @@ class StartupTest : public ::testing::Test {
 
   std::filesystem::path oldDir_;
   std::string dir_;
+};
+
+// Over a scratch copy of the run folder's files (fonts, images, sounds; no
+// log or settings of earlier runs), with the log open and the per-game
+// folder current; the display is closed again after each test.
+class AssetsTest : public StartupTest {
+ protected:
+  void SetUp() override {
+    StartupTest::SetUp();
+    std::filesystem::copy(std::string(PIBBO_RUN_DIR) + "/Files", dir_, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(dir_ + "/Debug.txt");
+    std::filesystem::remove(dir_ + "/Setup.ini");
+    GameDir = dir_ + "/260";
+    CommonDir = dir_ + "/Common";
+    FirstRun = 0;
+    ASSERT_TRUE(OpenLog());
+    ChangeDir(GameDir);
+  }
+  void TearDown() override {
+    EndGraphics();
+    ClearEngineEvents();
+    FirstRun = 0;
+    GameDir.clear();
+    CommonDir.clear();
+    StartupTest::TearDown();
+  }
 };
 
 }  // namespace startup_test
