@@ -297,9 +297,11 @@ const TitleSong kTitleSongs[3] = {{"meadow", 280}, {"breeze", 320}, {"hop", 240}
 
 const TitleSong& TitleSongFor(int seed) { return kTitleSongs[(seed % 3 + 3) % 3]; }
 
+int StartTitleSong(const TitleSong& song, int seed) { return Zumo_NewSong(song.name, seed, song.tempo); }
+
 int StartTitleSong(const std::string& name, int seed) {
   for (const TitleSong& song : kTitleSongs)
-    if (name == song.name) return Zumo_NewSong(song.name, seed, song.tempo);
+    if (name == song.name) return StartTitleSong(song, seed);
   return 0;
 }
 

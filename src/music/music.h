@@ -69,8 +69,9 @@ struct TitleSong {
 extern const TitleSong kTitleSongs[3];
 // The song that the title screen plays for a seed: the seed's remainder by 3.
 const TitleSong& TitleSongFor(int seed);
-// Starts `name` as the title screen plays it: at its tempo, from `seed`.
+// Starts a song as the title screen plays it: at its tempo, from `seed`.
 // A name that is none of the title's songs starts nothing. Returns 0.
+int StartTitleSong(const TitleSong& song, int seed);
 int StartTitleSong(const std::string& name, int seed);
 
 // Every table back to its start-up value (the samples are dropped).

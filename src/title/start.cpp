@@ -41,11 +41,15 @@ bool UpOrDownHeld() {
   return PlayKey(0, 1) || PlayKey(0, 2) || PlayKey(8, 1) || PlayKey(8, 2);
 }
 
+// The prompt's height: 800 below the screen's middle, risen 25 per step of
+// the panel's slide.
+int PromptY() { return JScrh / 2 + 800 - 25 * SlideIn; }
+
 }  // namespace
 
 void StartPrompt() {
   const int cx = (JScrw - PanelW) / 2;
-  int cy = JScrh / 2 + 800 - 25 * SlideIn;
+  int cy = PromptY();
   if (MouseInput == 0) {
     SetCol(255, 255, 255, 1.0f);
     SetImageFont(Fonts[7]);
@@ -71,7 +75,7 @@ void StartPrompt() {
       LaunchGame(false);
       // Back from the game the label starts below the screen, to rise with
       // the panel's slide, rather than flash once at the centre.
-      cy = JScrh / 2 + 800 - 25 * SlideIn;
+      cy = PromptY();
     }
   }
   SetImageFont(Fonts[7]);

@@ -78,7 +78,7 @@ void TitleMusic() {
   if (TitleSongAsked || Zumo_Playing) return;
   TitleSongAsked = 1;
   const int seed = MilliSecs();
-  StartTitleSong(TitleSongFor(seed).name, seed);
+  StartTitleSong(TitleSongFor(seed), seed);
 }
 
 // ---------------------------------------------------------------------------
