@@ -448,19 +448,6 @@ Reply Handler::Handle(const std::string& method, const std::string& target, cons
   return {404, kNoSuchPage};
 }
 
-const char* Handler::StatusText(int status) {
-  switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 413: return "Request Entity Too Large";
-    case 429: return "Too Many Requests";
-    default: return "Internal Server Error";
-  }
-}
-
 std::string WireBody(const Reply& reply) { return reply.body + "\r\n"; }
 
 }  // namespace scoreserver

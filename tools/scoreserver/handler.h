@@ -66,8 +66,6 @@ class Handler {
   Reply Handle(const std::string& method, const std::string& target, const std::string& body,
                const std::string& peer);
 
-  static const char* StatusText(int status);
-
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
