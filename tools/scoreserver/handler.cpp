@@ -69,13 +69,6 @@ std::string Query(const std::string& query, const std::string& key) {
 
 bool Control(unsigned char c) { return c < 32 || c == 127; }
 
-std::string Hex(const unsigned char* p, size_t n) {
-  static const char d[] = "0123456789abcdef";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) s += d[p[i] >> 4], s += d[p[i] & 15];
-  return s;
-}
-
 // What servers before this one stored: SHA-256 over salt + password, then
 // 20000 times over the last digest + salt, as lower-case hex.
 std::string LegacyHash(const std::string& salt, const std::string& password) {
@@ -86,7 +79,8 @@ std::string LegacyHash(const std::string& salt, const std::string& password) {
     crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(input.data()), input.size());
     state.assign(reinterpret_cast<const char*>(digest), sizeof digest);
   }
-  return Hex(digest, sizeof digest);
+  char hex[2 * sizeof digest + 1];
+  return sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
 }
 
 bool IsArgon(const std::string& hash) { return hash.rfind("$argon2", 0) == 0; }
