@@ -11,8 +11,6 @@
 // password is remembered), and half the players' logins are timed alone,
 // the other half's beside --silent (50) connections that never send a byte. Last a table reply that trickles in from
 // an in-process server is fetched by the Online tab, timing its steps.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -125,15 +123,8 @@ int main(int argc, char** argv) {
   const int timed = std::max(1, players / 2);
   const auto [alone, aloneMax] = LoginTimes(port, 0, timed);
   std::vector<int> silent;
-  for (int k = 0; k < silentCount; ++k) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) silent.push_back(fd);
-    else close(fd);
-  }
+  for (int k = 0; k < silentCount; ++k)
+    if (const int fd = testsupport::ConnectToLoopback(port); fd >= 0) silent.push_back(fd);
   const auto [beside, besideMax] = LoginTimes(port, timed, timed);
   std::printf("a login (the password checked against its Argon2id hash), median of %d: %.1f ms (longest %.1f ms) "
               "alone, %.1f ms (longest %.1f ms) beside %zu silent connections\n",

@@ -4,8 +4,6 @@
 // thread) and sent over a plain socket.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -13,10 +11,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "scores/scores.h"
+#include "tiny_server.h"
 
 namespace testsupport {
 
@@ -84,20 +84,15 @@ inline std::string TableTarget(int id) { return "//kestrum/tables/260/" + std::t
 // 127.0.0.1:port; answers the whole reply ("" when none came within
 // timeoutMs of silence).
 inline std::string HttpGet(int port, const std::string& target, int timeoutMs = 5000) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  const int fd = ConnectToLoopback(port);
+  if (fd < 0) return "";
   timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<uint16_t>(port));
   std::string reply;
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-    const std::string request = "GET " + target + " HTTP/1.0\nHost: 127.0.0.1\nUser-Agent: VortaThttp/1.0\n\n\r\n";
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
-      char buffer[4096];
-      for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, static_cast<size_t>(n));
-    }
+  const std::string request = "GET " + target + " HTTP/1.0\nHost: 127.0.0.1\nUser-Agent: VortaThttp/1.0\n\n\r\n";
+  if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, static_cast<size_t>(n));
   }
   close(fd);
   return reply;

@@ -1,5 +1,5 @@
 // A one-connection TCP server on 127.0.0.1 for tests of network clients,
-// and helpers for its handlers.
+// and helpers for its handlers and for the clients of a server under test.
 #pragma once
 
 #include <arpa/inet.h>
@@ -29,6 +29,18 @@ inline int ListenOnLoopback(int backlog, int& port) {
   getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
   port = ntohs(address.sin_port);
   return listener;
+}
+
+// A connection to `port` of 127.0.0.1; -1 when none came about.
+inline int ConnectToLoopback(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  if (fd >= 0) close(fd);
+  return -1;
 }
 
 // A one-connection server on 127.0.0.1 that runs `handler` on the accepted

@@ -1,9 +1,7 @@
 // The score server program on 127.0.0.1: where it listens, players served
 // beside clients that are silent or trickle their requests, sixteen players
 // at once, and its refusals as the game receives them.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sqlite3.h>
 #include <sys/socket.h>
@@ -22,6 +20,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using testsupport::ConnectToLoopback;
 using testsupport::HttpBody;
 using testsupport::HttpGet;
 using testsupport::HttpStatus;
@@ -31,20 +30,6 @@ using testsupport::TableTarget;
 using testsupport::UploadTarget;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// A connection to 127.0.0.1:port; -1 when none.
-int Connect(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 // True once the server has closed the connection (within `ms`).
 bool ClosedWithin(int fd, int ms) {
@@ -95,9 +80,9 @@ TEST_F(ServerProgram, SilentAndTricklingClientsCostAPlayerNothing) {
   ASSERT_GT(port, 0);
   const auto start = Clock::now();
   std::vector<int> silent;
-  for (int k = 0; k < 40; ++k) silent.push_back(Connect(port));
+  for (int k = 0; k < 40; ++k) silent.push_back(ConnectToLoopback(port));
   for (int k = 0; k < 4; ++k) {
-    const int fd = Connect(port);
+    const int fd = ConnectToLoopback(port);
     send(fd, "GET //kestrum/tab", 17, MSG_NOSIGNAL);
     silent.push_back(fd);
   }
@@ -107,7 +92,7 @@ TEST_F(ServerProgram, SilentAndTricklingClientsCostAPlayerNothing) {
   std::vector<std::thread> tricklers;
   for (int t = 0; t < 3; ++t) {
     tricklers.emplace_back([&, t] {
-      const int fd = Connect(port);
+      const int fd = ConnectToLoopback(port);
       const std::string request = "GET " + TableTarget(1) + " HTTP/1.0\nHost: 127.0.0.1\n\n";
       const auto begun = Clock::now();
       for (size_t i = 0; !stop && i < request.size(); ++i) {
