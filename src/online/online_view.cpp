@@ -31,23 +31,10 @@ void RefreshRelease();
 // A message in the current font within the panel's width: words go on to
 // further lines, each one line height lower, where one line would not fit.
 void FittedText(int x, int y, int width, const std::string& text) {
-  std::string line;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(' ', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string word = text.substr(start, end - start);
-    const std::string longer = line.empty() ? word : line + " " + word;
-    if (!line.empty() && TextWidth(longer) > width) {
-      Text(x, y, line, 0, 0);
-      y += TextHeight(line);
-      line = word;
-    } else {
-      line = longer;
-    }
-    start = end + 1;
+  for (const std::string& line : WrapText(text, width)) {
+    Text(x, y, line, 0, 0);
+    y += TextHeight(line);
   }
-  if (!line.empty()) Text(x, y, line, 0, 0);
 }
 
 void StatusView(int panelX, int panelW) {

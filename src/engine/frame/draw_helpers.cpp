@@ -59,6 +59,36 @@ int Text(int x, int y, const std::string& text, int alignX, int alignY) {
   return 0;
 }
 
+std::vector<std::string> WrapText(const std::string& text, int width) {
+  // Pieces that end with the blank or "/" after which a line may break.
+  std::vector<std::string> pieces;
+  std::string piece;
+  for (const char c : text) {
+    piece += c;
+    if (c == ' ' || c == '/') {
+      pieces.push_back(piece);
+      piece.clear();
+    }
+  }
+  if (!piece.empty()) pieces.push_back(piece);
+
+  std::vector<std::string> lines;
+  std::string line;
+  auto close = [&lines](std::string& done) {
+    while (!done.empty() && done.back() == ' ') done.pop_back();
+    if (!done.empty()) lines.push_back(done);
+    done.clear();
+  };
+  for (const std::string& p : pieces) {
+    std::string longer = line + p;
+    while (!longer.empty() && longer.back() == ' ') longer.pop_back();
+    if (!line.empty() && TextWidth(longer) > width) close(line);
+    line += p;
+  }
+  close(line);
+  return lines;
+}
+
 int SetSize(float sx, float sy) {
   SetScale(sx, sy == kSameAsFirst ? sx : sy);
   return 0;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -71,6 +72,11 @@ constexpr float kSameAsFirst = -37171648.0f;   // SetSize: sy not given
 constexpr float kKeepAlpha = 37171648.0f;      // SetCol: alpha not given
 
 int Text(int x, int y, const std::string& text, int alignX = 0, int alignY = 0);
+// `text` broken into lines no wider than `width` in the current font: at
+// blanks, or after a "/" where a long path has no blank to break at. A
+// piece wider than `width` on its own stands on a line of its own; no line
+// ends in a blank, and none is empty.
+std::vector<std::string> WrapText(const std::string& text, int width);
 int SetSize(float sx, float sy = kSameAsFirst);
 int SetRot(float angle);
 int ResetDraw();

@@ -19,38 +19,6 @@ bool AnyInput() {
   return AppTerminate() != 0;
 }
 
-// A report broken into lines no wider than `width` in the current font:
-// at blanks, or after a "/" where a long path has no blank to break at.
-std::vector<std::string> WrapReport(const std::string& report, int width) {
-  // Pieces that end with the blank or "/" after which a line may break.
-  std::vector<std::string> pieces;
-  std::string piece;
-  for (const char c : report) {
-    piece += c;
-    if (c == ' ' || c == '/') {
-      pieces.push_back(piece);
-      piece.clear();
-    }
-  }
-  if (!piece.empty()) pieces.push_back(piece);
-
-  std::vector<std::string> lines;
-  std::string line;
-  auto close = [&lines](std::string& text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    if (!text.empty()) lines.push_back(text);
-    text.clear();
-  };
-  for (const std::string& p : pieces) {
-    std::string longer = line + p;
-    while (!longer.empty() && longer.back() == ' ') longer.pop_back();
-    if (!line.empty() && TextWidth(longer) > width) close(line);
-    line += p;
-  }
-  close(line);
-  return lines;
-}
-
 void DrawThanks() {
   Cls();
   CLS3d(1);
@@ -86,7 +54,7 @@ void DrawThanks() {
       UseFont(2, size);
       lines.clear();
       for (const std::string& report : ClosingProblems()) {
-        for (std::string& line : WrapReport(report, JScrw - 80)) lines.push_back(std::move(line));
+        for (std::string& line : WrapText(report, JScrw - 80)) lines.push_back(std::move(line));
       }
       step = TextHeight("Ay");
       if (top + step * static_cast<int>(lines.size()) <= room) break;

@@ -1,6 +1,8 @@
 // Drawing helpers, the per-frame sprite budgets and the gradient backdrops,
 // checked on the headless back end's recorded draw calls.
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "frame_fixture.h"
 
@@ -177,6 +179,40 @@ TEST_F(Draw, TextAlignsByUnscaledMeasures) {
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_FLOAT_EQ(texts[0].x, c.x) << c.ax;
     EXPECT_FLOAT_EQ(texts[0].y, c.y) << c.ay;
+  }
+}
+
+// Lines as wide as a few words allow: the breaks fall at blanks, or after a
+// "/" in a path without blanks, and no line but one of a single piece too
+// wide for any line is wider than asked.
+TEST_F(Draw, WrapTextBreaksAtBlanksAndAfterSlashes) {
+  const struct {
+    std::string text;
+    std::string room;  // a text as wide as the lines may be
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"", "abc", {}},
+      {"   ", "abc", {}},
+      {"ONE TWO THREE", "ONE TWO THREE", {"ONE TWO THREE"}},
+      {"ONE TWO THREE", "ONE TWO", {"ONE TWO", "THREE"}},
+      {"ONE TWO THREE", "ONE", {"ONE", "TWO", "THREE"}},
+      {"ONE  TWO ", "ONE  TWO", {"ONE  TWO"}},
+      {"ONE  TWO", "ONE", {"ONE", "TWO"}},
+      {"AAAA/BBBB/CCCC", "AAAA/BBBB/", {"AAAA/BBBB/", "CCCC"}},
+      {"AAAA/BBBB/CCCC", "AAAA/", {"AAAA/", "BBBB/", "CCCC"}},
+      {"kept in /AAAA/BBBB", "kept in /AAAA/", {"kept in /AAAA/", "BBBB"}},
+      {"a WIDERTHANANYLINE b", "abc", {"a", "WIDERTHANANYLINE", "b"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("'" + c.text + "' in the width of '" + c.room + "'");
+    const int width = TextWidth(c.room);
+    const std::vector<std::string> lines = WrapText(c.text, width);
+    EXPECT_EQ(lines, c.lines);
+    for (const std::string& line : lines) {
+      if (line.find_first_of(" /") != std::string::npos) {
+        EXPECT_LE(TextWidth(line), width) << line;
+      }
+    }
   }
 }
 
