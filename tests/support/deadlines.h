@@ -31,7 +31,8 @@ inline constexpr int kRepeatMs = 5000;            // between repeats of an input
 inline constexpr int kShotRepeatMs = 15000;       // an F11 press unanswered this long was forgotten
 // Seconds: a program a test started is killed after this (SIGALRM), so a
 // test that fails never leaves one behind. Longer than any wait above,
-// shorter than the time limit ctest gives these tests (tests/CMakeLists.txt).
+// shorter than the time limit ctest gives these tests (tests/CMakeLists.txt);
+// scaled by TimeScale() as both are.
 inline constexpr int kChildLifetimeSeconds = 1400;
 
 // The deadline a test waits for, from one of the above.

@@ -70,6 +70,7 @@ class RunFolderTest : public ::testing::Test {
   // the environment given on top of ours: "-NAME" takes NAME out of it,
   // "NAME=value" sets it.
   pid_t Spawn(const std::vector<std::string>& env) {
+    const unsigned lifetime = static_cast<unsigned>(kChildLifetimeSeconds * TimeScale());
     pid_t pid = fork();
     if (pid == 0) {
       for (const std::string& kv : env) {
@@ -78,7 +79,7 @@ class RunFolderTest : public ::testing::Test {
       }
       if (!stderrFile_.empty() && !freopen(stderrFile_.c_str(), "w", stderr)) _exit(122);
       if (chdir(tmp_.c_str()) != 0) _exit(120);
-      alarm(kChildLifetimeSeconds);  // never leave a hung child behind
+      alarm(lifetime);  // never leave a hung child behind
       std::string exe = run_ + "/pibbo";
       execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
       _exit(121);
@@ -108,7 +109,7 @@ class RunFolderTest : public ::testing::Test {
 
   // Runs pibbo to its end; its exit code, or -1 (see WaitExit). By default
   // it may take as long as a start and an end may take on a loaded machine.
-  int Run(const std::vector<std::string>& env, int ms = Deadline(kStartDeadlineMs) + Deadline(kExitDeadlineMs)) {
+  int Run(const std::vector<std::string>& env, int ms = kStartDeadlineMs + kExitDeadlineMs) {
     pid_t pid = Spawn(env);
     return pid < 0 ? -1 : WaitExit(pid, ms);
   }
