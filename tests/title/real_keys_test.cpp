@@ -7,7 +7,6 @@
 // game's files) and sends input only once the screen is up.
 // Skipped without Xvfb or xdotool.
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -17,7 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 class RealKeys : public testsupport::RealRunTest {
  protected:
@@ -25,49 +23,32 @@ class RealKeys : public testsupport::RealRunTest {
   static int RealX(int vx) { return vx * 800 / 1280; }
   static int RealY(int vy) { return vy * 600 / 960; }
 
-  // Grabs of the window until `done` holds; false after `seconds`.
-  bool WaitFor(const std::function<bool(const Pixmap&)>& done, int seconds = 40) {
-    for (const auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end;) {
-      Pixmap p = Grab();
-      if (p && p->width >= 800 && p->height >= 600 && done(p)) return true;
-      usleep(100 * 1000);
-    }
-    return false;
-  }
   // "Setup.ini" as the game writes it next, once it is whole.
-  std::string NextIni(const std::function<void()>& action, int seconds = 40) {
+  std::string NextIni(const std::function<void()>& action) {
     const std::string path = run_ + "/Files/Setup.ini";
     fs::remove(path);
     action();
-    for (const auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end;) {
-      const std::string text = testsupport::ReadBytes(path);
-      if (text.find("[Controls]") != std::string::npos) return text;
-      usleep(100 * 1000);
-    }
-    return "";
+    std::string text;
+    const bool whole = WaitFor([&] {
+      text = testsupport::ReadBytes(path);
+      return text.find("[Controls]") != std::string::npos;
+    });
+    return whole ? text : "";
   }
 
-  // Pixels of a virtual box that pass `test`.
-  template <typename Test>
-  static int Count(const Pixmap& p, int vx, int vy, int vw, int vh, Test test) {
-    int n = 0;
-    for (int y = RealY(vy); y < RealY(vy + vh); ++y)
-      for (int x = RealX(vx); x < RealX(vx + vw); ++x) n += test(At(p, x, y)) ? 1 : 0;
-    return n;
-  }
   static bool Yellow(const uint8_t* c) { return c[0] > 230 && c[1] > 230 && c[2] < 60; }
   static bool White(const uint8_t* c) { return c[0] > 235 && c[1] > 235 && c[2] > 235; }
   static bool Green(const uint8_t* c) { return c[1] > 220 && c[0] < 60 && c[2] < 60; }
 
   // The pause menu's box (virtual 128..341 x 360..600) holds the yellow
   // highlighted item; "Quit" is highlighted when its row holds it alone.
-  static bool PauseMenu(const Pixmap& p) { return Count(p, 128, 360, 213, 240, Yellow) > 0; }
+  static bool PauseMenu(const Pixmap& p) { return Count(p, 128, 360, 341, 600, Yellow) > 0; }
   static bool QuitChosen(const Pixmap& p) {
-    return Count(p, 128, 470, 213, 70, Yellow) > 20 && Count(p, 128, 410, 213, 55, Yellow) == 0;
+    return Count(p, 128, 470, 341, 540, Yellow) > 20 && Count(p, 128, 410, 341, 465, Yellow) == 0;
   }
   static bool Playing(const Pixmap& p) { return PlayField(p) && !PauseMenu(p); }
   // "Enter Your Name" in green, centred above the middle.
-  static bool NameEntry(const Pixmap& p) { return Count(p, 340, 340, 600, 80, Green) > 100; }
+  static bool NameEntry(const Pixmap& p) { return Count(p, 340, 340, 940, 420, Green) > 100; }
   // The side panel at rest, its left edge at 860 (it is 415 wide on this
   // window): its tab bar is lighter than the backdrop beside it. While it
   // slides in, so does the rest of the title screen.
@@ -78,7 +59,7 @@ class RealKeys : public testsupport::RealRunTest {
   // "Click Here to Start" (centred on 432, 480) drawn white while the
   // pointer rests on it, once the screen has settled: on its way in, the
   // white "Medium" passes through the same place.
-  static bool PromptLit(const Pixmap& p) { return PanelAtRest(p) && Count(p, 232, 450, 400, 60, White) > 300; }
+  static bool PromptLit(const Pixmap& p) { return PanelAtRest(p) && Count(p, 232, 450, 632, 510, White) > 300; }
   // The settings panel's bottom line, at virtual y 318 once it is open.
   static bool PanelOpen(const Pixmap& p) {
     const uint8_t* edge = At(p, 400, RealY(319));
@@ -98,7 +79,7 @@ class RealKeys : public testsupport::RealRunTest {
   }
   // The game's pointer drawn with its corner at virtual (vx, vy).
   static std::function<bool(const Pixmap&)> PointerAt(int vx, int vy) {
-    return [vx, vy](const Pixmap& p) { return Count(p, vx, vy, 16, 16, White) > 8; };
+    return [vx, vy](const Pixmap& p) { return Count(p, vx, vy, vx + 16, vy + 16, White) > 8; };
   }
 
   void Point(int vx, int vy) {
@@ -107,7 +88,7 @@ class RealKeys : public testsupport::RealRunTest {
   // A click once the pointer is seen resting where it goes.
   void ClickWhen(int vx, int vy, const std::function<bool(const Pixmap&)>& resting) {
     Point(vx, vy);
-    ASSERT_TRUE(WaitFor(resting)) << "the pointer at " << vx << ", " << vy;
+    ASSERT_TRUE(GrabUntil(resting)) << "the pointer at " << vx << ", " << vy;
     Do("click 1");
   }
 };
@@ -118,13 +99,13 @@ TEST_F(RealKeys, EscapeResumesDownAndSpaceQuitAndAPanelClickDuringAGameIsSaved) 
   ASSERT_FALSE(window_.empty()) << "no window";
 
   ClickWhen(432, 480, PromptLit);
-  ASSERT_TRUE(WaitFor(Playing)) << "a game";
+  ASSERT_TRUE(GrabUntil(Playing)) << "a game";
 
   // Escape pauses, Escape resumes, and the pause screen stays closed.
   Key("Escape");
-  ASSERT_TRUE(WaitFor(PauseMenu)) << "Escape pauses";
+  ASSERT_TRUE(GrabUntil(PauseMenu)) << "Escape pauses";
   Key("Escape");
-  ASSERT_TRUE(WaitFor(Playing)) << "Escape resumes";
+  ASSERT_TRUE(GrabUntil(Playing)) << "Escape resumes";
   for (int k = 0; k < 5; ++k) {
     Pixmap p = Grab();
     ASSERT_TRUE(p);
@@ -135,28 +116,28 @@ TEST_F(RealKeys, EscapeResumesDownAndSpaceQuitAndAPanelClickDuringAGameIsSaved) 
   // the frame mode flips it; Tab closes the panel and writes the new mode.
   const std::string before = NextIni([&] { Key("Tab"); });
   ASSERT_FALSE(before.empty()) << "Tab writes Setup.ini";
-  ASSERT_TRUE(WaitFor(PanelOpen)) << "the settings panel";
+  ASSERT_TRUE(GrabUntil(PanelOpen)) << "the settings panel";
   const bool skipping = before.find("ESS=1") != std::string::npos;
   ClickWhen(30, 20 + 146 + 8, PointerAt(30, 20 + 146 + 8));
   const std::string after = NextIni([&] {
     // Tab only once the button shows the other mode.
-    EXPECT_TRUE(WaitFor([&](const Pixmap& p) { return DrawsAllFrames(p) == skipping; })) << "the new caption";
+    EXPECT_TRUE(GrabUntil([&](const Pixmap& p) { return DrawsAllFrames(p) == skipping; })) << "the new caption";
     Key("Tab");
   });
   ASSERT_FALSE(after.empty()) << "Tab writes Setup.ini again";
   EXPECT_EQ(after.find("ESS=1") != std::string::npos, !skipping) << "the click flips the frame mode";
-  ASSERT_TRUE(WaitFor(Playing)) << "the panel closed over the game";
+  ASSERT_TRUE(GrabUntil(Playing)) << "the panel closed over the game";
 
   // Escape, Down to "Quit", Space: the name entry; Return: the title screen.
   Key("Escape");
-  ASSERT_TRUE(WaitFor(PauseMenu)) << "the pause screen again";
+  ASSERT_TRUE(GrabUntil(PauseMenu)) << "the pause screen again";
   Key("Down");
-  ASSERT_TRUE(WaitFor(QuitChosen)) << "Down highlights Quit";
+  ASSERT_TRUE(GrabUntil(QuitChosen)) << "Down highlights Quit";
   Key("space");
-  ASSERT_TRUE(WaitFor(NameEntry)) << "Space on Quit ends the game";
+  ASSERT_TRUE(GrabUntil(NameEntry)) << "Space on Quit ends the game";
   Key("Return");
   Point(432, 480);
-  ASSERT_TRUE(WaitFor(PromptLit)) << "the title screen";
+  ASSERT_TRUE(GrabUntil(PromptLit)) << "the title screen";
   EXPECT_EQ(QuitFromTitle(pid), 0);
 }
 
