@@ -317,6 +317,12 @@ class RealRunTest : public RunFolderTest {
     return !PlayField(p) &&
            Count(p, 340, 340, 940, 420, [](const uint8_t* c) { return c[1] > 200 && c[0] < 90 && c[2] < 90; }) > 100;
   }
+  // The settings panel open: its bottom line at virtual y 318. Only grabs
+  // (Grab) show the panel.
+  static bool PanelOpen(const Pixmap& p) {
+    const uint8_t* edge = At(p, 400, 319 * p->height / 960);
+    return edge[0] > 150 && edge[1] > 230 && edge[2] > 150;
+  }
   // The title screen's backdrop hue at the left edge, three quarters down:
   // 0 red (Hiscore tab), 1 green (Online), 2 blue (About), -1 none of them.
   static int Backdrop(const Pixmap& p) {

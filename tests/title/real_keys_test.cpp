@@ -60,11 +60,6 @@ class RealKeys : public testsupport::RealRunTest {
   // pointer rests on it, once the screen has settled: on its way in, the
   // white "Medium" passes through the same place.
   static bool PromptLit(const Pixmap& p) { return PanelAtRest(p) && Count(p, 232, 450, 632, 510, White) > 300; }
-  // The settings panel's bottom line, at virtual y 318 once it is open.
-  static bool PanelOpen(const Pixmap& p) {
-    const uint8_t* edge = At(p, 400, RealY(319));
-    return edge[0] > 150 && edge[1] > 230 && edge[2] > 150;
-  }
   // The frame-mode button's second caption line reads "Decent System"
   // (every frame drawn), not "Slow System": only the longer one reaches
   // real x 124..144 on its line.

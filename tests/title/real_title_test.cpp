@@ -149,12 +149,6 @@ class RealPanel : public RealTitle {
     const size_t at = saved.find("Master = ");
     return at == std::string::npos ? -1 : std::atoi(saved.c_str() + at + 9);
   }
-  // The settings panel's bottom line (virtual y 318 once open), as the X
-  // server shows the window.
-  static bool PanelOpen(const Pixmap& p) {
-    const uint8_t* edge = At(p, 400, 319 * 600 / 960);
-    return edge[0] > 150 && edge[1] > 230 && edge[2] > 150;
-  }
 };
 
 TEST_F(RealPanel, AVolumeSurvivesARestartAndThePauseScreenContinuesTheGame) {
