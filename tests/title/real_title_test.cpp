@@ -38,12 +38,18 @@ class RealTitle : public testsupport::RealRunTest {
   // from the panel's left edge 860) shows white text on the 800 x 600 window.
   static bool RowHasText(const Pixmap& p, int k) {
     const int top = 371 + 17 * (k - 1);
-    for (int y = (top + 6) * 600 / 960; y < (top + 13) * 600 / 960; ++y)
-      for (int x = 870 * 800 / 1280; x < 1270 * 800 / 1280; ++x) {
-        const uint8_t* c = At(p, x, y);
-        if (c[0] > 200 && c[1] > 200 && c[2] > 200) return true;
-      }
-    return false;
+    const auto white = [](const uint8_t* c) { return c[0] > 200 && c[1] > 200 && c[2] > 200; };
+    return Count(p, 870, top + 6, 1270, top + 13, white) > 0;
+  }
+  // The games in the score file the run left (read as the game reads it).
+  size_t SavedGames() {
+    GetUniqueKey();
+    const fs::path here = fs::current_path();
+    fs::current_path(run_ + "/Files/260");
+    ResetScoreTables();  // the file is read again
+    LoadScores();
+    fs::current_path(here);
+    return Highscores.Count();
   }
 };
 
@@ -87,13 +93,7 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   EXPECT_FALSE(RowHasText(table, 4));  // (row 2's descenders reach into row 3's band)
   EXPECT_EQ(QuitFromTitle(pid), 0);
 
-  GetUniqueKey();
-  const fs::path here = fs::current_path();
-  fs::current_path(run_ + "/Files/260");
-  Highscores.Clear();
-  LoadScores();
-  fs::current_path(here);
-  ASSERT_EQ(Highscores.Count(), 2u);
+  ASSERT_EQ(SavedGames(), 2u);
   for (const auto& r : Highscores) {
     EXPECT_EQ(r->GameMode, 2);
     EXPECT_EQ(r->Quit, 1);
@@ -112,20 +112,11 @@ TEST_F(RealTitle, GamesAreSavedWhenTheWindowOrTheXServerGoes) {
     ASSERT_TRUE(PressUntil([&] { Click(432 * 800 / 1280, 480 * 600 / 960); }, PlayField, TitleScreen));
     ASSERT_TRUE(QuitGameFromPauseScreen());
   };
-  auto saved = [&] {
-    GetUniqueKey();
-    const fs::path here = fs::current_path();
-    fs::current_path(run_ + "/Files/260");
-    ResetScoreTables();  // the file is read again
-    LoadScores();
-    fs::current_path(here);
-    return Highscores.Count();
-  };
 
   playOne();
   Do("windowclose " + window_);
   EXPECT_NE(WaitExit(pid, testsupport::kExitDeadlineMs), -1) << "the program ends";
-  EXPECT_EQ(saved(), 1u) << "the game played before the window went";
+  EXPECT_EQ(SavedGames(), 1u) << "the game played before the window went";
 
   pid = Restart();
   ASSERT_FALSE(window_.empty()) << "no window the second time";
@@ -133,7 +124,7 @@ TEST_F(RealTitle, GamesAreSavedWhenTheWindowOrTheXServerGoes) {
   playOne();
   display_.reset();
   EXPECT_NE(WaitExit(pid, testsupport::kExitDeadlineMs), -1) << "the program ends with its X server";
-  EXPECT_EQ(saved(), 2u) << "the game played before the X server went";
+  EXPECT_EQ(SavedGames(), 2u) << "the game played before the X server went";
 }
 
 }  // namespace
