@@ -270,7 +270,6 @@ class RealRunTest : public RunFolderTest {
     }
     return true;
   }
-  bool LogHas(const std::string& text) { return ReadBytes(run_ + "/Files/Debug.txt").find(text) != std::string::npos; }
 
   // PIBBO_KEEP_SCREENSHOTS=folder keeps every screenshot the test took, for
   // a look at what it saw.

@@ -121,7 +121,8 @@ class RunFolderTest : public ::testing::Test {
   }
 
   std::vector<std::string> Log() { return CrLfLines(ReadBytes(run_ + "/Files/Debug.txt")); }
-  bool Loaded() { return ReadBytes(run_ + "/Files/Debug.txt").find("Finished Loading") != std::string::npos; }
+  bool LogHas(const std::string& text) { return ReadBytes(run_ + "/Files/Debug.txt").find(text) != std::string::npos; }
+  bool Loaded() { return LogHas("Finished Loading"); }
 
   std::string tmp_;
   std::string run_;
