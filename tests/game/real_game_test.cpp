@@ -50,7 +50,7 @@ TEST_F(RealGame, AClickStartsAGameAndTheSixthLandingEndsIt) {
   ASSERT_FALSE(window_.empty()) << "no window";
   ASSERT_TRUE(title_) << "no title screen";
   // "Click Here to Start"
-  Pixmap firstFrame = PressUntil([&] { Click(295, 300); }, PlayField, TitleScreen);
+  Pixmap firstFrame = StartGameByClick();
   ASSERT_TRUE(firstFrame) << "the game did not start";
 
   // Every shot waits for a screenshot taken after the click before it.

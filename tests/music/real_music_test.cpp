@@ -61,7 +61,7 @@ TEST_F(RealMusic, TitleSongAndGameTuneFollowTheMusicVolume) {
     size_t title = Written(), game = 0, end = 0;
     ASSERT_TRUE(WaitAudio(title, 3)) << "the driver wrote too little on the title screen";
     const double onTitle = Loudness(title, game);
-    ASSERT_TRUE(PressUntil([&] { Click(295, 300); }, PlayField, TitleScreen)) << "the game did not start";
+    ASSERT_TRUE(StartGameByClick()) << "the game did not start";
     game = Written();
     ASSERT_TRUE(WaitAudio(game, 3)) << "the driver wrote too little in the game";
     const double inGame = Loudness(game, end);

@@ -94,6 +94,12 @@ class RealRunTest : public RunFolderTest {
     return WaitExit(pid, 0);
   }
 
+  // A game started from the title screen by a click on "Click Here to
+  // Start" (centred on virtual 432, 480); its first frame, or null.
+  Pixmap StartGameByClick() {
+    return PressUntil([&] { Click(432 * 800 / 1280, 480 * 600 / 960); }, PlayField, TitleScreen);
+  }
+
   // A game ended from the pause screen: Escape, "Quit" chosen and taken,
   // Return on the name entry; true once the title screen is back.
   bool QuitGameFromPauseScreen() {

@@ -80,8 +80,7 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   // Two games on Hard, each started by a click on the prompt and ended
   // through the pause screen (Escape, Down, Space) and the name entry (Return).
   for (int game = 1; game <= 2; ++game) {
-    ASSERT_TRUE(PressUntil([&] { Click(432 * 800 / 1280, 480 * 600 / 960); }, PlayField, TitleScreen))
-        << "game " << game;
+    ASSERT_TRUE(StartGameByClick()) << "game " << game;
     ASSERT_TRUE(QuitGameFromPauseScreen()) << "game " << game << " quit from the pause screen";
     EXPECT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0 && Chosen(p) == 2; }))
         << "back on the title screen after game " << game << ", Hard still chosen";
@@ -109,7 +108,7 @@ TEST_F(RealTitle, GamesAreSavedWhenTheWindowOrTheXServerGoes) {
   ASSERT_FALSE(window_.empty()) << "no window";
   ASSERT_TRUE(title_) << "no title screen";
   auto playOne = [&] {
-    ASSERT_TRUE(PressUntil([&] { Click(432 * 800 / 1280, 480 * 600 / 960); }, PlayField, TitleScreen));
+    ASSERT_TRUE(StartGameByClick());
     ASSERT_TRUE(QuitGameFromPauseScreen());
   };
 
@@ -159,7 +158,7 @@ TEST_F(RealPanel, AVolumeSurvivesARestartAndThePauseScreenContinuesTheGame) {
   ASSERT_TRUE(GrabUntil([](const Pixmap& p) { return !PanelOpen(p); })) << "the panel closed";
 
   // A game: Escape opens the pause screen, Space on "Continue" resumes it.
-  ASSERT_TRUE(PressUntil([&] { Click(432 * 800 / 1280, 480 * 600 / 960); }, PlayField, TitleScreen)) << "the game";
+  ASSERT_TRUE(StartGameByClick()) << "the game";
   ASSERT_TRUE(PressUntil([&] { Key("Escape"); }, PauseMenu, PlayField)) << "the pause screen";
   ASSERT_TRUE(ContinueChosen(last_)) << "Continue chosen first";
   auto playing = [](const Pixmap& p) { return PlayField(p) && !PauseMenu(p); };
