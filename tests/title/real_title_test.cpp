@@ -58,7 +58,6 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
   ASSERT_FALSE(window_.empty()) << "no window";
   ASSERT_TRUE(title_) << "no title screen";
-  Do("mousemove --window " + window_ + " 20 20");
 
   ASSERT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0 && Chosen(p) == 1; }))
       << "the Hiscore tab with Medium chosen";
