@@ -124,6 +124,14 @@ std::string DataFile() {
   return home + "/pibbo-zorravel/scores-" + PathKey(here) + "/" + kScoreFile;
 }
 
+// Where this run's file goes when "nuscores.dat" cannot take it, in the
+// order tried: beside it, then the data folder (when it is known).
+std::vector<std::string> SpareFiles() {
+  std::vector<std::string> places{kBesideFile};
+  if (std::string data = DataFile(); !data.empty()) places.push_back(std::move(data));
+  return places;
+}
+
 // A path as the player knows it: under "Files/" when it is there, with "~"
 // for the home folder.
 std::string Shown(const std::string& path) {
@@ -161,9 +169,10 @@ bool KeepOriginal(std::string& why) {
   return false;
 }
 
-// One score file as read: the account, if its line was readable, and the
-// records in file order.
+// One score file as read: its lines, the account, if its line was
+// readable, and the records in file order.
 struct ReadFileResult {
+  std::vector<std::string> lines;
   bool accountRead = false;
   std::string name, pass;
   std::vector<std::shared_ptr<Scores>> records;
@@ -172,13 +181,12 @@ struct ReadFileResult {
 };
 
 bool ReadScoreFile(const std::string& path, ReadFileResult& out) {
-  std::vector<std::string> lines;
+  std::vector<std::string>& lines = out.lines;
   if (!LoadLines(path, lines)) return false;
   std::error_code ec;
   out.written = std::filesystem::last_write_time(path, ec);
   // A line break at the end leaves an empty last line: that is no damage.
   if (!lines.empty() && lines.back().empty()) lines.pop_back();
-  if (path == kScoreFile) gLinesRead = lines;
   // The account line is taken exactly as written: a password may end, and
   // a name begin, with a blank.
   const std::string account = Unscramble(lines.empty() ? "" : lines[0], RegKey);
@@ -254,8 +262,7 @@ int SaveScores() {
 
   // Keep this run's file where it can be kept.
   std::string keptAt, lastWhy;
-  for (const std::string& place : {std::string(kBesideFile), DataFile()}) {
-    if (place.empty()) continue;
+  for (const std::string& place : SpareFiles()) {
     std::error_code ec;
     if (place[0] == '/') std::filesystem::create_directories(std::filesystem::path(place).parent_path(), ec);
     std::string why;
@@ -293,17 +300,14 @@ int LoadScores() {
   gSpares.clear();
 
   // "nuscores.dat" first, then what earlier runs could not save into it.
-  struct Source {
-    std::string path;
-    ReadFileResult read;
-  };
-  std::vector<Source> sources;
+  std::vector<ReadFileResult> sources;
   const int type = FileType(kScoreFile);
   if (type == 1) {
-    Source s{kScoreFile, {}};
-    if (ReadScoreFile(kScoreFile, s.read)) {
-      gFileDamaged = !s.read.whole;
-      sources.push_back(std::move(s));
+    ReadFileResult read;
+    if (ReadScoreFile(kScoreFile, read)) {
+      gFileDamaged = !read.whole;
+      gLinesRead = std::move(read.lines);
+      sources.push_back(std::move(read));
     } else {
       // Unreadable as a whole: what is in memory stays, and the file is
       // copied aside before it is replaced.
@@ -313,41 +317,36 @@ int LoadScores() {
   } else if (type == 2) {
     Debug("\tA folder has the name of the score file " + std::string(kScoreFile));
   }
-  for (const std::string& spare : {std::string(kBesideFile), DataFile()}) {
-    if (spare.empty()) continue;
+  for (const std::string& spare : SpareFiles()) {
     // A save of the spare file that was cut short left its temporary file.
     const std::filesystem::path at(spare);
     RemoveStaleTemporaries(at.has_parent_path() ? at.parent_path().string() : ".", at.filename().string());
     if (FileType(spare) != 1) continue;
-    Source s{spare, {}};
-    if (!ReadScoreFile(spare, s.read)) {
+    ReadFileResult read;
+    if (!ReadScoreFile(spare, read)) {
       Debug("Could not read " + spare);
       continue;
     }
     Debug("\tReading the scores kept in " + spare);
     // A spare file that could not be read whole stays until it is looked at.
-    if (s.read.whole) gSpares.insert(spare);
-    sources.push_back(std::move(s));
+    if (read.whole) gSpares.insert(spare);
+    sources.push_back(std::move(read));
   }
   if (sources.empty()) return 0;
 
   // The account of the file written last; none when no account line could
-  // be read (no account rather than a made-up one).
-  const Source* newest = nullptr;
-  for (const Source& s : sources) {
-    if (s.read.accountRead && (!newest || s.read.written > newest->read.written)) newest = &s;
-  }
-  RegName = newest ? newest->read.name : "";
-  RegPass = newest ? newest->read.pass : "";
-
-  // A record that an earlier file holds too is taken once.
+  // be read (no account rather than a made-up one). The player's name is
+  // that of the newest record of the file written last that holds one. A
+  // record that an earlier file holds too is taken once.
+  const ReadFileResult* account = nullptr;
+  const ReadFileResult* named = nullptr;
   ClearList(Highscores);
-  const Source* named = nullptr;
-  for (const Source& s : sources) {
-    if (s.read.records.empty()) continue;
-    if (!named || s.read.written > named->read.written) named = &s;
+  for (const ReadFileResult& s : sources) {
+    if (s.accountRead && (!account || s.written > account->written)) account = &s;
+    if (s.records.empty()) continue;
+    if (!named || s.written > named->written) named = &s;
     std::vector<std::string> plain;
-    for (const auto& record : s.read.records) {
+    for (const auto& record : s.records) {
       plain.push_back(ScoreLinePlain(*record));
       if (gRecordsRead.count(plain.back())) continue;
       High = record;
@@ -355,7 +354,9 @@ int LoadScores() {
     }
     gRecordsRead.insert(plain.begin(), plain.end());
   }
-  if (named) MyName = named->read.records.front()->Name;
+  RegName = account ? account->name : "";
+  RegPass = account ? account->pass : "";
+  if (named) MyName = named->records.front()->Name;
   SortList(Highscores);  // stable: equal stamps keep their file order
   return 0;
 }
