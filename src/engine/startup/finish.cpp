@@ -90,16 +90,22 @@ void TellClosingProblems() {
 // Set once the saves of the closing sequence have begun, planned or not.
 bool gClosing = false;
 
-}  // namespace
-
-void Finish() {
+// The saves of the closing sequence, planned or not: what the game keeps
+// at its end, the settings, the scores; then what could not be saved is told.
+void SaveForClosing() {
   gClosing = true;
   RaiseEngineEvent(EngineEvent::Finishing);
-  ShowMouse();
   SaveIni();
   RaiseEngineEvent(EngineEvent::Closing);
   TellClosingProblems();
   Debug("Closing Up");
+}
+
+}  // namespace
+
+void Finish() {
+  ShowMouse();
+  SaveForClosing();
   Debug("");
   Debug("Bye!");
   Debug("");
@@ -110,13 +116,8 @@ void Finish() {
 
 void SaveAtUnplannedExit() {
   if (gClosing) return;
-  gClosing = true;
   Debug("The program is ending without its closing sequence: saving");
-  RaiseEngineEvent(EngineEvent::Finishing);
-  SaveIni();
-  RaiseEngineEvent(EngineEvent::Closing);
-  TellClosingProblems();
-  Debug("Closing Up");
+  SaveForClosing();
 }
 
 void ThanksScreen() {
