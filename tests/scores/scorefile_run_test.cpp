@@ -1,7 +1,6 @@
 // Whole headless runs of the program with a score file or a log it cannot
 // write: the player is told on the terminal (and the closing screen), the
 // games are kept, and the next start reads them back.
-#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 
@@ -112,32 +111,14 @@ TEST_F(UnsavedRun, ReadOnlyFilesFolderForAPlayerWhoIsNotRoot) {
   } writable{run_ + "/Files"};
   if (geteuid() != 0 && access((run_ + "/Files").c_str(), W_OK) == 0) GTEST_SKIP() << "read-only folders stay writable";
 
-  auto play = [&](const char* script) {
-    const std::string scriptFile = tmp_ + "/input.txt";
-    testsupport::WriteBytes(scriptFile, script);
-    const int err = open(stderrFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      dup2(err, 2);
-      if (geteuid() == 0 &&
-          (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) {
-        _exit(77);
-      }
-      setenv("PIBBO_HEADLESS", "1", 1);
-      setenv("SDL_AUDIODRIVER", "dummy", 1);
-      setenv("PIBBO_INPUT_SCRIPT", scriptFile.c_str(), 1);
-      setenv("XDG_DATA_HOME", data.c_str(), 1);
-      if (chdir(tmp_.c_str()) != 0) _exit(120);
-      alarm(180);
-      const std::string exe = run_ + "/pibbo";
-      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-      _exit(121);
+  inChild_ = [nobody] {
+    if (geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) {
+      _exit(77);
     }
-    close(err);
-    return WaitExit(pid, 60000);
   };
 
-  ASSERT_EQ(play(kOneGame), 0);
+  ASSERT_EQ(RunScript(kOneGame), 0);
   std::string told = ReadBytes(stderrFile_);
   EXPECT_NE(told.find("pibbo: the log Debug.txt cannot be written (Permission denied)"), std::string::npos) << told;
   EXPECT_NE(told.find("\nClosing Up\n"), std::string::npos) << told;
@@ -156,7 +137,7 @@ TEST_F(UnsavedRun, ReadOnlyFilesFolderForAPlayerWhoIsNotRoot) {
   EXPECT_FALSE(fs::exists(run_ + "/Files/260/nuscores.dat"));
   EXPECT_FALSE(fs::exists(run_ + "/Files/Debug.txt"));
 
-  ASSERT_EQ(play(kOneGame), 0);
+  ASSERT_EQ(RunScript(kOneGame), 0);
   EXPECT_EQ(Names(spare), (std::vector<std::string>{"Player", "Player"}));
 }
 

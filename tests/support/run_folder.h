@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,7 @@ class RunFolderTest : public ::testing::Test {
       }
       if (!stderrFile_.empty() && !freopen(stderrFile_.c_str(), "w", stderr)) _exit(122);
       if (chdir(tmp_.c_str()) != 0) _exit(120);
+      if (inChild_) inChild_();
       alarm(lifetime);  // never leave a hung child behind
       std::string exe = run_ + "/pibbo";
       execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
@@ -127,6 +129,9 @@ class RunFolderTest : public ::testing::Test {
   std::string tmp_;
   std::string run_;
   std::string stderrFile_;  // where the child's stderr goes; "" inherits ours
+  // Run in the child just before the program starts (its stderr and folder
+  // set): to play as another user, say. It may end the child with _exit.
+  std::function<void()> inChild_;
 };
 
 }  // namespace testsupport
