@@ -20,17 +20,13 @@
 #include "platform/platform.h"
 #include "scores/scores.h"
 #include "test_support.h"
+#include "draw_calls.h"
 
 namespace game_test {
 
 inline std::string GameFile(const std::string& name) { return std::string(PIBBO_RUN_DIR "/Files/260/") + name; }
 
-inline std::vector<DrawCall> CallsOf(const std::vector<DrawCall>& calls, DrawCall::Kind kind) {
-  std::vector<DrawCall> out;
-  std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
-               [kind](const DrawCall& c) { return c.kind == kind; });
-  return out;
-}
+using testsupport::CallsOf;
 
 inline const DrawCall* FindText(const std::vector<DrawCall>& calls, const std::string& text) {
   for (const DrawCall& c : calls)

@@ -19,6 +19,7 @@
 #include "test_support.h"
 #include "platform/platform.h"
 #include "script_time.h"
+#include "draw_calls.h"
 
 namespace frame_test {
 
@@ -26,12 +27,7 @@ inline std::string MakeTempDir() { return testsupport::MakeTempDir("frame"); }
 
 using testsupport::At;
 
-inline std::vector<DrawCall> CallsOf(const std::vector<DrawCall>& calls, DrawCall::Kind kind) {
-  std::vector<DrawCall> out;
-  std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
-               [kind](const DrawCall& c) { return c.kind == kind; });
-  return out;
-}
+using testsupport::CallsOf;
 
 inline bool HasText(const std::vector<DrawCall>& calls, const std::string& text) {
   return std::any_of(calls.begin(), calls.end(),

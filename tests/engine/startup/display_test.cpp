@@ -2,6 +2,7 @@
 // copy of the run folder's assets.
 #include "engine/frame/frame.h"
 #include "engine/frame/hooks.h"
+#include "draw_calls.h"
 #include "startup_fixture.h"
 
 namespace startup_test {
@@ -112,9 +113,7 @@ TEST_F(DisplayTest, TheFirstOpeningShowsTheSplashWithItsJingle) {
     const std::vector<DrawCall> frame = headless::LastFrame();
     ASSERT_FALSE(frame.empty());
     EXPECT_EQ(frame.front().kind, DrawCall::Clear);
-    std::vector<DrawCall> images;
-    for (const DrawCall& d : frame)
-      if (d.kind == DrawCall::Image) images.push_back(d);
+    const std::vector<DrawCall> images = testsupport::CallsOf(frame, DrawCall::Image);
     ASSERT_EQ(images.size(), 2u);
     const struct {
       std::string file;

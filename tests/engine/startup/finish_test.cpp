@@ -2,6 +2,7 @@
 // what it draws, and which inputs end it, on the virtual clock.
 #include "engine/frame/frame.h"
 #include "engine/frame/hooks.h"
+#include "draw_calls.h"
 #include "startup_fixture.h"
 #include "script_time.h"
 
@@ -48,9 +49,7 @@ TEST_F(ThanksTest, TheScreenIsDrawnOnceAndHeldUntilAClick) {
     const std::vector<DrawCall> frame = headless::LastFrame();
     ASSERT_FALSE(frame.empty());
     EXPECT_EQ(frame.front().kind, DrawCall::Clear);
-    std::vector<DrawCall> items;
-    for (const DrawCall& d : frame)
-      if (d.kind == DrawCall::Image || d.kind == DrawCall::Text) items.push_back(d);
+    const std::vector<DrawCall> items = testsupport::CallsOf(frame, {DrawCall::Image, DrawCall::Text});
     ASSERT_EQ(items.size(), 11u);
     EXPECT_EQ(items[0].image, "logo.png");
     EXPECT_EQ(std::pair(items[0].x, items[0].y), std::pair(256.0f, 256.0f));
