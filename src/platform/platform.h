@@ -198,12 +198,13 @@ int TextHeight(const std::string& text);
 
 // ---------------------------------------------------------------------------
 // Polled input, while a display is open. The first query after the program
-// gave up time (Delay; a Flip does not count) takes in the events that came meanwhile; the
-// queries until then answer from that intake, so every reader of a frame
-// sees the same input. A key or button that went down in an intake reads
-// as held until the next intake, even when it was released again before
-// it: a tap shorter than a frame is held for one frame. PollSystem takes
-// in events at once (for loops that wait on input without giving up time). Key codes are the framework's (Windows virtual-key
+// gave up time (Delay; a Flip does not count) takes in the events that came
+// meanwhile; the queries until then answer from that intake, so every
+// reader of a frame sees the same input. A key or button that went down in
+// an intake reads as held until the next intake, even when it was released
+// again before it: a tap shorter than a frame is held for one frame.
+// PollSystem takes in events at once (for loops that wait on input without
+// giving up time). Key codes are the framework's (Windows virtual-key
 // values): 8 Backspace, 9 Tab, 13 Return, 27 Escape, 32 Space, 37..40 Left,
 // Up, Right, Down, 48..57 digits, 65..90 letters, 96..105 keypad digits,
 // 112..123 F1..F12, 160..165 left/right Shift, Control, Alt.

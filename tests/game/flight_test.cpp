@@ -2,19 +2,20 @@
 #include <cmath>
 
 #include "game_fixture.h"
+#include "script_time.h"
 
 namespace game_test {
 namespace {
 
-std::string Now0() { return std::to_string(headless::Now() - headless::StartTime()); }
+using testsupport::At;
 
 // The button goes down (up) between two frames: the next frame sees it.
 void ButtonDown() {
-  headless::Script(Now0() + " button 1 down");
+  headless::Script(At(0) + " button 1 down");
   headless::Advance(1);
 }
 void ButtonUp() {
-  headless::Script(Now0() + " button 1 up");
+  headless::Script(At(0) + " button 1 up");
   headless::Advance(1);
 }
 
@@ -82,7 +83,7 @@ TEST_F(Flight, LaunchNeedsAFreshPressAndTakesTheAveragedAim) {
   // A click that comes and goes between two frames still fires.
   ButtonUp();
   StepsOfAFrame();
-  headless::Script(Now0() + " click 1");
+  headless::Script(At(0) + " click 1");
   headless::Advance(5);
   StepsOfAFrame();
   EXPECT_NE(pd, 0);

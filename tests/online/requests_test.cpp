@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "scores/scores.h"
 #include "tiny_server.h"
+#include "script_time.h"
 
 namespace {
 
@@ -280,9 +281,8 @@ TEST_F(Requests, MisbehavingServersFailVisiblyWhileFramesGoOn) {
     ResetOnlineTables();
     RegName = "player";
     RegPass = "secret";
-    const uint32_t now = headless::Now() - headless::StartTime();
-    headless::Script(std::to_string(now) + " mouse 1000 945\n" + std::to_string(now + 20) + " button 1 down\n" +
-                     std::to_string(now + 300) + " button 1 up");
+    headless::Script(testsupport::At(0) + " mouse 1000 945\n" + testsupport::At(20) + " button 1 down\n" +
+                     testsupport::At(300) + " button 1 up");
     double longest = frames([] { return LoginFailed == 1; });
     EXPECT_EQ(LoginFailed, 1);
     EXPECT_EQ(LoggedIn, 0);
