@@ -7,13 +7,15 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <future>
 #include <optional>
-#include <semaphore>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -29,6 +31,10 @@ constexpr size_t kMaxDisplayName = 64;
 constexpr int kLegacyRounds = 20000;    // the salted, iterated SHA-256 of older servers
 constexpr size_t kMaxProofs = 100000;
 constexpr size_t kMaxAddresses = 4096;
+constexpr int64_t kMinute = 60'000;
+constexpr int kChecksPerAddress = 16;  // password checks of one address waiting or under way
+constexpr int64_t kTrustMs = 30LL * 24 * 3600 * 1000;  // an address that logged in to an account, remembered
+constexpr int64_t kFirstWeek = 1, kLastWeek = 999;     // the game numbers of the series: three digits
 
 const char kEmptyTable[] = "<HTML><HEAD><TITLE>404 Not Found</TITLE></HEAD><BODY>No such table</BODY></HTML>";
 const char kNoSuchPage[] = "<HTML><HEAD><TITLE>404 Not Found</TITLE></HEAD></HTML>";
@@ -37,6 +43,10 @@ const char kBadName[] = "BAD NAME: a name holds no line break, no control charac
 const char kBadScore[] = "BAD SCORE";
 const char kOutOfRange[] = "BAD SCORE: no game makes these numbers";
 const char kTooManyAccounts[] = "TOO MANY NEW ACCOUNTS FROM YOUR ADDRESS: TRY AGAIN IN A MINUTE";
+const char kTooManyFailed[] = "TOO MANY FAILED LOGINS: TRY AGAIN IN A MINUTE";
+const char kBusy[] = "SERVER BUSY: TRY AGAIN IN A MOMENT";
+const char kTooManyGames[] = "TOO MANY GAMES FOR THIS ACCOUNT: TRY AGAIN LATER";
+const char kBadWeek[] = "BAD WEEK: the game numbers are 1 to 999";
 
 std::vector<std::string> Split(const std::string& s, char sep) {
   std::vector<std::string> out;
@@ -68,6 +78,43 @@ std::string Query(const std::string& query, const std::string& key) {
 }
 
 bool Control(unsigned char c) { return c < 32 || c == 127; }
+
+// What a name, an account's or the one a game shows, may not hold: a line
+// break or "|" would make the game misread every table row after it.
+bool NameTaken(const std::string& name) {
+  if (name.size() > kMaxDisplayName) return false;
+  for (unsigned char c : name)
+    if (Control(c) || c == '|') return false;
+  return true;
+}
+
+// Moments of the last minute per key (an address, an account).
+class Window {
+ public:
+  int Count(const std::string& key, int64_t now) {
+    const auto at = times_.find(key);
+    if (at == times_.end()) return 0;
+    while (!at->second.empty() && at->second.front() <= now - kMinute) at->second.pop_front();
+    return static_cast<int>(at->second.size());
+  }
+  void Add(const std::string& key, int64_t t) {
+    if (times_.size() >= kMaxAddresses && !times_.contains(key)) {
+      std::erase_if(times_, [t](const auto& e) { return e.second.empty() || e.second.back() <= t - kMinute; });
+      if (times_.size() >= kMaxAddresses) times_.clear();
+    }
+    times_[key].push_back(t);
+  }
+  void Remove(const std::string& key, int64_t t) {
+    const auto at = times_.find(key);
+    if (at == times_.end()) return;
+    const auto one = std::find(at->second.begin(), at->second.end(), t);
+    if (one != at->second.end()) at->second.erase(one);
+  }
+  void Clear(const std::string& key) { times_.erase(key); }
+
+ private:
+  std::unordered_map<std::string, std::deque<int64_t>> times_;
+};
 
 // What servers before this one stored: SHA-256 over salt + password, then
 // 20000 times over the last digest + salt, as lower-case hex.
@@ -142,9 +189,7 @@ std::string ReadGame(const std::vector<std::string>& f, Game& g) {
     return kBadScore;
   }
   g.name = f[1];
-  if (g.name.size() > kMaxDisplayName) return kBadName;
-  for (unsigned char c : g.name)
-    if (Control(c)) return kBadName;
+  if (!NameTaken(g.name)) return kBadName;
   int64_t* const fields[8] = {&g.score, nullptr, &g.badges, &g.stamp, &g.level, &g.mode, &g.flags, &g.quit};
   for (int i = 0; i < 8; ++i)
     if (fields[i] && !Number(f[i], *fields[i])) return kBadScore;
@@ -176,6 +221,15 @@ std::string TableName(std::string name) {
 
 enum class Check { Known, New, Wrong, Limited, Failed };
 
+// A password check let through the failed-login limits: it counts against
+// its address and account from `at` until it turns out right.
+struct Attempt {
+  std::string peer, name;
+  int64_t at = 0;
+};
+
+using Later = std::function<void(Reply)>;
+
 }  // namespace
 
 struct Handler::Impl {
@@ -183,9 +237,15 @@ struct Handler::Impl {
   sqlite3* db = nullptr;
   std::mutex dbMutex;
 
-  std::counting_semaphore<256> hashSlots{1};
   unsigned long long ops = 0;
   size_t memory = 0;
+
+  // The hash pool: its threads take the checks in the order they came.
+  std::mutex poolMutex;
+  std::condition_variable poolWake;
+  std::deque<std::function<void()>> jobs;
+  bool stopping = false;
+  std::vector<std::thread> workers;
 
   // Passwords checked lately, as digests keyed with a secret of this run.
   struct Proof {
@@ -197,14 +257,26 @@ struct Handler::Impl {
   std::unordered_map<std::string, Proof> proofs;
 
   std::mutex addressMutex;
-  std::unordered_map<std::string, std::deque<int64_t>> newAccounts;  // per peer, times of the last minute
+  Window newAccounts;      // per peer
+  Window failedByAddress;  // failed checks
+  Window failedByAccount;  // failed checks, and checks under way
+  std::unordered_map<std::string, int> checking;  // per peer, checks waiting or under way
+  std::unordered_map<std::string, int64_t> trusted;  // account '\0' peer: logged in from there, until
 
-  explicit Impl(Settings s) : settings(std::move(s)), hashSlots(std::clamp(settings.hashSlots, 1, 256)) {
+  // Per account, the moment its game allowance is used up to (a game
+  // stored moves it on by gameSeconds; it may run gameBurst - 1 games
+  // ahead of now). Under dbMutex.
+  std::unordered_map<std::string, int64_t> gamesUntil;
+
+  explicit Impl(Settings s) : settings(std::move(s)) {
     ops = settings.hashOps ? settings.hashOps : crypto_pwhash_OPSLIMIT_INTERACTIVE;
     memory = settings.hashMemory ? settings.hashMemory : crypto_pwhash_MEMLIMIT_INTERACTIVE;
     randombytes_buf(proofKey.data(), proofKey.size());
+    const int threads = std::clamp(settings.hashSlots, 1, 256);
+    for (int k = 0; k < threads; ++k) workers.emplace_back([this] { Work(); });
   }
   ~Impl() {
+    Stop();
     if (db) sqlite3_close(db);
   }
 
@@ -216,6 +288,39 @@ struct Handler::Impl {
   }
 
   bool Exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+  // --- The hash pool --------------------------------------------------------
+  void Work() {
+    for (;;) {
+      std::function<void()> job;
+      {
+        std::unique_lock<std::mutex> lock(poolMutex);
+        poolWake.wait(lock, [this] { return stopping || !jobs.empty(); });
+        if (jobs.empty()) return;  // stopping, and nothing left
+        job = std::move(jobs.front());
+        jobs.pop_front();
+      }
+      job();
+    }
+  }
+  bool Submit(std::function<void()> job) {
+    {
+      std::lock_guard<std::mutex> lock(poolMutex);
+      if (stopping || static_cast<int>(jobs.size()) >= std::max(0, settings.hashQueue)) return false;
+      jobs.push_back(std::move(job));
+    }
+    poolWake.notify_one();
+    return true;
+  }
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> lock(poolMutex);
+      stopping = true;
+    }
+    poolWake.notify_all();
+    for (std::thread& t : workers) t.join();
+    workers.clear();
+  }
 
   // --- Passwords ------------------------------------------------------------
   std::array<unsigned char, crypto_generichash_BYTES> Digest(const std::string& name, const std::string& password) {
@@ -247,19 +352,14 @@ struct Handler::Impl {
     return sodium_memcmp(at->second.digest.data(), digest.data(), digest.size()) == 0;
   }
 
+  // These three run on the pool's threads only.
   std::string NewHash(const std::string& password) {
     char out[crypto_pwhash_STRBYTES];
-    hashSlots.acquire();
-    const int failed = crypto_pwhash_str(out, password.data(), password.size(), ops, memory);
-    hashSlots.release();
-    return failed ? "" : std::string(out);
+    return crypto_pwhash_str(out, password.data(), password.size(), ops, memory) ? "" : std::string(out);
   }
   bool Verify(const std::string& salt, const std::string& hash, const std::string& password) {
     if (!IsArgon(hash)) return !salt.empty() && LegacyHash(salt, password) == hash;
-    hashSlots.acquire();
-    const bool ok = crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
-    hashSlots.release();
-    return ok;
+    return crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0;
   }
   // A hash of an older kind or cost is replaced once its password is known.
   void Upgrade(const std::string& name, const std::string& hash, const std::string& password) {
@@ -274,15 +374,55 @@ struct Handler::Impl {
   bool TakeAccountSlot(const std::string& peer) {
     const int64_t now = Now();
     std::lock_guard<std::mutex> lock(addressMutex);
-    if (newAccounts.size() >= kMaxAddresses) {
-      std::erase_if(newAccounts, [now](const auto& e) { return e.second.empty() || e.second.back() <= now - 60000; });
-      if (newAccounts.size() >= kMaxAddresses) newAccounts.clear();
-    }
-    std::deque<int64_t>& times = newAccounts[peer];
-    while (!times.empty() && times.front() <= now - 60000) times.pop_front();
-    if (static_cast<int>(times.size()) >= settings.newAccountsPerMinute) return false;
-    times.push_back(now);
+    if (newAccounts.Count(peer, now) >= settings.newAccountsPerMinute) return false;
+    newAccounts.Add(peer, now);
     return true;
+  }
+
+  // --- Failed logins --------------------------------------------------------
+  enum class Gate { Refused, Busy, Known, Check };
+  // Whether a password may be checked: refused while the address, or the
+  // account (unless this address has logged in to it before), has too many
+  // failed checks; a password remembered as right is let through only then
+  // too, so that the limit cannot be got round by guessing it. One address
+  // has a few checks under way at most, so a crowd of guesses all sent at
+  // once is mostly refused too. A check let through is noted in `attempt`.
+  Gate Admit(const std::string& peer, const std::string& name, bool remembered, Attempt& attempt) {
+    const int64_t now = Now();
+    std::lock_guard<std::mutex> lock(addressMutex);
+    const auto trust = trusted.find(name + '\0' + peer);
+    const bool trustedHere = trust != trusted.end() && trust->second > now;
+    if (failedByAddress.Count(peer, now) >= settings.failedLoginsPerAddress ||
+        (!trustedHere && failedByAccount.Count(name, now) >= settings.failedLoginsPerAccount))
+      return Gate::Refused;
+    if (remembered) return Gate::Known;
+    if (checking.size() >= kMaxAddresses && !checking.contains(peer)) return Gate::Busy;
+    int& under = checking[peer];
+    if (under >= kChecksPerAddress) return Gate::Busy;
+    ++under;
+    attempt = {peer, name, now};
+    failedByAccount.Add(name, now);
+    return Gate::Check;
+  }
+  // A check's outcome: a wrong password counts against its address and its
+  // account; a right one clears the account's count and trusts the address
+  // for the account.
+  void Settle(const Attempt& a, Check outcome) {
+    const int64_t now = Now();
+    std::lock_guard<std::mutex> lock(addressMutex);
+    if (const auto at = checking.find(a.peer); at != checking.end() && --at->second <= 0) checking.erase(at);
+    if (outcome == Check::Wrong) {
+      failedByAddress.Add(a.peer, now);
+      return;
+    }
+    failedByAccount.Remove(a.name, a.at);
+    if (outcome != Check::Known && outcome != Check::New) return;
+    failedByAccount.Clear(a.name);
+    if (trusted.size() >= kMaxProofs) {
+      std::erase_if(trusted, [now](const auto& e) { return e.second <= now; });
+      if (trusted.size() >= kMaxProofs) trusted.clear();
+    }
+    trusted[a.name + '\0' + a.peer] = now + kTrustMs;
   }
 
   std::optional<std::pair<std::string, std::string>> Stored(const std::string& name) {
@@ -293,8 +433,10 @@ struct Handler::Impl {
     return std::make_pair(find.ColText(0), find.ColText(1));
   }
 
+  // On a pool thread: the password against the stored hash, or a new
+  // account made with it (when `create`).
   Check CheckAccount(const std::string& name, const std::string& password, bool create, const std::string& peer) {
-    if (Remembered(name, password)) return Check::Known;
+    if (settings.beforeHash) settings.beforeHash();
     for (int attempt = 0; attempt < 2; ++attempt) {
       if (const auto stored = Stored(name)) {
         if (!Verify(stored->first, stored->second, password)) return Check::Wrong;
@@ -318,31 +460,85 @@ struct Handler::Impl {
     return Check::Failed;
   }
 
-  // --- Requests -------------------------------------------------------------
-  Reply Login(const std::string& input, const std::string& peer) {
-    std::string name, password;
-    std::vector<std::string> rest;
-    if (!Account(input, name, password, rest)) return {200, kWrongPassword};
-    switch (CheckAccount(name, password, true, peer)) {
-      case Check::Known: return {200, "Password Correct|" + settings.motd};
-      case Check::New: return {200, "Welcome!|" + settings.motd};
-      case Check::Wrong: return {200, kWrongPassword};
-      case Check::Limited: return {429, kTooManyAccounts};
-      case Check::Failed: break;
+  // The account of a login or upload let through the limits, then `known`
+  // with its outcome: at once for a remembered password, else from the
+  // pool once the hash is done.
+  std::optional<Reply> WithAccount(const std::string& name, const std::string& password, const std::string& peer,
+                                   bool create, Later later, std::function<Reply(Check)> known) {
+    Attempt attempt;
+    switch (Admit(peer, name, Remembered(name, password), attempt)) {
+      case Gate::Refused: return Reply{429, kTooManyFailed};
+      case Gate::Busy: return Reply{503, kBusy};
+      case Gate::Known: return known(Check::Known);
+      case Gate::Check: break;
     }
-    return {500, "NOT SAVED"};
+    const bool queued = Submit([=, this, later = std::move(later), known = std::move(known)] {
+      const Check outcome = CheckAccount(name, password, create, peer);
+      Settle(attempt, outcome);
+      later(known(outcome));
+    });
+    if (queued) return std::nullopt;
+    Settle(attempt, Check::Failed);
+    return Reply{503, kBusy};
   }
 
-  Reply Upload(const std::string& input, int64_t week, const std::string& peer) {
+  // --- Requests -------------------------------------------------------------
+  std::optional<Reply> Login(const std::string& input, const std::string& peer, Later later) {
+    std::string name, password;
+    std::vector<std::string> rest;
+    if (!Account(input, name, password, rest)) return Reply{200, kWrongPassword};
+    if (!NameTaken(name)) return Reply{400, kBadName};
+    return WithAccount(name, password, peer, true, std::move(later), [this](Check outcome) -> Reply {
+      switch (outcome) {
+        case Check::Known: return {200, "Password Correct|" + settings.motd};
+        case Check::New: return {200, "Welcome!|" + settings.motd};
+        case Check::Wrong: return {200, kWrongPassword};
+        case Check::Limited: return {429, kTooManyAccounts};
+        case Check::Failed: break;
+      }
+      return {500, "NOT SAVED"};
+    });
+  }
+
+  std::optional<Reply> Upload(const std::string& input, int64_t week, const std::string& peer, Later later) {
     std::string name, password;
     std::vector<std::string> f;
-    if (!Account(input, name, password, f)) return {200, kWrongPassword};
+    if (!Account(input, name, password, f)) return Reply{200, kWrongPassword};
+    if (!NameTaken(name)) return Reply{400, kBadName};
     Game g;
     const std::string refusal = ReadGame(f, g);
-    if (!refusal.empty()) return {400, refusal};
-    if (CheckAccount(name, password, false, peer) != Check::Known) return {200, kWrongPassword};
+    if (!refusal.empty()) return Reply{400, refusal};
+    return WithAccount(name, password, peer, false, std::move(later), [=, this](Check outcome) -> Reply {
+      return outcome == Check::Known ? Store(name, week, g) : Reply{200, kWrongPassword};
+    });
+  }
+
+  // Under dbMutex: whether the account may store one more new game now.
+  bool TakeGame(const std::string& name) {
+    if (settings.gameSeconds <= 0) return true;
+    const int64_t now = Now(), step = 1000LL * settings.gameSeconds;
+    if (gamesUntil.size() >= kMaxProofs && !gamesUntil.contains(name)) {
+      std::erase_if(gamesUntil, [now](const auto& e) { return e.second <= now; });
+      if (gamesUntil.size() >= kMaxProofs) gamesUntil.clear();
+    }
+    int64_t& until = gamesUntil.try_emplace(name, now).first->second;
+    until = std::max(until, now);
+    if (until - now > step * (std::max(1, settings.gameBurst) - 1)) return false;
+    until += step;
+    return true;
+  }
+
+  Reply Store(const std::string& name, int64_t week, const Game& g) {
     std::lock_guard<std::mutex> lock(dbMutex);
     // One row per game: the account, the table and the time stamp name it.
+    // A game stored before is said to be so whatever the allowance, so that
+    // the game's sending it again at every refresh costs nothing.
+    Statement seen(db,
+                   "SELECT 1 FROM scores WHERE account = ? AND week = ? AND mode = ? AND level = ? AND flags = ?"
+                   " AND stamp = ?");
+    seen.Text(1, name).Int(2, week).Int(3, g.mode).Int(4, g.level).Int(5, g.flags).Int(6, g.stamp);
+    if (seen.Row()) return {200, "Score Already Saved"};
+    if (!TakeGame(name)) return {429, kTooManyGames};
     Statement add(db,
                   "INSERT OR IGNORE INTO scores (account, week, mode, level, flags, score, name, badges, stamp, quit,"
                   " best) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -414,11 +610,12 @@ bool Handler::Open(const std::string& path, std::string& error) {
   return true;
 }
 
-Reply Handler::Handle(const std::string& method, const std::string& target, const std::string& /*body*/,
-                      const std::string& peer) {
+std::optional<Reply> Handler::Begin(const std::string& method, const std::string& target,
+                                    const std::string& /*body*/, const std::string& peer,
+                                    std::function<void(Reply)> later) {
   Impl& m = *impl_;
-  if (!m.db) return {500, "NO DATABASE"};
-  if (method != "GET" && method != "HEAD") return {405, "ONLY GET"};
+  if (!m.db) return Reply{500, "NO DATABASE"};
+  if (method != "GET" && method != "HEAD") return Reply{405, "ONLY GET"};
   // The game's requests begin with two slashes.
   size_t skip = 0;
   while (skip + 1 < target.size() && target[skip] == '/' && target[skip + 1] == '/') ++skip;
@@ -426,21 +623,37 @@ Reply Handler::Handle(const std::string& method, const std::string& target, cons
   const size_t q = t.find('?');
   const std::string path = t.substr(0, q), query = q == std::string::npos ? "" : t.substr(q + 1);
   int64_t week = 0, id = 0;
+  const auto gameWeek = [&week] { return week >= kFirstWeek && week <= kLastWeek; };
   if (path == "/kestrum/login.php") {
-    if (!Number(Query(query, "week"), week)) return {400, "BAD REQUEST"};
-    return m.Login(Query(query, "input"), peer);
+    if (!Number(Query(query, "week"), week)) return Reply{400, "BAD REQUEST"};
+    if (!gameWeek()) return Reply{400, kBadWeek};
+    return m.Login(Query(query, "input"), peer, std::move(later));
   }
   if (path == "/kestrum/scores.php") {
-    if (!Number(Query(query, "Week"), week)) return {400, "BAD REQUEST"};
-    return m.Upload(Query(query, "Input"), week, peer);
+    if (!Number(Query(query, "Week"), week)) return Reply{400, "BAD REQUEST"};
+    if (!gameWeek()) return Reply{400, kBadWeek};
+    return m.Upload(Query(query, "Input"), week, peer, std::move(later));
   }
   const std::vector<std::string> parts = Split(path, '/');  // "", kestrum, tables, week, id.txt
   if (parts.size() == 5 && parts[0].empty() && parts[1] == "kestrum" && parts[2] == "tables" &&
-      Number(parts[3], week) && parts[4].size() > 4 && parts[4].compare(parts[4].size() - 4, 4, ".txt") == 0 &&
-      Number(parts[4].substr(0, parts[4].size() - 4), id) && id >= 0)
+      Number(parts[3], week) && gameWeek() && parts[4].size() > 4 &&
+      parts[4].compare(parts[4].size() - 4, 4, ".txt") == 0 && Number(parts[4].substr(0, parts[4].size() - 4), id) &&
+      id >= 0)
     return m.Table(week, id);
-  return {404, kNoSuchPage};
+  return Reply{404, kNoSuchPage};
 }
+
+Reply Handler::Handle(const std::string& method, const std::string& target, const std::string& body,
+                      const std::string& peer) {
+  auto promise = std::make_shared<std::promise<Reply>>();
+  std::future<Reply> reply = promise->get_future();
+  if (std::optional<Reply> now =
+          Begin(method, target, body, peer, [promise](Reply r) { promise->set_value(std::move(r)); }))
+    return *now;
+  return reply.get();
+}
+
+void Handler::Stop() { impl_->Stop(); }
 
 std::string WireBody(const Reply& reply) { return reply.body + "\r\n"; }
 

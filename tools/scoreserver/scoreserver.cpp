@@ -3,14 +3,19 @@
 //
 //   pibbo-scoreserver [--listen ADDRESS] [--port N] [--db FILE] [--motd TEXT]
 //                     [--threads N] [--new-accounts-per-minute N]
+//                     [--seconds-per-game N]
 //
 // Listens on ADDRESS (127.0.0.1 unless told otherwise; 0.0.0.0 or :: for
 // every interface) and prints "listening on ADDRESS:PORT" once it accepts
 // connections (port 0 picks a free one). No client can hold another up: a
 // connection idle for 10 s is closed, and so is one whose request has not
 // come whole 10 s after it connected, however it trickles; the server
-// takes at most 1000 connections, 64 from one address. SIGINT or SIGTERM
-// ends it cleanly.
+// takes at most 1000 connections, 64 from one address, and when it is full
+// a new connection closes the oldest one whose request has not come whole.
+// A request waiting for a password hash is set aside (suspended) so that
+// the request threads go on serving. Refused connections are reported as
+// a count per address once a minute, and the library's messages at most
+// once a minute each with their count. SIGINT or SIGTERM ends it cleanly.
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
@@ -22,10 +27,13 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -38,6 +46,10 @@ constexpr unsigned kIdleSeconds = 10;
 constexpr int64_t kRequestDeadlineMs = 10000;
 constexpr unsigned kMaxConnections = 1000;
 constexpr unsigned kMaxPerAddress = 64;
+// The library's own cap stays above the server's, which is kept here: a
+// connection closed to make room is still the library's until it notices.
+constexpr unsigned kLibraryConnections = 2 * kMaxConnections;
+constexpr int64_t kReportMs = 60000;
 constexpr size_t kMaxRequest = 16 * 1024;  // bytes of a request's head, and of a body
 
 int64_t NowMs() {
@@ -47,34 +59,141 @@ int64_t NowMs() {
 
 scoreserver::Handler* gHandler = nullptr;
 
-// Every open connection with the moment it came; a watcher shuts down the
-// socket of one whose request has not come whole by the deadline, which
-// makes the library drop it. The entry goes before the library closes the socket, so the
-// watcher never touches a number already given to another connection.
+std::string AddressText(const sockaddr* a) {
+  char text[INET6_ADDRSTRLEN] = "";
+  if (!a) return "";
+  if (a->sa_family == AF_INET)
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, text, sizeof text);
+  else if (a->sa_family == AF_INET6)
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr, text, sizeof text);
+  return text;
+}
+
+// Every open connection: its socket, its address, the moment it came, and
+// whether its request has come whole. A watcher shuts down the socket of
+// one whose request has not come whole by the deadline, and the accepting
+// thread one to make room, which makes the library drop it. The entry goes
+// before the library closes the socket, so no one touches a number already
+// given to another connection.
+struct Connection {
+  int fd = -1;
+  std::string peer;
+  int64_t since = 0;
+  bool whole = false;  // the request has come: no deadline, never closed to make room
+  bool shut = false;   // shut down, the library is yet to drop it
+};
 std::mutex gConnMutex;
-std::unordered_map<MHD_Connection*, std::pair<int, int64_t>> gConnections;
+std::unordered_map<MHD_Connection*, Connection> gConnections;
+std::unordered_map<std::string, unsigned> gPerAddress;  // connections open, shut ones too
+unsigned gLive = 0;                                      // open and not shut
+// Since the last report: connections refused, per address; and those
+// closed to make room.
+std::map<std::string, unsigned> gRefused;
+unsigned gMadeRoom = 0;
+
+void Shut(Connection& c) {
+  shutdown(c.fd, SHUT_RDWR);
+  c.shut = true;
+  --gLive;
+}
+
+MHD_Result Admit(void*, const sockaddr* address, socklen_t) {
+  const std::string peer = AddressText(address);
+  std::lock_guard<std::mutex> lock(gConnMutex);
+  const auto open = gPerAddress.find(peer);
+  if (open != gPerAddress.end() && open->second >= kMaxPerAddress) {
+    ++gRefused[peer];
+    return MHD_NO;
+  }
+  if (gLive >= kMaxConnections) {
+    Connection* oldest = nullptr;
+    for (auto& [connection, c] : gConnections)
+      if (!c.whole && !c.shut && (!oldest || c.since < oldest->since)) oldest = &c;
+    if (!oldest) {  // every one is being answered
+      ++gRefused[peer];
+      return MHD_NO;
+    }
+    Shut(*oldest);
+    ++gMadeRoom;
+  }
+  return MHD_YES;
+}
 
 void NotifyConnection(void*, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
   std::lock_guard<std::mutex> lock(gConnMutex);
   if (code == MHD_CONNECTION_NOTIFY_STARTED) {
-    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-    if (info) gConnections[connection] = {info->connect_fd, NowMs()};
-  } else {
-    gConnections.erase(connection);
+    const MHD_ConnectionInfo* fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    const MHD_ConnectionInfo* from = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!fd) return;
+    Connection c{fd->connect_fd, from ? AddressText(from->client_addr) : "", NowMs()};
+    ++gPerAddress[c.peer];
+    ++gLive;
+    gConnections[connection] = std::move(c);
+    return;
+  }
+  const auto at = gConnections.find(connection);
+  if (at == gConnections.end()) return;
+  if (!at->second.shut) --gLive;
+  if (--gPerAddress[at->second.peer] == 0) gPerAddress.erase(at->second.peer);
+  gConnections.erase(at);
+}
+
+// The library's messages: the first of each kind in a minute is written at
+// once, the count of the rest at the minute's end.
+std::mutex gLogMutex;
+std::map<std::string, std::pair<std::string, unsigned>> gMessages;  // by format: the first text, how many
+
+void Log(void*, const char* format, va_list arguments) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, arguments);
+  std::string line = text;
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  std::lock_guard<std::mutex> lock(gLogMutex);
+  auto& [first, count] = gMessages[format];
+  if (count++ == 0) {
+    first = line;
+    std::fprintf(stderr, "pibbo-scoreserver: %s\n", line.c_str());
   }
 }
 
+// What the last minute refused and closed, in a few lines.
+void Report() {
+  std::map<std::string, unsigned> refused;
+  unsigned madeRoom = 0;
+  {
+    std::lock_guard<std::mutex> lock(gConnMutex);
+    refused.swap(gRefused);
+    std::swap(madeRoom, gMadeRoom);
+  }
+  for (const auto& [peer, n] : refused)
+    std::fprintf(stderr, "pibbo-scoreserver: refused %u connections from %s (%u at most from one address, %u in all)\n",
+                 n, peer.c_str(), kMaxPerAddress, kMaxConnections);
+  if (madeRoom)
+    std::fprintf(stderr, "pibbo-scoreserver: closed %u connections whose request had not come, to make room\n",
+                 madeRoom);
+  std::lock_guard<std::mutex> lock(gLogMutex);
+  for (const auto& [format, message] : gMessages)
+    if (message.second > 1)
+      std::fprintf(stderr, "pibbo-scoreserver: %u more times: %s\n", message.second - 1, message.first.c_str());
+  gMessages.clear();
+}
+
 void WatchDeadlines(const std::atomic<bool>& stop) {
+  int64_t reported = NowMs();
   while (!stop) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const int64_t late = NowMs() - kRequestDeadlineMs;
-    std::lock_guard<std::mutex> lock(gConnMutex);
-    for (auto& [connection, entry] : gConnections) {
-      if (entry.second > late) continue;
-      shutdown(entry.first, SHUT_RDWR);
-      entry.second = INT64_MAX;  // once is enough
+    const int64_t now = NowMs(), late = now - kRequestDeadlineMs;
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      for (auto& [connection, c] : gConnections)
+        if (!c.whole && !c.shut && c.since <= late) Shut(c);
+    }
+    if (now - reported >= kReportMs) {
+      Report();
+      reported = now;
     }
   }
+  Report();
 }
 
 struct Request {
@@ -82,6 +201,12 @@ struct Request {
   std::string body;
   bool seen = false;
   bool tooLarge = false;
+  bool asked = false;  // handed to the handler
+  // The reply, when the handler gives it later; the connection is set
+  // aside (suspended) meanwhile.
+  std::mutex mutex;
+  std::optional<scoreserver::Reply> reply;
+  bool suspended = false;
 };
 
 void* LogUri(void*, const char* uri, MHD_Connection*) {
@@ -97,14 +222,7 @@ void Completed(void*, MHD_Connection*, void** context, MHD_RequestTerminationCod
 
 std::string Peer(MHD_Connection* connection) {
   const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-  if (!info || !info->client_addr) return "";
-  char text[INET6_ADDRSTRLEN] = "";
-  const sockaddr* a = info->client_addr;
-  if (a->sa_family == AF_INET)
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, text, sizeof text);
-  else if (a->sa_family == AF_INET6)
-    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr, text, sizeof text);
-  return text;
+  return info ? AddressText(info->client_addr) : "";
 }
 
 MHD_Result Answer(void*, MHD_Connection* connection, const char*, const char* method, const char*,
@@ -121,16 +239,40 @@ MHD_Result Answer(void*, MHD_Connection* connection, const char*, const char* me
     *uploadSize = 0;
     return MHD_YES;
   }
-  {
-    // The request is whole: the deadline was the client's, and the time the
-    // answer takes (a password hash on a busy machine) is not held against it.
-    std::lock_guard<std::mutex> lock(gConnMutex);
-    const auto at = gConnections.find(connection);
-    if (at != gConnections.end()) at->second.second = INT64_MAX;
+  if (!r->asked) {
+    r->asked = true;
+    {
+      // The request is whole: the deadline was the client's, and the time
+      // the answer takes (a password hash on a busy machine) is not held
+      // against it.
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      const auto at = gConnections.find(connection);
+      if (at != gConnections.end()) at->second.whole = true;
+    }
+    if (r->target.size() > kMaxRequest) r->tooLarge = true;
+    std::optional<scoreserver::Reply> now;
+    if (r->tooLarge) now = scoreserver::Reply{413, "TOO LARGE"};
+    else
+      now = gHandler->Begin(method, r->target, r->body, Peer(connection), [r, connection](scoreserver::Reply reply) {
+        {
+          std::lock_guard<std::mutex> lock(r->mutex);
+          r->reply = std::move(reply);
+          if (!r->suspended) return;  // Answer is still running and takes it
+        }
+        MHD_resume_connection(connection);
+      });
+    std::lock_guard<std::mutex> lock(r->mutex);
+    if (now) r->reply = std::move(now);
+    if (!r->reply) {
+      r->suspended = true;
+      MHD_suspend_connection(connection);
+      return MHD_YES;
+    }
   }
-  if (r->target.size() > kMaxRequest) r->tooLarge = true;
-  const scoreserver::Reply reply = r->tooLarge ? scoreserver::Reply{413, "TOO LARGE"}
-                                               : gHandler->Handle(method, r->target, r->body, Peer(connection));
+  std::unique_lock<std::mutex> lock(r->mutex);
+  if (!r->reply) return MHD_YES;  // not yet
+  const scoreserver::Reply reply = *r->reply;
+  lock.unlock();
   const std::string body = scoreserver::WireBody(reply);
   MHD_Response* response =
       MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
@@ -199,11 +341,12 @@ int main(int argc, char** argv) {
     else if (a == "--motd" && more) settings.motd = argv[++i];
     else if (a == "--threads" && more) ok = Count(argv[++i], 1, threads) && threads <= 64;
     else if (a == "--new-accounts-per-minute" && more) ok = Count(argv[++i], 0, settings.newAccountsPerMinute);
+    else if (a == "--seconds-per-game" && more) ok = Count(argv[++i], 0, settings.gameSeconds);
     else ok = false;
     if (!ok) {
       std::fprintf(stderr,
                    "usage: %s [--listen ADDRESS] [--port N] [--db FILE] [--motd TEXT] [--threads N]"
-                   " [--new-accounts-per-minute N]\n",
+                   " [--new-accounts-per-minute N] [--seconds-per-game N]\n",
                    argv[0]);
       return 2;
     }
@@ -232,9 +375,9 @@ int main(int argc, char** argv) {
   std::atomic<bool> stop{false};
   std::thread watcher(WatchDeadlines, std::cref(stop));
   MHD_Daemon* daemon = MHD_start_daemon(
-      MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG, 0, nullptr, nullptr, &Answer, nullptr,
-      MHD_OPTION_LISTEN_SOCKET, listener, MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(threads),
-      MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxPerAddress,
+      MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME, 0, &Admit, nullptr, &Answer,
+      nullptr, MHD_OPTION_EXTERNAL_LOGGER, &Log, nullptr, MHD_OPTION_LISTEN_SOCKET, listener,
+      MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(threads), MHD_OPTION_CONNECTION_LIMIT, kLibraryConnections,
       MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kMaxRequest * 2,
       MHD_OPTION_URI_LOG_CALLBACK, &LogUri, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &Completed, nullptr,
       MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, nullptr, MHD_OPTION_END);
@@ -248,6 +391,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   int signalNumber = 0;
   sigwait(&stopSignals, &signalNumber);
+  handler.Stop();  // the checks under way answer, and their connections go on
   MHD_stop_daemon(daemon);
   stop = true;
   watcher.join();

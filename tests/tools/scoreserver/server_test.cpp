@@ -134,7 +134,7 @@ TEST_F(ServerProgram, SilentAndTricklingClientsCostAPlayerNothing) {
 }
 
 TEST_F(ServerProgram, SixteenPlayersAtOnceAndEveryUploadStored) {
-  ScoreServerProcess server(PIBBO_SCORESERVER, Db(), "Hi", {"--new-accounts-per-minute", "100"});
+  ScoreServerProcess server(PIBBO_SCORESERVER, Db(), "Hi", {"--new-accounts-per-minute", "100", "--seconds-per-game", "0"});
   const int port = server.port();
   ASSERT_GT(port, 0);
   constexpr int kPlayers = 16, kUploads = 12;
