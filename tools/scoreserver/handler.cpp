@@ -395,7 +395,10 @@ struct Handler::Impl {
     if (failedByAddress.Count(peer, now) >= settings.failedLoginsPerAddress ||
         (!trustedHere && failedByAccount.Count(name, now) >= settings.failedLoginsPerAccount))
       return Gate::Refused;
-    if (remembered) return Gate::Known;
+    if (remembered) {
+      Trust(name, peer, now);
+      return Gate::Known;
+    }
     if (checking.size() >= kMaxAddresses && !checking.contains(peer)) return Gate::Busy;
     int& under = checking[peer];
     if (under >= kChecksPerAddress) return Gate::Busy;
@@ -416,13 +419,16 @@ struct Handler::Impl {
       return;
     }
     failedByAccount.Remove(a.name, a.at);
-    if (outcome != Check::Known && outcome != Check::New) return;
-    failedByAccount.Clear(a.name);
+    if (outcome == Check::Known || outcome == Check::New) Trust(a.name, a.peer, now);
+  }
+  // Under addressMutex: the right password came from `peer`.
+  void Trust(const std::string& name, const std::string& peer, int64_t now) {
+    failedByAccount.Clear(name);
     if (trusted.size() >= kMaxProofs) {
       std::erase_if(trusted, [now](const auto& e) { return e.second <= now; });
       if (trusted.size() >= kMaxProofs) trusted.clear();
     }
-    trusted[a.name + '\0' + a.peer] = now + kTrustMs;
+    trusted[name + '\0' + peer] = now + kTrustMs;
   }
 
   std::optional<std::pair<std::string, std::string>> Stored(const std::string& name) {

@@ -10,7 +10,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <future>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -55,8 +58,9 @@ class HandlerTest : public ::testing::Test {
   Reply Login(const std::string& name, const std::string& password, const std::string& peer = "10.0.0.1") {
     return Get(LoginTarget(name, password), peer);
   }
-  Reply Upload(const Scores& r, const std::string& name = "zoeplayer", const std::string& password = "right1") {
-    return Get(UploadTarget(name, password, r));
+  Reply Upload(const Scores& r, const std::string& name = "zoeplayer", const std::string& password = "right1",
+               const std::string& peer = "10.0.0.1") {
+    return Get(UploadTarget(name, password, r), peer);
   }
   // The entry lines of a table (every other line of its text).
   std::vector<std::string> Entries(int id) {
@@ -74,6 +78,28 @@ class HandlerTest : public ::testing::Test {
 
   std::unique_ptr<Handler> handler_;
 };
+
+// A refusal as the game shows it: the status and the exact text, one
+// line of printable ASCII of at most 100 characters, upper-case words
+// first, never "<" (which would make it a page).
+void ExpectRefusal(const Reply& reply, int status, const std::string& text) {
+  EXPECT_EQ(reply.status, status);
+  EXPECT_EQ(reply.body, text);
+  EXPECT_LE(reply.body.size(), 100u);
+  for (char c : reply.body) EXPECT_TRUE(c >= 32 && c < 127 && c != '<') << static_cast<int>(c);
+  const std::string first = reply.body.substr(0, reply.body.find_first_of(" :"));
+  EXPECT_FALSE(first.empty());
+  for (char c : first) EXPECT_TRUE(c >= 'A' && c <= 'Z') << reply.body;
+}
+
+// The week field of a target made for week 260.
+std::string InWeek(std::string target, const std::string& week) {
+  for (const char* at : {"=260&", "/260/"}) {
+    const size_t p = target.find(at);
+    if (p != std::string::npos) return target.replace(p + 1, 3, week);
+  }
+  return target;
+}
 
 TEST_F(HandlerTest, OneRowPerGame) {
   Start();
@@ -295,6 +321,178 @@ TEST_F(HandlerTest, RequestsOfNoKnownShapeGetAStatus) {
   }
   // The page the game takes for an empty table.
   EXPECT_NE(Get(TableTarget(1)).body.find("<HEAD>"), std::string::npos);
+}
+
+// Guessing: ten failed checks a minute from one address, and ten against
+// one account from addresses that never logged in to it; past them every
+// check is refused before any hash, the right password too.
+TEST_F(HandlerTest, FailedLoginsAreLimitedPerAddressAndPerAccount) {
+  std::atomic<int64_t> now{1'000'000};
+  std::atomic<int> hashes{0};
+  scoreserver::Settings s = Quick();
+  s.clock = [&now] { return now.load(); };
+  s.beforeHash = [&hashes] { ++hashes; };
+  Start(s);
+  const char kLimited[] = "TOO MANY FAILED LOGINS: TRY AGAIN IN A MINUTE";
+  ASSERT_EQ(Login("zoeplayer", "right1").body.substr(0, 8), "Welcome!");
+  ASSERT_EQ(Login("annplayer", "hers1").body.substr(0, 8), "Welcome!");
+  // Ten wrong guesses from one address, against both accounts.
+  for (int k = 0; k < 10; ++k)
+    EXPECT_EQ(Login(k % 2 ? "zoeplayer" : "annplayer", "guess" + std::to_string(k), "10.0.0.9").body,
+              "WRONG PASSWORD");
+  const int hashed = hashes;
+  ExpectRefusal(Login("zoeplayer", "right1", "10.0.0.9"), 429, kLimited);
+  ExpectRefusal(Upload(Game(5, 5000), "zoeplayer", "right1", "10.0.0.9"), 429, kLimited);
+  ExpectRefusal(Login("newplayer", "right1", "10.0.0.9"), 429, kLimited);
+  EXPECT_EQ(hashes, hashed) << "refused without a hash";
+  EXPECT_EQ(Login("annplayer", "hers1", "10.0.0.8").body.substr(0, 16), "Password Correct") << "another address";
+
+  // Five more guesses at zoeplayer, each from an address of its own: the
+  // account is closed to strangers, not to its owner's address.
+  for (int k = 0; k < 5; ++k)
+    EXPECT_EQ(Login("zoeplayer", "guess", "10.0.1." + std::to_string(k)).body, "WRONG PASSWORD");
+  ExpectRefusal(Login("zoeplayer", "right1", "10.0.2.1"), 429, kLimited);
+  EXPECT_EQ(Login("annplayer", "hers1", "10.0.2.1").body.substr(0, 16), "Password Correct") << "another account";
+  EXPECT_EQ(Upload(Game(6, 5001)).body, "Score Saved") << "the owner's address";
+  EXPECT_EQ(Login("zoeplayer", "right1", "10.0.0.1").body.substr(0, 16), "Password Correct");
+  // The owner's login cleared the account's count.
+  EXPECT_EQ(Login("zoeplayer", "right1", "10.0.2.1").body.substr(0, 16), "Password Correct");
+
+  now += 60'001;  // a minute on
+  EXPECT_EQ(Login("zoeplayer", "right1", "10.0.0.9").body.substr(0, 16), "Password Correct");
+}
+
+// With its one thread held and its queue full, the pool refuses a login
+// at once; tables, uploads of a remembered password and refusals are
+// answered meanwhile, and the checks held answer when it goes on.
+TEST_F(HandlerTest, AFullHashQueueAnswersBusyAndHoldsUpNothingElse) {
+  std::mutex m;
+  std::condition_variable changed;
+  bool open = true, holding = false;
+  scoreserver::Settings s = Quick();
+  s.hashSlots = 1;
+  s.hashQueue = 1;
+  s.beforeHash = [&] {
+    std::unique_lock<std::mutex> lock(m);
+    holding = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return open; });
+    holding = false;
+  };
+  Start(s);
+  ASSERT_EQ(Login("zoeplayer", "right1").body.substr(0, 8), "Welcome!");
+  ASSERT_EQ(Upload(Game(900, 5000)).body, "Score Saved");
+  {
+    std::lock_guard<std::mutex> lock(m);
+    open = false;
+  }
+  auto begin = [this](const std::string& target, std::promise<Reply>& later) {
+    return handler_->Begin("GET", target, "", "10.0.0.1", [&later](Reply r) { later.set_value(std::move(r)); });
+  };
+  std::promise<Reply> first, second, third;
+  EXPECT_FALSE(begin(LoginTarget("player1", "pass1"), first));
+  {
+    std::unique_lock<std::mutex> lock(m);
+    changed.wait(lock, [&] { return holding; });  // the thread has taken it
+  }
+  EXPECT_FALSE(begin(LoginTarget("player2", "pass1"), second)) << "waits in the queue";
+  const std::optional<Reply> busy = begin(LoginTarget("player3", "pass1"), third);
+  ASSERT_TRUE(busy);
+  ExpectRefusal(*busy, 503, "SERVER BUSY: TRY AGAIN IN A MOMENT");
+  // Nothing else waits for the pool.
+  std::promise<Reply> unused;
+  const std::optional<Reply> table = begin(TableTarget(1), unused);
+  ASSERT_TRUE(table);
+  EXPECT_EQ(table->body.substr(0, 4), "900|");
+  const std::optional<Reply> upload = begin(UploadTarget("zoeplayer", "right1", Game(800, 5001)), unused);
+  ASSERT_TRUE(upload);
+  EXPECT_EQ(upload->body, "Score Saved");
+  const std::optional<Reply> refused = begin(UploadTarget("zoeplayer", "right1", Game(-1, 5002)), unused);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 400);
+  {
+    std::lock_guard<std::mutex> lock(m);
+    open = true;
+  }
+  changed.notify_all();
+  EXPECT_EQ(first.get_future().get().body.substr(0, 8), "Welcome!");
+  EXPECT_EQ(second.get_future().get().body.substr(0, 8), "Welcome!");
+  EXPECT_EQ(Login("player3", "pass1").body.substr(0, 8), "Welcome!") << "the busy one, tried again";
+  handler_->Stop();
+  ExpectRefusal(Login("player4", "pass1"), 503, "SERVER BUSY: TRY AGAIN IN A MOMENT");
+  EXPECT_EQ(Login("zoeplayer", "right1").body.substr(0, 16), "Password Correct") << "remembered: no hash";
+}
+
+// One new game per 10 s with a burst of six; a game stored before is
+// "Score Already Saved" whatever the allowance.
+TEST_F(HandlerTest, NewGamesPerAccountAreWhatPlayingCanMake) {
+  std::atomic<int64_t> now{1'000'000};
+  scoreserver::Settings s = Quick();
+  s.clock = [&now] { return now.load(); };
+  s.gameSeconds = 10;
+  s.gameBurst = 6;
+  Start(s);
+  const char kTooMany[] = "TOO MANY GAMES FOR THIS ACCOUNT: TRY AGAIN LATER";
+  ASSERT_EQ(Login("zoeplayer", "right1").body.substr(0, 8), "Welcome!");
+  ASSERT_EQ(Login("annplayer", "hers1").body.substr(0, 8), "Welcome!");
+  int64_t stamp = 1000;
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(Upload(Game(100 + k, ++stamp)).body, "Score Saved") << k;
+  ExpectRefusal(Upload(Game(scoreserver::kMaxScore, ++stamp)), 429, kTooMany);
+  const Reply again = Upload(Game(100, 1001));
+  EXPECT_EQ(again.status, 200);
+  EXPECT_EQ(again.body, "Score Already Saved");
+  EXPECT_EQ(Upload(Game(50, 1001, "Ann"), "annplayer", "hers1").body, "Score Saved") << "another account";
+  now += 10'000;
+  EXPECT_EQ(Upload(Game(200, ++stamp)).body, "Score Saved");
+  ExpectRefusal(Upload(Game(201, ++stamp)), 429, kTooMany);
+  now += 3'600'000;  // an hour idle gives back the burst, no more
+  for (int k = 0; k < 6; ++k) EXPECT_EQ(Upload(Game(300 + k, ++stamp)).body, "Score Saved") << k;
+  ExpectRefusal(Upload(Game(400, ++stamp)), 429, kTooMany);
+  const auto entries = Entries(1);
+  EXPECT_EQ(entries.size(), 14u);
+  for (const std::string& e : entries) EXPECT_NE(e.substr(0, 12), std::to_string(scoreserver::kMaxScore));
+}
+
+// Account names take what display names take; weeks are the series' game
+// numbers, 1 to 999.
+TEST_F(HandlerTest, AccountNamesAndWeeksNoGameSends) {
+  Start();
+  const char kBadName[] = "BAD NAME: a name holds no line break, no control character and no |";
+  const struct {
+    std::string name;
+    bool taken;
+  } names[] = {
+      {"zoe\tplayer", false}, {"zoe\nplayer", false}, {std::string("zoe\0player", 10), false},
+      {"zoe\x7fplayer", false}, {"Zo\xeb Lee", true}, {"ann_lee!", true},
+  };
+  for (const auto& n : names) {
+    SCOPED_TRACE(n.name);
+    const Reply login = Login(n.name, "pass1");
+    if (n.taken) {
+      EXPECT_EQ(login.body.substr(0, 8), "Welcome!");
+    } else {
+      ExpectRefusal(login, 400, kBadName);
+      ExpectRefusal(Upload(Game(5, 5000), n.name, "pass1"), 400, kBadName);
+    }
+  }
+  ASSERT_EQ(Login("zoeplayer", "right1").body.substr(0, 8), "Welcome!");
+  int64_t stamp = 100;
+  for (const char* week : {"0", "-1", "1000", "999999999999999999"}) {
+    SCOPED_TRACE(week);
+    ExpectRefusal(Get(InWeek(LoginTarget("zoeplayer", "right1"), week)), 400,
+                  "BAD WEEK: the game numbers are 1 to 999");
+    ExpectRefusal(Get(InWeek(UploadTarget("zoeplayer", "right1", Game(7, ++stamp)), week)), 400,
+                  "BAD WEEK: the game numbers are 1 to 999");
+    const Reply table = Get(InWeek(TableTarget(1), week));
+    EXPECT_EQ(table.status, 404);
+    EXPECT_NE(table.body.find("<HEAD>"), std::string::npos);
+  }
+  for (const char* week : {"1", "999"}) {
+    SCOPED_TRACE(week);
+    EXPECT_EQ(Get(InWeek(UploadTarget("zoeplayer", "right1", Game(8, ++stamp)), week)).body, "Score Saved");
+    EXPECT_EQ(Get(InWeek(TableTarget(1), week)).body.substr(0, 2), "8|");
+  }
+  EXPECT_EQ(Get(TableTarget(1)).status, 404) << "nothing reached week 260";
 }
 
 }  // namespace
