@@ -4,6 +4,7 @@
 // thread) and sent over a plain socket.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -23,9 +24,10 @@ namespace testsupport {
 class ScoreServerProcess {
  public:
   // `binary` the server, `db` its database file.
-  // `extra` are further arguments.
+  // `extra` are further arguments; `errors`, when given, the file that
+  // takes its error output.
   ScoreServerProcess(const std::string& binary, const std::string& db, const std::string& motd,
-                     const std::vector<std::string>& extra = {}) {
+                     const std::vector<std::string>& extra = {}, const std::string& errors = "") {
     std::vector<std::string> args = {binary, "--port", "0", "--db", db, "--motd", motd};
     args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
@@ -37,6 +39,10 @@ class ScoreServerProcess {
     if (pid_ == 0) {
       dup2(out[1], 1);
       close(out[0]);
+      if (!errors.empty()) {
+        const int log = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (log >= 0) dup2(log, 2);
+      }
       execv(binary.c_str(), argv.data());
       _exit(127);
     }
@@ -54,6 +60,17 @@ class ScoreServerProcess {
   }
   ScoreServerProcess(const ScoreServerProcess&) = delete;
   ScoreServerProcess& operator=(const ScoreServerProcess&) = delete;
+
+  // Asks the server to end (SIGTERM) and waits for it: true when it ended
+  // of itself, with status 0.
+  bool Stop() {
+    if (pid_ <= 0) return false;
+    int status = 0;
+    kill(pid_, SIGTERM);
+    const bool ended = waitpid(pid_, &status, 0) == pid_;
+    pid_ = -1;
+    return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
 
   int port() const { return port_; }  // 0 when it did not start
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -83,8 +100,9 @@ inline std::string TableTarget(int id) { return "//kestrum/tables/260/" + std::t
 // One request as the game sends it, on a connection of its own to
 // 127.0.0.1:port; answers the whole reply ("" when none came within
 // timeoutMs of silence).
-inline std::string HttpGet(int port, const std::string& target, int timeoutMs = 5000) {
-  const int fd = ConnectToLoopback(port);
+// `from` as for ConnectToLoopback.
+inline std::string HttpGet(int port, const std::string& target, int timeoutMs = 5000, const char* from = nullptr) {
+  const int fd = ConnectToLoopback(port, from);
   if (fd < 0) return "";
   timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);

@@ -31,9 +31,20 @@ inline int ListenOnLoopback(int backlog, int& port) {
   return listener;
 }
 
-// A connection to `port` of 127.0.0.1; -1 when none came about.
-inline int ConnectToLoopback(int port) {
+// A connection to `port` of 127.0.0.1, from the loopback address `from`
+// (e.g. "127.0.0.3", to stand for another host) or from 127.0.0.1 when it
+// is null; -1 when none came about.
+inline int ConnectToLoopback(int port, const char* from = nullptr) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd >= 0 && from) {
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    if (inet_pton(AF_INET, from, &source.sin_addr) != 1 ||
+        bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+      close(fd);
+      return -1;
+    }
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

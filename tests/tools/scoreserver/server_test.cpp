@@ -1,6 +1,8 @@
 // The score server program on 127.0.0.1: where it listens, players served
 // beside clients that are silent or trickle their requests, sixteen players
-// at once, and its refusals as the game receives them.
+// at once, its refusals as the game receives them, and players served while
+// other loopback addresses (127.0.0.3 and up) guess passwords or fill the
+// server with unfinished requests.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sqlite3.h>
@@ -9,6 +11,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -184,6 +188,146 @@ TEST_F(ServerProgram, RefusalsAsTheGameReceivesThem) {
   for (int k = 0; k < 5; ++k) HttpGet(port, UploadTarget("annplayer", "hers1", Game(900, 5001, "Ann")));
   const std::string table = HttpBody(HttpGet(port, TableTarget(1)));
   EXPECT_EQ(table, "900|Ann|0|5001|0|1|0|0\n" + ScoreLineBest(Scores{}) + "\n") << "one game, one row";
+}
+
+// A player's round from 127.0.0.2: a login, an upload and a table; answers
+// the longest of the three in seconds, and counts the replies that were not
+// the ones the player should get.
+double PlayerRound(int port, const std::string& name, int round, int& wrong) {
+  const Scores game = Game(500 + round, 9000 + round, "Zoe");
+  const struct {
+    std::string target, reply;
+  } steps[] = {
+      {LoginTarget(name, "right1"), "Password Correct|Hi"},
+      {UploadTarget(name, "right1", game), "Score Saved"},
+      {TableTarget(1), std::to_string(500 + round) + "|Zoe|"},
+  };
+  double slowest = 0;
+  for (const auto& step : steps) {
+    const auto t0 = Clock::now();
+    const std::string reply = HttpGet(port, step.target, 20000, "127.0.0.2");
+    slowest = std::max(slowest, Seconds(Clock::now() - t0));
+    if (HttpBody(reply).rfind(step.reply, 0) != 0) {
+      ADD_FAILURE() << step.reply << " <- " << reply;
+      ++wrong;
+    }
+  }
+  return slowest;
+}
+
+// 48 connections at once from one address guess a player's password, three
+// times each: a few guesses are checked, the rest are refused without a
+// hash, and the player, from an address of their own, is served within the
+// game's 5 s throughout.
+TEST_F(ServerProgram, AGuessingCrowdIsCutOffAndThePlayerServed) {
+  ScoreServerProcess server(PIBBO_SCORESERVER, Db(), "Hi");
+  const int port = server.port();
+  ASSERT_GT(port, 0);
+  ASSERT_EQ(HttpBody(HttpGet(port, LoginTarget("zoeplayer", "right1"), 20000, "127.0.0.2")).substr(0, 8), "Welcome!");
+  std::mutex m;
+  std::map<std::string, int> replies;
+  std::vector<std::thread> crowd;
+  for (int c = 0; c < 48; ++c) {
+    crowd.emplace_back([&, c] {
+      for (int k = 0; k < 3; ++k) {
+        const std::string guess = "guess" + std::to_string(c) + "x" + std::to_string(k);
+        const std::string reply = HttpGet(port, LoginTarget("zoeplayer", guess), 30000, "127.0.0.3");
+        std::lock_guard<std::mutex> lock(m);
+        ++replies[std::to_string(HttpStatus(reply)) + " " + HttpBody(reply)];
+      }
+    });
+  }
+  double slowest = 0;
+  int wrong = 0;
+  for (int round = 0; round < 3; ++round) slowest = std::max(slowest, PlayerRound(port, "zoeplayer", round, wrong));
+  for (std::thread& t : crowd) t.join();
+  EXPECT_LT(slowest, 5.0);
+  int checked = 0, refused = 0;
+  for (const auto& [reply, n] : replies) {
+    if (reply == "200 WRONG PASSWORD") checked += n;
+    else if (reply == "429 TOO MANY FAILED LOGINS: TRY AGAIN IN A MINUTE" ||
+             reply == "503 SERVER BUSY: TRY AGAIN IN A MOMENT")
+      refused += n;
+    else
+      ADD_FAILURE() << n << " x " << reply;
+  }
+  EXPECT_GE(checked, 10);
+  EXPECT_LE(checked, 25) << "ten failures, and at most sixteen under way when the tenth came";
+  EXPECT_EQ(checked + refused, 144);
+  EXPECT_EQ(HttpStatus(HttpGet(port, LoginTarget("zoeplayer", "right1"), 20000, "127.0.0.3")), 429)
+      << "the right password too, for a minute";
+}
+
+// 20 addresses with 64 unfinished requests each (1280 against the cap of
+// 1000): the oldest make room, and the player's requests are answered
+// within the game's 5 s.
+TEST_F(ServerProgram, AFullServerMakesRoomForAPlayer) {
+  ScoreServerProcess server(PIBBO_SCORESERVER, Db(), "Hi");
+  const int port = server.port();
+  ASSERT_GT(port, 0);
+  ASSERT_EQ(HttpBody(HttpGet(port, LoginTarget("zoeplayer", "right1"), 20000, "127.0.0.2")).substr(0, 8), "Welcome!");
+  const std::string half = "GET " + TableTarget(1) + " HTTP/1.0\r\nHost: 127.0.0.1\r\n";
+  std::vector<int> flood;
+  const auto t0 = Clock::now();
+  for (int a = 3; a < 23; ++a) {
+    const std::string from = "127.0.0." + std::to_string(a);
+    for (int k = 0; k < 64; ++k) {
+      const int fd = ConnectToLoopback(port, from.c_str());
+      if (fd < 0) continue;
+      send(fd, half.data(), half.size(), MSG_NOSIGNAL);
+      flood.push_back(fd);
+    }
+  }
+  ASSERT_EQ(flood.size(), 1280u);
+  double slowest = 0;
+  int wrong = 0;
+  for (int round = 0; round < 3; ++round) slowest = std::max(slowest, PlayerRound(port, "zoeplayer", round, wrong));
+  EXPECT_LT(slowest, 5.0);
+  // The server held no more than its cap of them: at least 280 closed
+  // (looked at before the 10 s deadline of an unfinished request).
+  int closed = 0;
+  for (int fd : flood) {
+    char c;
+    pollfd p{fd, POLLIN, 0};
+    closed += poll(&p, 1, 0) > 0 && recv(fd, &c, 1, MSG_DONTWAIT) <= 0 ? 1 : 0;
+  }
+  if (Seconds(Clock::now() - t0) < 9.0) {
+    EXPECT_GE(closed, 280);
+  }
+  for (int fd : flood) close(fd);
+}
+
+// 100 connections from one address: the 36 past the 64 it may hold are
+// refused, and the error output says so in one line, not one a connection.
+TEST_F(ServerProgram, RefusedConnectionsAreCountedPerAddress) {
+  const std::string log = dir_ / "errors.txt";
+  ScoreServerProcess server(PIBBO_SCORESERVER, Db(), "Hi", {}, log);
+  const int port = server.port();
+  ASSERT_GT(port, 0);
+  std::vector<int> held;
+  for (int k = 0; k < 100; ++k) held.push_back(ConnectToLoopback(port, "127.0.0.3"));
+  // Wait (bounded) until the refused ones are closed; the others stay open
+  // for 10 s.
+  int closed = 0;
+  for (const auto end = Clock::now() + std::chrono::seconds(5); Clock::now() < end && closed < 36;) {
+    closed = 0;
+    for (int fd : held) {
+      pollfd p{fd, POLLIN, 0};
+      closed += poll(&p, 1, 0) > 0 ? 1 : 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(closed, 36);
+  EXPECT_EQ(HttpStatus(HttpGet(port, TableTarget(1), 20000, "127.0.0.2")), 404) << "another address is served";
+  ASSERT_TRUE(server.Stop());
+  for (int fd : held) close(fd);
+  std::ifstream in(log);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  int counted = 0;
+  for (const std::string& line : lines) counted += line.find("refused 36 connections from 127.0.0.3") != std::string::npos;
+  EXPECT_EQ(counted, 1);
+  EXPECT_LE(lines.size(), 4u) << lines.size() << " lines; the first: " << (lines.empty() ? "" : lines[0]);
 }
 
 }  // namespace
