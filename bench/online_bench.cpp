@@ -1,16 +1,28 @@
 // The score server's throughput on loopback with many players at once, a
-// login's time beside silent connections, and what a fetch in flight costs
-// the game's frame.
+// login's time beside silent connections, a player's times while other
+// loopback addresses attack the server, and what a fetch in flight costs the
+// game's frame.
 //
-//   online_bench [--players N] [--requests N] [--silent N]
+//   online_bench [--players N] [--requests N] [--silent N] [--rounds N]
 //
 // Starts the project's score server on a free port of 127.0.0.1 with a
 // fresh database. N players (16) each make an account, then all upload
 // their games at once (--requests each, 50), then all fetch the table as
 // often. Then the server starts again on the same database (so that no
 // password is remembered), and half the players' logins are timed alone,
-// the other half's beside --silent (50) connections that never send a byte. Last a table reply that trickles in from
-// an in-process server is fetched by the Online tab, timing its steps.
+// the other half's beside --silent (50) connections that never send a byte.
+// Then a player on 127.0.0.2 plays --rounds (10) rounds (a login checked
+// against its hash, an upload, a table) alone, and again while each of three
+// attacks runs: 48 connections guessing passwords from 127.0.0.3, one
+// account uploading games as fast as 8 connections from 127.0.0.4 can, and
+// 20 addresses (127.0.0.3 to 127.0.0.22) holding 64 unfinished requests
+// each, 1280 against the server's cap of 1000, opening a new one whenever
+// the server closes one. Every attack stops by itself once the player is
+// done, after at most 120 s, or after a bounded number of requests. Last a
+// table reply that trickles in from an in-process server is fetched by the
+// Online tab, timing its steps.
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +33,10 @@
 #include <cstdio>
 #include <memory>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,21 +70,117 @@ std::pair<double, double> LoginTimes(int port, int first, int times) {
   return {ms[ms.size() / 2], ms.back()};
 }
 
+std::string LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string one, five, fifteen;
+  in >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+// Median and longest of a list of times, in ms.
+std::string MedianLongest(std::vector<double> ms) {
+  if (ms.empty()) return "-";
+  std::sort(ms.begin(), ms.end());
+  char text[64];
+  std::snprintf(text, sizeof text, "%.0f (%.0f)", ms[ms.size() / 2], ms.back());
+  return text;
+}
+
+Scores BenchGame(const std::string& name, int64_t score, int64_t stamp) {
+  Scores r;
+  r.Name = name;
+  r.GameMode = 1;
+  r.Score = score;
+  r.Timestamp = stamp;
+  return r;
+}
+
+// The player's rounds from 127.0.0.2, each with an account of its own
+// (honest<first + k>, made earlier, not yet checked by this server): a
+// login, an upload, a table; the times in ms of each, and the replies that
+// were not the player's due.
+struct PlayerTimes {
+  std::vector<double> login, upload, table;
+  int wrong = 0;
+};
+PlayerTimes PlayerRounds(int port, int first, int rounds) {
+  PlayerTimes out;
+  for (int k = 0; k < rounds; ++k) {
+    const std::string name = "honest" + std::to_string(first + k);
+    const struct {
+      std::string target, reply;
+      std::vector<double>* times;
+    } steps[] = {
+        {testsupport::LoginTarget(name, "secret"), "Password Correct", &out.login},
+        {testsupport::UploadTarget(name, "secret", BenchGame("H", 5000 + first + k, 200000 + first + k)),
+         "Score Saved", &out.upload},
+        {testsupport::TableTarget(1), "", &out.table},
+    };
+    for (const auto& step : steps) {
+      const Clock::time_point t0 = Clock::now();
+      const std::string reply = testsupport::HttpGet(port, step.target, 30000, "127.0.0.2");
+      step.times->push_back(Seconds(t0) * 1000.0);
+      const std::string body = testsupport::HttpBody(reply);
+      if (step.reply.empty() ? testsupport::HttpStatus(reply) != 200 : body.rfind(step.reply, 0) != 0) {
+        ++out.wrong;
+        std::fprintf(stderr, "online_bench: the player got %s\n", reply.c_str());
+      }
+    }
+    usleep(200 * 1000);
+  }
+  return out;
+}
+
+// An attack: `threads` loops of `attack(thread, stop)` until the player is
+// done (or 120 s); answers what the attack counted.
+using Counts = std::map<std::string, long>;
+Counts Beside(int threads, const std::function<void(int, const std::atomic<bool>&, Counts&)>& attack,
+              const std::function<void()>& player) {
+  std::atomic<bool> stop{false};
+  std::vector<Counts> counts(static_cast<size_t>(threads));
+  std::vector<std::thread> running;
+  for (int t = 0; t < threads; ++t) running.emplace_back([&, t] { attack(t, stop, counts[t]); });
+  std::thread watchdog([&stop] {
+    for (int k = 0; k < 1200 && !stop; ++k) usleep(100 * 1000);
+    stop = true;
+  });
+  player();
+  stop = true;
+  for (std::thread& t : running) t.join();
+  watchdog.join();
+  Counts all;
+  for (const Counts& c : counts)
+    for (const auto& [what, n] : c) all[what] += n;
+  return all;
+}
+
+std::string Said(const Counts& c) {
+  std::string out;
+  for (const auto& [what, n] : c) out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  int players = 16, requests = 50, silentCount = 50;
+  int players = 16, requests = 50, silentCount = 50, rounds = 10;
+  rlimit files{};
+  getrlimit(RLIMIT_NOFILE, &files);
+  files.rlim_cur = files.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &files);
+  std::printf("load average at the start: %s\n", LoadAverage().c_str());
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     const int v = std::max(1, std::atoi(argv[i + 1]));
     if (a == "--players") players = v;
     else if (a == "--requests") requests = v;
     else if (a == "--silent") silentCount = v;
+    else if (a == "--rounds") rounds = v;
   }
   GetUniqueKey();
   testsupport::TempDir dir("online-bench");
   auto server = std::make_unique<testsupport::ScoreServerProcess>(PIBBO_SCORESERVER, dir / "scores.db", "Bench",
-                                                                  std::vector<std::string>{"--new-accounts-per-minute", "10000"});
+                                                                  std::vector<std::string>{"--new-accounts-per-minute", "10000", "--seconds-per-game", "0"});
   int port = server->port();
   if (port == 0) {
     std::fprintf(stderr, "online_bench: the score server did not start\n");
@@ -115,6 +227,15 @@ int main(int argc, char** argv) {
               "fetches/s (%d requests failed)\n",
               players, requests, uploads, fetches, failed.load());
 
+  // The attacks' player and the spamming account.
+  for (int k = 0; k < 4 * rounds; ++k)
+    if (testsupport::HttpBody(testsupport::HttpGet(port, testsupport::LoginTarget("honest" + std::to_string(k), "secret"),
+                                                   30000))
+            .rfind("Welcome!", 0) != 0)
+      std::fprintf(stderr, "online_bench: no account honest%d\n", k);
+  for (const char* name : {"spamplayer", "victim0"})
+    testsupport::HttpGet(port, testsupport::LoginTarget(name, "secret"), 30000);
+
   // A server started afresh on the same database has checked no password
   // yet: each login below checks its password against the stored hash.
   server.reset();
@@ -130,6 +251,95 @@ int main(int argc, char** argv) {
               "alone, %.1f ms (longest %.1f ms) beside %zu silent connections\n",
               timed, alone, aloneMax, beside, besideMax, silent.size());
   for (int fd : silent) close(fd);
+
+  // The attacks, each beside the player's rounds.
+  std::printf("a player on 127.0.0.2, %d rounds each (a login checked against its hash, an upload, a table), "
+              "median (longest) in ms; load average before: %s\n",
+              rounds, LoadAverage().c_str());
+  int next = 0;
+  auto report = [&](const char* what, const PlayerTimes& t, const std::string& attack) {
+    std::printf("  %-48s login %s, upload %s, table %s, %d wrong replies%s%s\n", what, MedianLongest(t.login).c_str(),
+                MedianLongest(t.upload).c_str(), MedianLongest(t.table).c_str(), t.wrong, attack.empty() ? "" : "; ",
+                attack.c_str());
+  };
+  PlayerTimes times = PlayerRounds(port, next, rounds);
+  next += rounds;
+  report("alone", times, "");
+
+  const Counts guesses = Beside(
+      48,
+      [port](int t, const std::atomic<bool>& stop, Counts& c) {
+        for (int k = 0; k < 5000 && !stop; ++k) {
+          const std::string reply = testsupport::HttpGet(
+              port, testsupport::LoginTarget("victim0", "guess" + std::to_string(t) + "_" + std::to_string(k)), 30000,
+              "127.0.0.3");
+          const int status = testsupport::HttpStatus(reply);
+          ++c[status == 200   ? "checked"
+              : status == 429 ? "refused unhashed"
+              : status == 503 ? "busy"
+              : status == 0   ? "with no connection (the bench's own ports used up)"
+                              : "other"];
+        }
+      },
+      [&] { times = PlayerRounds(port, next, rounds); });
+  next += rounds;
+  report("48 connections guessing passwords (127.0.0.3)", times, "guesses: " + Said(guesses));
+
+  testsupport::HttpGet(port, testsupport::LoginTarget("spamplayer", "secret"), 30000, "127.0.0.4");
+  std::atomic<long> stamp{1000000};
+  const Counts spam = Beside(
+      8,
+      [port, &stamp](int, const std::atomic<bool>& stop, Counts& c) {
+        for (int k = 0; k < 20000 && !stop; ++k) {
+          const std::string reply = testsupport::HttpGet(
+              port, testsupport::UploadTarget("spamplayer", "secret", BenchGame("Spam", 999999999999, ++stamp)),
+              30000, "127.0.0.4");
+          const std::string body = testsupport::HttpBody(reply);
+          ++c[body == "Score Saved" ? "stored" : testsupport::HttpStatus(reply) == 429 ? "refused" : "other"];
+        }
+      },
+      [&] { times = PlayerRounds(port, next, rounds); });
+  next += rounds;
+  report("one account spamming uploads (8 connections, 127.0.0.4)", times, "uploads: " + Said(spam));
+
+  // 20 addresses, 64 unfinished requests each, reopened as the server
+  // closes them.
+  std::atomic<int> opened{0};
+  const Counts flood = Beside(
+      20,
+      [port, &opened](int t, const std::atomic<bool>& stop, Counts& c) {
+        const std::string from = "127.0.0." + std::to_string(3 + t);
+        const std::string half = "GET " + testsupport::TableTarget(1) + " HTTP/1.0\r\nHost: 127.0.0.1\r\n";
+        std::vector<pollfd> fds;
+        auto open = [&] {
+          const int fd = testsupport::ConnectToLoopback(port, from.c_str());
+          if (fd >= 0) send(fd, half.data(), half.size(), MSG_NOSIGNAL);
+          ++c["connections opened"];
+          return fd;
+        };
+        for (int k = 0; k < 64; ++k) fds.push_back({open(), POLLIN, 0});
+        ++opened;
+        for (long made = 0; !stop && made < 200000;) {
+          if (poll(fds.data(), fds.size(), 100) <= 0) continue;
+          for (pollfd& p : fds) {
+            char buffer[256];
+            if (p.fd >= 0 && !(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            if (p.fd >= 0 && recv(p.fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) continue;
+            if (p.fd >= 0) close(p.fd), ++c["closed by the server"];
+            p.fd = open();
+            ++made;
+          }
+        }
+        for (pollfd& p : fds)
+          if (p.fd >= 0) close(p.fd);
+      },
+      [&] {
+        for (int k = 0; k < 100 && opened < 20; ++k) usleep(50 * 1000);  // all 1280 tried once
+        times = PlayerRounds(port, next, rounds);
+      });
+  next += rounds;
+  report("1280 unfinished requests from 20 addresses", times, Said(flood));
+  std::printf("load average after: %s\n", LoadAverage().c_str());
 
   // A server that sends its reply one byte every 20 ms, for ever.
   PlatformInit(BackendKind::Headless);
