@@ -88,9 +88,12 @@ bool NameTaken(const std::string& name) {
   return true;
 }
 
-// Moments of the last minute per key (an address, an account).
+// Moments of the last minute per key (an address, an account), for at most
+// `keys` keys: when they are all in use, the stale ones go, and if none is
+// stale, all.
 class Window {
  public:
+  explicit Window(size_t keys) : keys_(keys) {}
   int Count(const std::string& key, int64_t now) {
     const auto at = times_.find(key);
     if (at == times_.end()) return 0;
@@ -98,9 +101,9 @@ class Window {
     return static_cast<int>(at->second.size());
   }
   void Add(const std::string& key, int64_t t) {
-    if (times_.size() >= kMaxAddresses && !times_.contains(key)) {
+    if (times_.size() >= keys_ && !times_.contains(key)) {
       std::erase_if(times_, [t](const auto& e) { return e.second.empty() || e.second.back() <= t - kMinute; });
-      if (times_.size() >= kMaxAddresses) times_.clear();
+      if (times_.size() >= keys_) times_.clear();
     }
     times_[key].push_back(t);
   }
@@ -113,6 +116,7 @@ class Window {
   void Clear(const std::string& key) { times_.erase(key); }
 
  private:
+  size_t keys_;
   std::unordered_map<std::string, std::deque<int64_t>> times_;
 };
 
@@ -257,9 +261,11 @@ struct Handler::Impl {
   std::unordered_map<std::string, Proof> proofs;
 
   std::mutex addressMutex;
-  Window newAccounts;      // per peer
-  Window failedByAddress;  // failed checks
-  Window failedByAccount;  // failed checks, and checks under way
+  Window newAccounts{kMaxAddresses};  // per peer
+  // Room enough that guesses spread over many names or addresses cannot
+  // flush the counts that matter.
+  Window failedByAddress{kMaxProofs};  // failed checks
+  Window failedByAccount{kMaxProofs};  // failed checks, and checks under way
   std::unordered_map<std::string, int> checking;  // per peer, checks waiting or under way
   std::unordered_map<std::string, int64_t> trusted;  // account '\0' peer: logged in from there, until
 
