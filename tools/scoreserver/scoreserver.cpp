@@ -29,6 +29,8 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdarg>
+#include <deque>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,6 +89,14 @@ std::mutex gConnMutex;
 std::unordered_map<MHD_Connection*, Connection> gConnections;
 std::unordered_map<std::string, unsigned> gPerAddress;  // connections open, shut ones too
 unsigned gLive = 0;                                      // open and not shut
+// Connections let in whose start the library has not yet told, per
+// address, with the moment: they count from the moment they are let in, so
+// that the request threads, which let connections in at the same time,
+// never take more than the caps between them. One the library never starts
+// is forgotten after a second.
+std::unordered_map<std::string, std::deque<int64_t>> gStarting;
+unsigned gStartingCount = 0;
+constexpr int64_t kStartingMs = 1000;
 // Since the last report: connections refused, per address; and those
 // closed to make room.
 std::map<std::string, unsigned> gRefused;
@@ -102,11 +112,14 @@ MHD_Result Admit(void*, const sockaddr* address, socklen_t) {
   const std::string peer = AddressText(address);
   std::lock_guard<std::mutex> lock(gConnMutex);
   const auto open = gPerAddress.find(peer);
-  if (open != gPerAddress.end() && open->second >= kMaxPerAddress) {
+  const auto starting = gStarting.find(peer);
+  const size_t held = (open == gPerAddress.end() ? 0 : open->second) +
+                      (starting == gStarting.end() ? 0 : starting->second.size());
+  if (held >= kMaxPerAddress) {
     ++gRefused[peer];
     return MHD_NO;
   }
-  if (gLive >= kMaxConnections) {
+  if (gLive + gStartingCount >= kMaxConnections) {
     Connection* oldest = nullptr;
     for (auto& [connection, c] : gConnections)
       if (!c.whole && !c.shut && (!oldest || c.since < oldest->since)) oldest = &c;
@@ -117,7 +130,30 @@ MHD_Result Admit(void*, const sockaddr* address, socklen_t) {
     Shut(*oldest);
     ++gMadeRoom;
   }
+  gStarting[peer].push_back(NowMs());
+  ++gStartingCount;
   return MHD_YES;
+}
+
+// Under gConnMutex: one of the address's connections let in has started,
+// or (peer empty) those let in too long ago are forgotten.
+void Started(const std::string& peer) {
+  if (!peer.empty()) {
+    const auto at = gStarting.find(peer);
+    if (at == gStarting.end()) return;
+    at->second.pop_front();
+    --gStartingCount;
+    if (at->second.empty()) gStarting.erase(at);
+    return;
+  }
+  const int64_t old = NowMs() - kStartingMs;
+  for (auto at = gStarting.begin(); at != gStarting.end();) {
+    while (!at->second.empty() && at->second.front() <= old) {
+      at->second.pop_front();
+      --gStartingCount;
+    }
+    at = at->second.empty() ? gStarting.erase(at) : std::next(at);
+  }
 }
 
 void NotifyConnection(void*, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
@@ -127,6 +163,7 @@ void NotifyConnection(void*, MHD_Connection* connection, void**, MHD_ConnectionN
     const MHD_ConnectionInfo* from = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     if (!fd) return;
     Connection c{fd->connect_fd, from ? AddressText(from->client_addr) : "", NowMs()};
+    Started(c.peer);
     ++gPerAddress[c.peer];
     ++gLive;
     gConnections[connection] = std::move(c);
@@ -188,6 +225,7 @@ void WatchDeadlines(const std::atomic<bool>& stop) {
       std::lock_guard<std::mutex> lock(gConnMutex);
       for (auto& [connection, c] : gConnections)
         if (!c.whole && !c.shut && c.since <= late) Shut(c);
+      Started("");
     }
     if (now - reported >= kReportMs) {
       Report();
