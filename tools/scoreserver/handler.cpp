@@ -88,36 +88,45 @@ bool NameTaken(const std::string& name) {
   return true;
 }
 
-// Moments of the last minute per key (an address, an account), for at most
-// `keys` keys: when they are all in use, the stale ones go, and if none is
-// stale, all.
+// Moments of the last minute per key (an address, an account), each with
+// a tag (what happened then), for at most `keys` keys: when they are all in
+// use, the stale ones go, and if none is stale, all.
 class Window {
  public:
   explicit Window(size_t keys) : keys_(keys) {}
   int Count(const std::string& key, int64_t now) {
     const auto at = times_.find(key);
     if (at == times_.end()) return 0;
-    while (!at->second.empty() && at->second.front() <= now - kMinute) at->second.pop_front();
+    while (!at->second.empty() && at->second.front().first <= now - kMinute) at->second.pop_front();
     return static_cast<int>(at->second.size());
   }
-  void Add(const std::string& key, int64_t t) {
+  // With `once`, nothing is added while the key holds the tag already.
+  void Add(const std::string& key, int64_t t, const std::string& tag = "", bool once = false) {
     if (times_.size() >= keys_ && !times_.contains(key)) {
-      std::erase_if(times_, [t](const auto& e) { return e.second.empty() || e.second.back() <= t - kMinute; });
+      std::erase_if(times_, [t](const auto& e) { return e.second.empty() || e.second.back().first <= t - kMinute; });
       if (times_.size() >= keys_) times_.clear();
     }
-    times_[key].push_back(t);
+    auto& moments = times_[key];
+    if (once && std::any_of(moments.begin(), moments.end(), [&tag](const auto& m) { return m.second == tag; })) return;
+    moments.emplace_back(t, tag);
   }
-  void Remove(const std::string& key, int64_t t) {
+  void Remove(const std::string& key, int64_t t, const std::string& tag) {
     const auto at = times_.find(key);
     if (at == times_.end()) return;
-    const auto one = std::find(at->second.begin(), at->second.end(), t);
+    const auto one = std::find(at->second.begin(), at->second.end(), std::make_pair(t, tag));
     if (one != at->second.end()) at->second.erase(one);
+  }
+  bool Holds(const std::string& key, const std::string& tag, int64_t now) {
+    Count(key, now);
+    const auto at = times_.find(key);
+    return at != times_.end() &&
+           std::any_of(at->second.begin(), at->second.end(), [&tag](const auto& m) { return m.second == tag; });
   }
   void Clear(const std::string& key) { times_.erase(key); }
 
  private:
   size_t keys_;
-  std::unordered_map<std::string, std::deque<int64_t>> times_;
+  std::unordered_map<std::string, std::deque<std::pair<int64_t, std::string>>> times_;
 };
 
 // What servers before this one stored: SHA-256 over salt + password, then
@@ -223,13 +232,14 @@ std::string TableName(std::string name) {
   return name;
 }
 
-enum class Check { Known, New, Wrong, Limited, Failed };
+enum class Check { Known, New, Wrong, NoAccount, Limited, Failed };
 
 // A password check let through the failed-login limits: it counts against
 // its address and account from `at` until it turns out right.
 struct Attempt {
   std::string peer, name;
   int64_t at = 0;
+  std::string guess;  // the password's keyed digest: the same wrong one again counts once
 };
 
 using Later = std::function<void(Reply)>;
@@ -264,8 +274,8 @@ struct Handler::Impl {
   Window newAccounts{kMaxAddresses};  // per peer
   // Room enough that guesses spread over many names or addresses cannot
   // flush the counts that matter.
-  Window failedByAddress{kMaxProofs};  // failed checks
-  Window failedByAccount{kMaxProofs};  // failed checks, and checks under way
+  Window failedByAddress{kMaxProofs};  // wrong passwords, each once
+  Window failedByAccount{kMaxProofs};  // wrong passwords, each once, and checks under way
   std::unordered_map<std::string, int> checking;  // per peer, checks waiting or under way
   std::unordered_map<std::string, int64_t> trusted;  // account '\0' peer: logged in from there, until
 
@@ -386,14 +396,15 @@ struct Handler::Impl {
   }
 
   // --- Failed logins --------------------------------------------------------
-  enum class Gate { Refused, Busy, Known, Check };
+  enum class Gate { Refused, Busy, Known, Wrong, Check };
   // Whether a password may be checked: refused while the address, or the
   // account (unless this address has logged in to it before), has too many
   // failed checks; a password remembered as right is let through only then
   // too, so that the limit cannot be got round by guessing it. One address
   // has a few checks under way at most, so a crowd of guesses all sent at
   // once is mostly refused too. A check let through is noted in `attempt`.
-  Gate Admit(const std::string& peer, const std::string& name, bool remembered, Attempt& attempt) {
+  Gate Admit(const std::string& peer, const std::string& name, const std::string& guess, bool remembered,
+             Attempt& attempt) {
     const int64_t now = Now();
     std::lock_guard<std::mutex> lock(addressMutex);
     const auto trust = trusted.find(name + '\0' + peer);
@@ -405,26 +416,31 @@ struct Handler::Impl {
       Trust(name, peer, now);
       return Gate::Known;
     }
+    if (failedByAddress.Holds(peer, guess, now)) return Gate::Wrong;  // found wrong lately: no second hash
     if (checking.size() >= kMaxAddresses && !checking.contains(peer)) return Gate::Busy;
     int& under = checking[peer];
     if (under >= kChecksPerAddress) return Gate::Busy;
     ++under;
-    attempt = {peer, name, now};
-    failedByAccount.Add(name, now);
+    attempt = {peer, name, now, guess};
+    failedByAccount.Add(name, now, guess);
     return Gate::Check;
   }
   // A check's outcome: a wrong password counts against its address and its
-  // account; a right one clears the account's count and trusts the address
-  // for the account.
+  // account, once however often it is sent (as the game does while its
+  // Login button is held); a right one clears the account's count and
+  // trusts the address for the account.
   void Settle(const Attempt& a, Check outcome) {
     const int64_t now = Now();
     std::lock_guard<std::mutex> lock(addressMutex);
     if (const auto at = checking.find(a.peer); at != checking.end() && --at->second <= 0) checking.erase(at);
+    failedByAccount.Remove(a.name, a.at, a.guess);
     if (outcome == Check::Wrong) {
+      failedByAddress.Add(a.peer, now, a.guess, true);
+      failedByAccount.Add(a.name, now, a.guess, true);
+    } else if (outcome == Check::NoAccount) {  // no hash was needed, and a later login may make the account
       failedByAddress.Add(a.peer, now);
-      return;
+      failedByAccount.Add(a.name, now);
     }
-    failedByAccount.Remove(a.name, a.at);
     if (outcome == Check::Known || outcome == Check::New) Trust(a.name, a.peer, now);
   }
   // Under addressMutex: the right password came from `peer`.
@@ -456,7 +472,7 @@ struct Handler::Impl {
         Remember(name, password);
         return Check::Known;
       }
-      if (!create) return Check::Wrong;
+      if (!create) return Check::NoAccount;
       if (attempt == 0 && !TakeAccountSlot(peer)) return Check::Limited;
       const std::string hash = NewHash(password);
       if (hash.empty()) return Check::Failed;
@@ -478,9 +494,12 @@ struct Handler::Impl {
   std::optional<Reply> WithAccount(const std::string& name, const std::string& password, const std::string& peer,
                                    bool create, Later later, std::function<Reply(Check)> known) {
     Attempt attempt;
-    switch (Admit(peer, name, Remembered(name, password), attempt)) {
+    const auto digest = Digest(name, password);
+    const std::string guess(digest.begin(), digest.end());
+    switch (Admit(peer, name, guess, Remembered(name, password), attempt)) {
       case Gate::Refused: return Reply{429, kTooManyFailed};
       case Gate::Busy: return Reply{503, kBusy};
+      case Gate::Wrong: return known(Check::Wrong);
       case Gate::Known: return known(Check::Known);
       case Gate::Check: break;
     }
@@ -504,7 +523,8 @@ struct Handler::Impl {
       switch (outcome) {
         case Check::Known: return {200, "Password Correct|" + settings.motd};
         case Check::New: return {200, "Welcome!|" + settings.motd};
-        case Check::Wrong: return {200, kWrongPassword};
+        case Check::Wrong:
+        case Check::NoAccount: return {200, kWrongPassword};
         case Check::Limited: return {429, kTooManyAccounts};
         case Check::Failed: break;
       }

@@ -56,8 +56,10 @@ struct Settings {
   // Failed password checks (logins, and uploads whose password is not
   // remembered) in any 60 s, from one address, and against one account
   // from addresses that have not logged in to it before; past them a check
-  // is refused without a hash. Against an account, a check under way
-  // counts until it turns out right; one address has at most 16 under way.
+  // is refused without a hash. A wrong password counts once however often
+  // it comes (and is not hashed again); against an account, a check under
+  // way counts until it turns out right; one address has at most 16 under
+  // way.
   int failedLoginsPerAddress = 10;
   int failedLoginsPerAccount = 10;
   // New games one account may store: one per gameSeconds, with a burst of
