@@ -32,10 +32,19 @@ std::shared_ptr<Scores> gFetchBest;
 void RefreshFetch();
 void RefreshRelease();
 
-// A message in the current font within the panel's width: words go on to
-// further lines, each one line height lower, where one line would not fit.
-void FittedText(int x, int y, int width, const std::string& text) {
-  for (const std::string& line : WrapText(text, width)) {
+// A message within the panel's width, in font `face` at `size`: words go
+// on to further lines, each one line height lower, where one line would not
+// fit; a message that would run below `bottom` so takes a smaller size.
+void FittedText(int x, int y, int width, int bottom, int face, int size, const std::string& text) {
+  std::vector<std::string> lines;
+  for (int s = size; s >= 0; --s) {
+    UseFont(face, s);
+    lines = WrapText(text, width);
+    int height = 0;
+    for (const std::string& line : lines) height += TextHeight(line);
+    if (y + height <= bottom) break;
+  }
+  for (const std::string& line : lines) {
     Text(x, y, line, 0, 0);
     y += TextHeight(line);
   }
@@ -64,7 +73,7 @@ void StatusView(int panelX, int panelW) {
     }
     if (!OnlineTrouble.empty()) {
       SetCol(255, 0, 0, 1);
-      FittedText(panelX + 10, y + 30, panelW - 20, OnlineTrouble);
+      FittedText(panelX + 10, y + 30, panelW - 20, JScrh - 589, 1, 2, OnlineTrouble);  // above the table
     }
     return;
   }
@@ -88,7 +97,7 @@ void StatusView(int panelX, int panelW) {
     // Chosen anew in every pass, so it follows the player's edits.
     std::string why = AccountProblem(RegName, RegPass);
     if (why.empty()) why = OnlineTrouble.empty() ? "WRONG PASSWORD" : OnlineTrouble;
-    FittedText(panelX + 10, y0 + 300, panelW - 20, why);
+    FittedText(panelX + 10, y0 + 300, panelW - 20, JScrh - 150, 1, 3, why);  // above the fields
   }
   if (intextedit != LastEditFocus) {
     LastEditFocus = intextedit;
