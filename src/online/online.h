@@ -122,8 +122,10 @@ constexpr size_t kAccountMax = 64;
 // a "|" in either, a control character in the name); "" when it can.
 std::string AccountProblem(const std::string& name, const std::string& password);
 
-// A refusal that says why: one line of printable ASCII of at most 100
-// characters, no markup, beginning with an upper-case word.
+// One line of printable ASCII of at most 100 characters, no markup: how a
+// server words a refusal.
+bool IsPlainLine(const std::string& line);
+// A refusal that says why: a plain line beginning with an upper-case word.
 bool IsRefusalReason(const std::string& line);
 
 // The account filter's characters, each turned into "_" in the account name

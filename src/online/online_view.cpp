@@ -162,13 +162,6 @@ std::string ServerTrouble(const ServerAnswer& answer) {
   return answer.status != 0 && IsRefusalReason(line) ? line : kBadAnswer;
 }
 
-// A login refused in plain words: one line of text, no page and no noise.
-bool PlainRefusal(const std::string& body) {
-  const std::string line = Trim(body);
-  return !line.empty() && line.size() <= 100 &&
-         std::none_of(line.begin(), line.end(), [](unsigned char c) { return c < 32 || c > 126 || c == '<'; });
-}
-
 }  // namespace
 
 void JudgeLogin(const ServerAnswer& answer) {
@@ -178,7 +171,7 @@ void JudgeLogin(const ServerAnswer& answer) {
   // A refusal in plain words shows as the wrong password, a refusal with a
   // reason as that reason; anything else says the server is at fault.
   OnlineTrouble = ServerTrouble(answer);
-  if (OnlineTrouble.empty() && answer.kind == ServerAnswer::Reply && !PlainRefusal(reply)) OnlineTrouble = kBadAnswer;
+  if (OnlineTrouble.empty() && answer.kind == ServerAnswer::Reply && !IsPlainLine(Trim(reply))) OnlineTrouble = kBadAnswer;
   const bool whole = answer.kind == ServerAnswer::Reply;
   if (whole && (reply.rfind("Password Correct", 0) == 0 || reply.rfind("Welcome!", 0) == 0)) {
     LoggedIn = 1;
@@ -316,9 +309,11 @@ void ReadOnlineTable(const ServerAnswer& answer, const std::shared_ptr<Scores>& 
   const bool whole = answer.kind == ServerAnswer::Reply;
   if (whole && answer.status == 404 && Upper(OnlineReply).find("<HEAD>") != std::string::npos) {
     UploadScore(best);  // the server's page for a table no one has played yet
-  } else if (!(OnlineTrouble = ServerTrouble(answer)).empty()) {
-    // No table came: nothing to measure an upload by.
-  } else if (Trim(OnlineReply).empty()) {
+    return;
+  }
+  OnlineTrouble = ServerTrouble(answer);
+  if (!OnlineTrouble.empty()) return;  // no table came: nothing to measure an upload by
+  if (Trim(OnlineReply).empty()) {
     UploadScore(best);  // a table with no entries
   } else {
     // Entry lines and their Best lines, in pairs; the reply is split once.

@@ -72,10 +72,13 @@ std::string AccountProblem(const std::string& name, const std::string& password)
   return "";
 }
 
+bool IsPlainLine(const std::string& line) {
+  return !line.empty() && line.size() <= 100 &&
+         std::none_of(line.begin(), line.end(), [](unsigned char c) { return c < 32 || c > 126 || c == '<'; });
+}
+
 bool IsRefusalReason(const std::string& line) {
-  if (line.empty() || line.size() > 100) return false;
-  for (unsigned char c : line)
-    if (c < 32 || c > 126 || c == '<') return false;
+  if (!IsPlainLine(line)) return false;
   size_t word = 0;
   while (word < line.size() && line[word] >= 'A' && line[word] <= 'Z') ++word;
   return word >= 2 && !(word < line.size() && line[word] >= 'a' && line[word] <= 'z');
