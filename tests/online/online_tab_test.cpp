@@ -218,7 +218,7 @@ TEST_F(OnlineTab, FailureTextsFitThePanelAtEveryScreen) {
     // A reason as long as a server may give, in words as long as they come.
     const std::string longest =
         "TOO MANY REQUESTS FROM YOUR ADDRESS: PLEASE TRY AGAIN IN TEN MINUTES, OR WRITE TO THE ADMINISTRATORS";
-    for (const std::string trouble : {std::string(kCannotReach), std::string(kBadAnswer), longest}) {
+    for (const std::string& trouble : {std::string(kCannotReach), std::string(kBadAnswer), longest}) {
       for (int loggedIn = 0; loggedIn <= 1; ++loggedIn) {
         SCOPED_TRACE(trouble + (loggedIn ? ", logged in" : ", logged out"));
         ResetOnlineTables();
