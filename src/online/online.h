@@ -44,7 +44,7 @@ void ScoreServerAddress(std::string& host, int& port);
 
 // The requests: login, one table, one upload. Each filters the account
 // first; login and upload answer "WRONG PASSWORD" without a request when the
-// name or the password is shorter than 4 characters. Each answers the body
+// server could not take the account (AccountProblem). Each answers the body
 // cut from the reply, or "" when no connection came about.
 std::string ServerSend2(const std::string& input);
 std::string ServerGet(const std::string& table);
@@ -57,7 +57,18 @@ struct ServerExchange {
   std::string path;
 };
 bool PrepareRequest(const std::string& path, bool needsAccount, ServerExchange& exchange, std::string& refusal);
-std::string RunExchange(const ServerExchange& exchange);
+// What came of one request: no connection, a reply cut short by the time
+// limits (whatever part of it came), a whole reply, or no request at all
+// since the account could not be sent.
+struct ServerAnswer {
+  enum Kind { NoConnection, TimedOut, Reply, RefusedHere };
+  Kind kind = NoConnection;
+  int status = 0;    // the status of the reply's first line; 0 without one
+  std::string body;  // the text cut from the reply (ReplyBody)
+};
+ServerAnswer RunExchange(const ServerExchange& exchange);
+// The status number of a reply's "HTTP/1.x nnn" line; 0 without one.
+int ReplyStatus(const std::string& reply);
 std::string LoginPath(const std::string& input);
 std::string TablePath(const std::string& table);
 std::string UploadPath(const std::string& input);
@@ -70,7 +81,7 @@ class ServerCall {
  public:
   struct Job {
     ServerExchange exchange;
-    std::string answer;
+    ServerAnswer answer;
     std::atomic<bool> done{false};
   };
   ServerCall() = default;
@@ -80,7 +91,7 @@ class ServerCall {
   void Start(const std::string& path, bool needsAccount);
   bool Busy() const { return job_ && !job_->done.load(); }
   bool Ready() const;
-  std::string Take();
+  ServerAnswer Take();
   // No longer waits for the request under way (it still runs to its end).
   void Forget();
 
@@ -104,6 +115,19 @@ std::string UploadInput(const Scores& record);
 // a third, ...), as the requests cut it.
 std::string ReplyBody(const std::string& reply);
 
+// The lengths of account name and password that the score server takes.
+constexpr size_t kAccountMin = 4;
+constexpr size_t kAccountMax = 64;
+// Why the score server could not take this account (too short, too long,
+// a "|" in either, a control character in the name); "" when it can.
+std::string AccountProblem(const std::string& name, const std::string& password);
+
+// One line of printable ASCII of at most 100 characters, no markup: how a
+// server words a refusal.
+bool IsPlainLine(const std::string& line);
+// A refusal that says why: a plain line beginning with an upper-case word.
+bool IsRefusalReason(const std::string& line);
+
 // The account filter's characters, each turned into "_" in the account name
 // and password.
 extern const char kAccountFiltered[18];
@@ -125,9 +149,11 @@ extern int motds;
 extern int UploadCount;         // uploads of the refresh under way
 extern std::string OnlineReply;  // the last table reply
 // Why the last login or table fetch failed when the server, not the account,
-// was at fault: kCannotReach or kBadAnswer; empty after a good answer.
+// was at fault: kCannotReach, kTooSlow, kBadAnswer or the reason the server
+// gave for a refusal; empty after a good answer.
 extern std::string OnlineTrouble;
 extern const char* const kCannotReach;
+extern const char* const kTooSlow;
 extern const char* const kBadAnswer;
 
 // The game's limits on a score-server request: 3 s to connect (the name
@@ -137,14 +163,17 @@ void InstallOnline();
 
 // Back to the state of a fresh start: logged out, no message of the day.
 void ResetOnlineTables();
-// The login reply judged by its greeting (LoggedIn, LoginFailed,
-// OnlineTrouble) and its message of the day read into MOTD.
-void JudgeLogin(const std::string& reply);
-// A table reply: its entries added to AltScores, OnlineTrouble set when it
-// is no table, and ThisIsHigh uploaded when it belongs in the table.
-void ReadOnlineTable(const std::string& reply);
-// Sends ThisIsHigh to the score server with the account's proof (the
-// request runs beside the frame loop; its answer goes to the debug output).
+// The login answer judged (LoggedIn, LoginFailed, OnlineTrouble) and the
+// message of the day of a greeting read into MOTD.
+void JudgeLogin(const ServerAnswer& answer);
+// A table answer: its entries added to AltScores, OnlineTrouble set when it
+// is no table, and `best` (the local best of the table asked for, or none)
+// uploaded when it belongs in the table.
+void ReadOnlineTable(const ServerAnswer& answer, const std::shared_ptr<Scores>& best);
+// Sends `record` (without one, ThisIsHigh) to the score server with the
+// account's proof (the request runs beside the frame loop; its answer goes
+// to the debug output).
+void UploadScore(const std::shared_ptr<Scores>& record);
 void UploadScore();
 // Whether a login, fetch or upload is still waiting for its server.
 bool OnlineRequestsBusy();

@@ -18,6 +18,7 @@ std::string MOTD[20];
 int motds = 0;
 std::string OnlineTrouble;
 const char* const kCannotReach = "CANNOT REACH THE SERVER";
+const char* const kTooSlow = "NO ANSWER FROM THE SERVER IN TIME";
 const char* const kBadAnswer = "BAD ANSWER FROM THE SERVER";
 
 namespace {
@@ -25,13 +26,25 @@ namespace {
 int gLoginHeld = 0;  // the Login button was held in the previous pass
 // The requests under way; each runs beside the frame loop.
 ServerCall gLoginCall, gFetchCall, gUploadCall;
+// The local best of the table the fetch under way asks for, taken when it
+// started: the upload after it is judged against that table alone.
+std::shared_ptr<Scores> gFetchBest;
 void RefreshFetch();
 void RefreshRelease();
 
-// A message in the current font within the panel's width: words go on to
-// further lines, each one line height lower, where one line would not fit.
-void FittedText(int x, int y, int width, const std::string& text) {
-  for (const std::string& line : WrapText(text, width)) {
+// A message within the panel's width, in font `face` at `size`: words go
+// on to further lines, each one line height lower, where one line would not
+// fit; a message that would run below `bottom` so takes a smaller size.
+void FittedText(int x, int y, int width, int bottom, int face, int size, const std::string& text) {
+  std::vector<std::string> lines;
+  for (int s = size; s >= 0; --s) {
+    UseFont(face, s);
+    lines = WrapText(text, width);
+    int height = 0;
+    for (const std::string& line : lines) height += TextHeight(line);
+    if (y + height <= bottom) break;
+  }
+  for (const std::string& line : lines) {
     Text(x, y, line, 0, 0);
     y += TextHeight(line);
   }
@@ -60,7 +73,7 @@ void StatusView(int panelX, int panelW) {
     }
     if (!OnlineTrouble.empty()) {
       SetCol(255, 0, 0, 1);
-      FittedText(panelX + 10, y + 30, panelW - 20, OnlineTrouble);
+      FittedText(panelX + 10, y + 30, panelW - 20, JScrh - 589, 1, 2, OnlineTrouble);  // above the table
     }
     return;
   }
@@ -81,11 +94,10 @@ void StatusView(int panelX, int panelW) {
   }
   if (LoginFailed == 1) {
     SetCol(255, 0, 0, 1);
-    const char* why = RegName.size() < 4   ? "USERNAME TOO SHORT"
-                      : RegPass.size() < 4 ? "PASSWORD TOO SHORT"
-                      : !OnlineTrouble.empty() ? OnlineTrouble.c_str()
-                                           : "WRONG PASSWORD";
-    FittedText(panelX + 10, y0 + 300, panelW - 20, why);
+    // Chosen anew in every pass, so it follows the player's edits.
+    std::string why = AccountProblem(RegName, RegPass);
+    if (why.empty()) why = OnlineTrouble.empty() ? "WRONG PASSWORD" : OnlineTrouble;
+    FittedText(panelX + 10, y0 + 300, panelW - 20, JScrh - 150, 1, 3, why);  // above the fields
   }
   if (intextedit != LastEditFocus) {
     LastEditFocus = intextedit;
@@ -122,7 +134,7 @@ void Field(int panelX, int y, const std::string& caption, int focus, bool secret
   if (cursor) shown.push_back('_');
   Text(panelX + 20, y, shown, 0, 0);
   if (intextedit == focus && !locked) {
-    text = Inputter(text);
+    text = Inputter(text, static_cast<int>(kAccountMax));  // no "|" either
     if (!inside && MouseDown(1)) intextedit = 0;
   }
 }
@@ -132,15 +144,36 @@ void StartLogin() { gLoginCall.Start(LoginPath(LoginInput()), true); }
 
 }  // namespace
 
-void JudgeLogin(const std::string& reply) {
+namespace {
+
+// What an answer that is no answer of the protocol shows: no connection,
+// no whole reply in time, a refusal with its reason (any status but 2xx),
+// or a bad answer. "" for a whole 2xx reply, and for a request that never
+// went (its account is at fault), which the caller judges.
+std::string ServerTrouble(const ServerAnswer& answer) {
+  switch (answer.kind) {
+    case ServerAnswer::NoConnection: return kCannotReach;
+    case ServerAnswer::TimedOut: return kTooSlow;
+    case ServerAnswer::RefusedHere: return "";
+    case ServerAnswer::Reply: break;
+  }
+  if (answer.status >= 200 && answer.status < 300) return "";
+  const std::string line = Trim(answer.body);
+  return answer.status != 0 && IsRefusalReason(line) ? line : kBadAnswer;
+}
+
+}  // namespace
+
+void JudgeLogin(const ServerAnswer& answer) {
+  const std::string& reply = answer.body;
   LoginFailed = 1;
   OnlineRefreshState = 0;
-  // The server's own refusal names the password; silence or an answer of
-  // no known kind says the server is at fault.
-  OnlineTrouble = reply.empty()                             ? kCannotReach
-                  : reply.rfind("WRONG PASSWORD", 0) == 0 ? ""
-                                                            : kBadAnswer;
-  if (reply.rfind("Password Correct", 0) == 0 || reply.rfind("Welcome!", 0) == 0) {
+  // A refusal in plain words shows as the wrong password, a refusal with a
+  // reason as that reason; anything else says the server is at fault.
+  OnlineTrouble = ServerTrouble(answer);
+  if (OnlineTrouble.empty() && answer.kind == ServerAnswer::Reply && !IsPlainLine(Trim(reply))) OnlineTrouble = kBadAnswer;
+  const bool whole = answer.kind == ServerAnswer::Reply;
+  if (whole && (reply.rfind("Password Correct", 0) == 0 || reply.rfind("Welcome!", 0) == 0)) {
     LoggedIn = 1;
     LoginFailed = 0;
     OnlineTrouble.clear();
@@ -203,13 +236,18 @@ void ResetOnlineTables() {
   gLoginCall.Forget();
   gFetchCall.Forget();
   gUploadCall.Forget();
+  gFetchBest.reset();
   DropWaitingOnlineRequests();
 }
 
 void OnlineView(int panelX, int panelW, int selected) {
-  // Replies that came in since the last frame.
-  if (gLoginCall.Ready()) JudgeLogin(gLoginCall.Take());
-  if (gUploadCall.Ready()) DebugLog("-->" + gUploadCall.Take());
+  // Replies that came in since the last frame; a login's only while it
+  // can still log in.
+  if (gLoginCall.Ready()) {
+    const ServerAnswer answer = gLoginCall.Take();
+    if (LoggedIn == 0) JudgeLogin(answer);
+  }
+  if (gUploadCall.Ready()) DebugLog("-->" + gUploadCall.Take().body);
   if (!selected) return;
   StatusView(panelX, panelW);
   if (LoggedIn == 0) {
@@ -232,11 +270,13 @@ void OnlineView(int panelX, int panelW, int selected) {
 int UploadCount = 0;
 std::string OnlineReply;
 
-void UploadScore() {
-  if (!ThisIsHigh) return;
+void UploadScore(const std::shared_ptr<Scores>& record) {
+  if (!record) return;
   ++UploadCount;
-  gUploadCall.Start(UploadPath(UploadInput(*ThisIsHigh)), true);
+  gUploadCall.Start(UploadPath(UploadInput(*record)), true);
 }
+
+void UploadScore() { UploadScore(ThisIsHigh); }
 
 bool OnlineRequestsBusy() { return gLoginCall.Busy() || gFetchCall.Busy() || gUploadCall.Busy(); }
 
@@ -247,24 +287,34 @@ void RefreshFetch() {
   if (!gFetchCall.Busy() && !gFetchCall.Ready()) {
     PlaySFX(99, 0.5f, 1.0f, 0.0f);
     const int table = GameMode + GameLevel * 100 + GameFlags * 1000;
+    // The best as chosen for the table on show, if it is this table's.
+    const bool ours = ThisIsHigh && ThisIsHigh->GameMode == GameMode && ThisIsHigh->Level == GameLevel &&
+                      ThisIsHigh->GameFlags == GameFlags;
+    gFetchBest = ours ? ThisIsHigh : nullptr;
     gFetchCall.Start(TablePath(std::to_string(table)), false);
     return;
   }
   if (!gFetchCall.Ready()) return;  // the frame goes on while the server is slow
-  ReadOnlineTable(gFetchCall.Take());
+  ReadOnlineTable(gFetchCall.Take(), gFetchBest);
+  gFetchBest.reset();
   PlaySFX(99, 1.0f, 1.0f, 0.0f);
   OnlineRefreshState = 3;
 }
 
 }  // namespace
 
-void ReadOnlineTable(const std::string& reply) {
-  OnlineReply = reply;
+void ReadOnlineTable(const ServerAnswer& answer, const std::shared_ptr<Scores>& best) {
+  OnlineReply = answer.body;
   OnlineTrouble.clear();
-  if (Upper(OnlineReply).find("<HEAD>") != std::string::npos) {
-    UploadScore();  // the server's page for a table no one has played yet
-  } else if (Trim(OnlineReply).empty()) {
-    OnlineTrouble = kCannotReach;  // no upload: the server may be down
+  const bool whole = answer.kind == ServerAnswer::Reply;
+  if (whole && answer.status == 404 && Upper(OnlineReply).find("<HEAD>") != std::string::npos) {
+    UploadScore(best);  // the server's page for a table no one has played yet
+    return;
+  }
+  OnlineTrouble = ServerTrouble(answer);
+  if (!OnlineTrouble.empty()) return;  // no table came: nothing to measure an upload by
+  if (Trim(OnlineReply).empty()) {
+    UploadScore(best);  // a table with no entries
   } else {
     // Entry lines and their Best lines, in pairs; the reply is split once.
     // Blanks and line breaks at either end of the reply do not count.
@@ -286,12 +336,12 @@ void ReadOnlineTable(const std::string& reply) {
       r->GameMode = -1 - r->GameMode;  // online entries never match a local table
       ListAddLast(AltScores, r);
       // The local best against the entry just read.
-      if (ThisIsHigh && UploadCount == 0 && ThisIsHigh->Score >= r->Score) UploadScore();
+      if (best && UploadCount == 0 && best->Score >= r->Score) UploadScore(best);
     }
     if (found == 0) {
       OnlineTrouble = kBadAnswer;  // not a table: nothing to measure an upload by
-    } else if (found < 30 && UploadCount == 0 && ThisIsHigh) {
-      UploadScore();
+    } else if (found < 30 && UploadCount == 0 && best) {
+      UploadScore(best);
     }
     SortList(Highscores);
     SortList(AltScores);

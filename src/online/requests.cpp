@@ -59,9 +59,34 @@ std::string ReplyBody(const std::string& reply) {
   return answer;
 }
 
+std::string AccountProblem(const std::string& name, const std::string& password) {
+  if (name.size() < kAccountMin) return "USERNAME TOO SHORT";
+  if (password.size() < kAccountMin) return "PASSWORD TOO SHORT";
+  if (name.size() > kAccountMax) return "USERNAME TOO LONG: 64 CHARACTERS AT MOST";
+  if (password.size() > kAccountMax) return "PASSWORD TOO LONG: 64 CHARACTERS AT MOST";
+  // The server splits the account's proof at "|"; a name is shown in tables.
+  const auto control = [](unsigned char c) { return c < 32 || c == 127; };
+  if (std::any_of(name.begin(), name.end(), [&](unsigned char c) { return c == '|' || control(c); }))
+    return "USERNAME MAY HOLD NO | AND NO CONTROL CHARACTER";
+  if (password.find('|') != std::string::npos) return "PASSWORD MAY HOLD NO |";
+  return "";
+}
+
+bool IsPlainLine(const std::string& line) {
+  return !line.empty() && line.size() <= 100 &&
+         std::none_of(line.begin(), line.end(), [](unsigned char c) { return c < 32 || c > 126 || c == '<'; });
+}
+
+bool IsRefusalReason(const std::string& line) {
+  if (!IsPlainLine(line)) return false;
+  size_t word = 0;
+  while (word < line.size() && line[word] >= 'A' && line[word] <= 'Z') ++word;
+  return word >= 2 && !(word < line.size() && line[word] >= 'a' && line[word] <= 'z');
+}
+
 bool PrepareRequest(const std::string& path, bool needsAccount, ServerExchange& exchange, std::string& refusal) {
   AccountCharFilter();
-  if (needsAccount && (RegName.size() < 4 || RegPass.size() < 4)) {
+  if (needsAccount && !AccountProblem(RegName, RegPass).empty()) {
     refusal = "WRONG PASSWORD";
     return false;
   }
@@ -70,13 +95,31 @@ bool PrepareRequest(const std::string& path, bool needsAccount, ServerExchange& 
   return true;
 }
 
-std::string RunExchange(const ServerExchange& exchange) {
+int ReplyStatus(const std::string& reply) {
+  if (reply.rfind("HTTP/", 0) != 0) return 0;
+  const size_t space = reply.find(' ');
+  if (space == std::string::npos || space > 12 || reply.size() < space + 4) return 0;
+  int status = 0;
+  for (size_t k = space + 1; k < space + 4; ++k) {
+    if (reply[k] < '0' || reply[k] > '9') return 0;
+    status = status * 10 + (reply[k] - '0');
+  }
+  return status;
+}
+
+ServerAnswer RunExchange(const ServerExchange& exchange) {
   Thttp client;
-  // No connection, no reply: never the text of an earlier one.
-  std::string reply;
-  if (client.Open(exchange.host, 0, exchange.port) != 0) reply = client.Get(exchange.path);
+  ServerAnswer answer;
+  // Once connected, whatever comes is a reply, even none at all: only a
+  // connection that never came about counts as no connection.
+  if (client.Open(exchange.host, 0, exchange.port) != 0) {
+    const std::string reply = client.Get(exchange.path);
+    answer.kind = SocketStreamTimedOut(client.stream) ? ServerAnswer::TimedOut : ServerAnswer::Reply;
+    answer.status = ReplyStatus(reply);
+    answer.body = ReplyBody(reply);
+  }
   client.Close();
-  return ReplyBody(reply);
+  return answer;
 }
 
 namespace {
@@ -119,7 +162,7 @@ class RequestLine {
       waiting_.pop_front();
       running_ = true;
       lock.unlock();
-      std::string answer = RunExchange(job->exchange);
+      ServerAnswer answer = RunExchange(job->exchange);
       job->answer = std::move(answer);
       job->done = true;  // publishes the answer
       job.reset();
@@ -149,7 +192,8 @@ void ServerCall::Start(const std::string& path, bool needsAccount) {
   job_ = std::make_shared<Job>();
   std::string refusal;
   if (!PrepareRequest(path, needsAccount, job_->exchange, refusal)) {
-    job_->answer = refusal;
+    job_->answer.kind = ServerAnswer::RefusedHere;
+    job_->answer.body = refusal;
     job_->done = true;
     return;
   }
@@ -158,9 +202,9 @@ void ServerCall::Start(const std::string& path, bool needsAccount) {
 
 bool ServerCall::Ready() const { return job_ && job_->done.load(); }
 
-std::string ServerCall::Take() {
-  if (!Ready()) return "";
-  std::string answer = std::move(job_->answer);
+ServerAnswer ServerCall::Take() {
+  if (!Ready()) return {};
+  ServerAnswer answer = std::move(job_->answer);
   job_.reset();
   return answer;
 }
@@ -187,7 +231,7 @@ std::string Request(const std::string& path, bool needsAccount) {
   ServerExchange exchange;
   std::string refusal;
   if (!PrepareRequest(path, needsAccount, exchange, refusal)) return refusal;
-  return RunExchange(exchange);
+  return RunExchange(exchange).body;
 }
 
 }  // namespace

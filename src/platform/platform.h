@@ -354,6 +354,9 @@ std::string DottedIP(int ip);
 Socket CreateTCPSocket();
 int ConnectSocket(const Socket& socket, int ip, int port);  // 1 on success
 Stream CreateSocketStream(const Socket& socket, int autoClose = 1);
+// 1 when a socket stream ended because the peer kept it waiting past the
+// read time-out or the reply time limit, not because the peer closed.
+int SocketStreamTimedOut(const Stream& stream);
 void CloseSocket(const Socket& socket);
 // Limits that keep a slow or hostile server from freezing the game.
 // Defaults 5 s, 5 s and 1 MiB; a value of 0 or less restores its default.

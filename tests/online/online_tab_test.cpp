@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "platform/headless.h"
 #include "platform/platform.h"
 #include "scores/scores.h"
+#include "score_server.h"
 #include "tiny_server.h"
 #include "script_time.h"
 
@@ -213,9 +215,12 @@ TEST_F(OnlineTab, FailureTextsFitThePanelAtEveryScreen) {
     ASSERT_EQ(MyScrh, h);
     const int panelW = MyScrw < 900 ? 415 : 335;
     const int panelX = JScrw - panelW - 5;
-    for (const char* trouble : {kCannotReach, kBadAnswer}) {
+    // A reason as long as a server may give, in words as long as they come.
+    const std::string longest =
+        "TOO MANY REQUESTS FROM YOUR ADDRESS: PLEASE TRY AGAIN IN TEN MINUTES, OR WRITE TO THE ADMINISTRATORS";
+    for (const std::string& trouble : {std::string(kCannotReach), std::string(kBadAnswer), longest}) {
       for (int loggedIn = 0; loggedIn <= 1; ++loggedIn) {
-        SCOPED_TRACE(std::string(trouble) + (loggedIn ? ", logged in" : ", logged out"));
+        SCOPED_TRACE(trouble + (loggedIn ? ", logged in" : ", logged out"));
         ResetOnlineTables();
         LoggedIn = loggedIn;
         LoginFailed = 1 - loggedIn;
@@ -223,16 +228,23 @@ TEST_F(OnlineTab, FailureTextsFitThePanelAtEveryScreen) {
         headless::ClearDrawCalls();
         SetCol(255, 255, 255, 1);  // as the title pass leaves it
         OnlineView(panelX, panelW, 1);
-        UseFont(1, loggedIn ? 2 : 3);
+        const std::vector<DrawCall> calls = headless::DrawCalls();
         std::string shown;
-        for (const DrawCall& c : headless::DrawCalls()) {
+        for (const DrawCall& c : calls) {
           if (c.kind != DrawCall::Text || c.r != 255 || c.g != 0 || c.b != 0) continue;
           shown += (shown.empty() ? "" : " ") + c.text;
+          // Measured in the size of face 1 that it was drawn in.
+          bool measured = false;
+          for (int size = 0; size <= 8 && !measured; ++size) {
+            UseFont(1, size);
+            Text(0, 0, "probe", 0, 0);
+            measured = headless::DrawCalls().back().font == c.font;
+          }
+          ASSERT_TRUE(measured) << c.font;
           EXPECT_GE(c.x, panelX);
           EXPECT_LE(c.x + TextWidth(c.text), panelX + panelW) << c.text;
-          if (!loggedIn) {
-            EXPECT_LE(c.y + TextHeight(c.text), JScrh - 150) << "above the fields";
-          }
+          EXPECT_LE(c.y + TextHeight(c.text), loggedIn ? JScrh - 589 : JScrh - 150)
+              << (loggedIn ? "above the table" : "above the fields");
         }
         EXPECT_EQ(shown, trouble);
       }
@@ -271,6 +283,212 @@ TEST_F(OnlineTab, TheClosingSequenceWaitsOnlyBrieflyForARequest) {
       EXPECT_LT(waited, kClosingWaitMs / 1000.0 + 0.3) << "not the 3 s the server could hold it";
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A score server scripted by the test: answers for logins and tables, and
+// the uploads it received.
+struct ScriptedServer {
+  std::string login = "HTTP/1.0 200 OK\n\nWelcome!|hi\n";
+  std::string table = "HTTP/1.0 200 OK\n\n";
+  std::atomic<bool> holdTables{false};  // tables wait while it is set
+  std::mutex mutex;
+  std::vector<std::string> uploads;  // request lines
+  std::atomic<int> requests{0};
+  LoopbackServer server{[this](int fd) {
+    const std::string request = ReadRequest(fd);
+    ++requests;
+    if (request.find("/scores.php") != std::string::npos) {
+      std::lock_guard<std::mutex> lock(mutex);
+      uploads.push_back(request.substr(0, request.find(" HTTP/")));
+      SendAll(fd, "HTTP/1.0 200 OK\n\nScore Saved\n");
+    } else if (request.find("/tables/") != std::string::npos) {
+      for (int k = 0; k < 1000 && holdTables; ++k) usleep(10 * 1000);
+      SendAll(fd, table);
+    } else {
+      SendAll(fd, login);
+    }
+  }};
+  std::vector<std::string> Uploads() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return uploads;
+  }
+};
+
+std::shared_ptr<Scores> LocalRecord(int64_t score, int mode, int64_t stamp) {
+  auto r = std::make_shared<Scores>();
+  r->Score = score;
+  r->GameMode = mode;
+  r->Timestamp = stamp;
+  r->Name = "Zoe";
+  return r;
+}
+
+// The red texts of the last frame, joined by blanks.
+std::string RedText() {
+  std::string shown;
+  for (const DrawCall& c : headless::LastFrame())
+    if (c.kind == DrawCall::Text && c.r == 255 && c.g == 0 && c.b == 0) shown += (shown.empty() ? "" : " ") + c.text;
+  return shown;
+}
+
+// A table answer of each kind: the protocol's (an empty body, the empty
+// table's page, entries) against refusals and pages that are no table.
+TEST_F(OnlineTab, ATableAnswerUploadsTheLocalBestOnlyWhenItIsATable) {
+  const std::string entry = "500|Ann|0|5|0|1|0|0\n" + kBest + "\n";
+  const struct {
+    const char* name;
+    std::string reply;
+    size_t uploads;
+    std::string trouble;
+  } cases[] = {
+      {"empty body", "HTTP/1.0 200 OK\r\n\r\n", 1, ""},
+      {"blank lines only", "HTTP/1.0 200 OK\n\n \n", 1, ""},
+      {"the empty table's page", "HTTP/1.0 404 Not Found\n\n<html><head></head><body>No such table</body></html>\n",
+       1, ""},
+      {"one entry beaten", "HTTP/1.0 200 OK\n\n" + entry, 1, ""},
+      {"server busy", "HTTP/1.0 503 Service Unavailable\n\nSERVER BUSY: TRY AGAIN IN A MOMENT\n", 0,
+       "SERVER BUSY: TRY AGAIN IN A MOMENT"},
+      {"a page of HTML with status 200", "HTTP/1.0 200 OK\n\n<HTML><HEAD></HEAD></HTML>\n", 0, kBadAnswer},
+      {"an error page", "HTTP/1.0 500 Oops\n\n<HTML><HEAD></HEAD><BODY>Oops</BODY></HTML>\n", 0, kBadAnswer},
+      {"words, no table", "HTTP/1.0 200 OK\n\nhello there\n", 0, kBadAnswer},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetOnlineTables();
+    AltScores.Clear();
+    ScriptedServer scripted;
+    scripted.table = c.reply;
+    UseServer(scripted.server);
+    LoggedIn = 1;
+    ThisIsHigh = LocalRecord(900, 1, 7);
+    OnlineRefreshState = 2;
+    Frames([] { return OnlineRefreshState == 0 && !OnlineRequestsBusy(); });
+    EXPECT_EQ(OnlineRefreshState, 0);
+    EXPECT_EQ(scripted.Uploads().size(), c.uploads);
+    EXPECT_EQ(OnlineTrouble, c.trouble);
+    Frames([n = 0]() mutable { return n++ == 1; });
+    EXPECT_EQ(RedText(), c.trouble) << "shown, fitted to the panel, under the message";
+  }
+}
+
+// Logins that fail: a refusal in plain words is the wrong password, a
+// refusal with a status says its reason, fitted to the panel; a page or
+// nothing is a bad answer.
+TEST_F(OnlineTab, ARefusedLoginShowsTheReasonTheServerGives) {
+  const std::string tooMany = "TOO MANY NEW ACCOUNTS FROM YOUR ADDRESS: TRY AGAIN IN A MINUTE";
+  const std::string badName = "BAD NAME: a name holds no line break, no control character and no |";
+  const struct {
+    std::string reply;
+    std::string shown;
+  } cases[] = {
+      {"HTTP/1.0 200 OK\r\n\r\nWRONG PASSWORD\r\n", "WRONG PASSWORD"},
+      {"HTTP/1.0 200 OK\n\nPassword incorrect, sorry\n", "WRONG PASSWORD"},
+      {"HTTP/1.0 429 Too Many Requests\r\n\r\n" + tooMany + "\r\n", tooMany},
+      {"HTTP/1.0 429 Too Many Requests\n\nTOO MANY FAILED LOGINS: TRY AGAIN IN A MINUTE", "TOO MANY FAILED LOGINS: TRY AGAIN IN A MINUTE"},
+      {"HTTP/1.0 400 Bad Request\n\n" + badName + "\n", badName},
+      {"HTTP/1.0 503 Busy\n\n<HTML><HEAD></HEAD>SERVER BUSY</HTML>\n", kBadAnswer},
+      {"HTTP/1.0 429 Slow down\n\nplease wait a little\n", kBadAnswer},
+      {"HTTP/1.0 200 OK\n\n<HTML><HEAD></HEAD></HTML>\n", kBadAnswer},
+      {"HTTP/1.0 200 OK\n\n", kBadAnswer},
+      {"HTTP/1.0 500 Oops\n\n" + std::string(120, 'X') + "\n", kBadAnswer},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply);
+    ResetOnlineTables();
+    ScriptedServer scripted;
+    scripted.login = c.reply;
+    UseServer(scripted.server);
+    headless::Script(Press(1000, 945, 0));  // Login
+    Frames([] { return LoginFailed == 1 && headless::PendingEvents() == 0; });
+    EXPECT_EQ(LoginFailed, 1);
+    EXPECT_EQ(LoggedIn, 0);
+    EXPECT_EQ(scripted.requests, 1) << "one attempt per press";
+    Frames([n = 0]() mutable { return n++ == 1; });
+    EXPECT_EQ(RedText(), c.shown);
+    UseFont(1, 3);
+    for (const DrawCall& c2 : headless::LastFrame()) {
+      if (c2.kind != DrawCall::Text || c2.r != 255 || c2.g != 0 || c2.b != 0) continue;
+      EXPECT_LE(c2.x + TextWidth(c2.text), 940 + 335) << c2.text;
+      EXPECT_LE(c2.y + TextHeight(c2.text), JScrh - 150) << "above the fields";
+    }
+  }
+}
+
+// The player switches from Easy to Medium while the Easy table is slow to
+// come: the upload after it is the Easy best, or nothing when Easy has no
+// local record, never the Medium record chosen meanwhile.
+TEST_F(OnlineTab, TheUploadAfterASlowFetchIsJudgedAgainstThatFetchsTable) {
+  GetUniqueKey();
+  const auto easy = LocalRecord(500, 0, 11);
+  const auto medium = LocalRecord(9000, 1, 12);
+  for (const bool easyHasOne : {true, false}) {
+    SCOPED_TRACE(easyHasOne ? "Easy has a local record" : "Easy has none");
+    ResetOnlineTables();
+    ScriptedServer scripted;
+    scripted.table = "HTTP/1.0 200 OK\n\n100|Ann|0|5|0|0|0|0\n" + kBest + "\n";
+    scripted.holdTables = true;
+    UseServer(scripted.server);
+    LoggedIn = 1;
+    GameMode = 0;
+    ThisIsHigh = easyHasOne ? easy : nullptr;
+    OnlineRefreshState = 2;
+    Frames([&] { return scripted.requests == 1; }, 4);  // the fetch is on the server
+    ASSERT_EQ(scripted.requests, 1);
+    GameMode = 1;  // as the title screen's difficulty keys and its table pick
+    ThisIsHigh = medium;
+    Frames([] { return false; }, 0.1);
+    scripted.holdTables = false;
+    Frames([] { return OnlineRefreshState == 0 && !OnlineRequestsBusy(); });
+    ASSERT_EQ(OnlineRefreshState, 0);
+    const std::vector<std::string> uploads = scripted.Uploads();
+    if (easyHasOne) {
+      ASSERT_EQ(uploads.size(), 1u);
+      EXPECT_EQ(uploads[0], "GET " + testsupport::UploadTarget(RegName, RegPass, *easy));
+    } else {
+      EXPECT_TRUE(uploads.empty());
+    }
+  }
+  GameMode = 1;
+}
+
+// The fields take no more than the server registers, and an account it
+// could not take (from the score file) is refused before any request, with
+// the reason.
+TEST_F(OnlineTab, TheAccountFieldsTakeOnlyWhatTheServerCanRegister) {
+  ScriptedServer scripted;
+  UseServer(scripted.server);
+  RegName = std::string(60, 'n');
+  headless::Script(Press(1000, 850, 0) + At(150) + " text abc|defgh\n");
+  Frames([] { return headless::PendingEvents() == 0; }, 3);
+  Frames([n = 0]() mutable { return n++ == 30; });  // every typed character taken or refused
+  EXPECT_EQ(RegName, std::string(60, 'n') + "abcd") << "no |, no 65th character";
+  const struct {
+    std::string name, password, shown;
+  } cases[] = {
+      {"abc", "secret", "USERNAME TOO SHORT"},
+      {"zoeplayer", "abc", "PASSWORD TOO SHORT"},
+      {std::string(65, 'n'), "secret", "USERNAME TOO LONG: 64 CHARACTERS AT MOST"},
+      {"zoeplayer", std::string(65, 'p'), "PASSWORD TOO LONG: 64 CHARACTERS AT MOST"},
+      {"zoe|player", "secret", "USERNAME MAY HOLD NO | AND NO CONTROL CHARACTER"},
+      {"zoe\tplayer", "secret", "USERNAME MAY HOLD NO | AND NO CONTROL CHARACTER"},
+      {"zoeplayer", "sec|ret", "PASSWORD MAY HOLD NO |"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    ResetOnlineTables();
+    RegName = c.name;
+    RegPass = c.password;
+    headless::Script(Press(1000, 945, 0));  // Login
+    Frames([] { return LoginFailed == 1 && headless::PendingEvents() == 0; }, 3);
+    EXPECT_EQ(LoginFailed, 1);
+    Frames([n = 0]() mutable { return n++ == 1; });
+    EXPECT_EQ(RedText(), c.shown);
+  }
+  EXPECT_EQ(scripted.requests, 0) << "none of them went to the server";
 }
 
 }  // namespace

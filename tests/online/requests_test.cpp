@@ -218,11 +218,12 @@ TEST_F(Requests, ATricklingServerNeverHoldsAFrame) {
 
 
 // Servers that do not answer as a score server does, met through the Online
-// tab: the frames go on, the login fails and says the server is at fault,
-// and a fetch that brings no table uploads nothing.
+// tab: the frames go on, the login fails and says how the server is at
+// fault (absent, too slow, or no answer of the game's), and a fetch that
+// brings no table uploads nothing.
 TEST_F(Requests, MisbehavingServersFailVisiblyWhileFramesGoOn) {
   // Servers that answer get all the time a busy machine may need; only the
-  // silent one runs into the reply time limit.
+  // silent and the slow one run into the reply time limit.
   SetNetLimits(1000, 5000, 1 << 20);
   ASSERT_EQ(Graphics(1280, 960, 0, 60), 1);
   SetVirtualResolution(1280, 960);
@@ -240,15 +241,36 @@ TEST_F(Requests, MisbehavingServersFailVisiblyWhileFramesGoOn) {
     ReadRequest(fd);
     SendAll(fd, std::string("\x01\xff\n\n\x7f\x00zz\n\nnonsense\n", 20));
   };
+  // Its garbage goes out before the request is read, and the close follows.
+  const Handler blurts = [](int fd) {
+    SendAll(fd, "HTTP/1.0 200 OK\n\n\x7f\xfe junk\n");
+    usleep(50 * 1000);
+  };
+  const Handler hangsUp = [](int fd) { ReadRequest(fd); };
+  const Handler page = [](int fd) {  // a page of HTML, not the empty table's 404
+    ReadRequest(fd);
+    SendAll(fd, "HTTP/1.0 200 OK\r\n\r\n<HTML><HEAD><TITLE>Hi</TITLE></HEAD></HTML>\r\n");
+  };
+  // A whole, good answer, but only after the reply time limit.
+  const Handler slow = [](int fd) {
+    ReadRequest(fd);
+    SendAll(fd, "HTTP/1.0 200 OK\n\n");
+    usleep(2500 * 1000);
+    SendAll(fd, "Welcome!|hello\n");
+  };
   const struct {
     const char* name;
     const Handler* handler;  // none: nothing listens
     const char* trouble;
   } cases[] = {
       {"nothing listening", nullptr, kCannotReach},
-      {"silent", &silent, kCannotReach},
+      {"silent", &silent, kTooSlow},
+      {"slower than the limit", &slow, kTooSlow},
       {"100 MB reply", &huge, kBadAnswer},
       {"garbage", &garbage, kBadAnswer},
+      {"garbage before the request is read", &blurts, kBadAnswer},
+      {"hangs up without a word", &hangsUp, kBadAnswer},
+      {"a page of HTML", &page, kBadAnswer},
   };
   auto shown = [](const std::string& text) {
     for (const DrawCall& c : headless::LastFrame())
@@ -277,13 +299,15 @@ TEST_F(Requests, MisbehavingServersFailVisiblyWhileFramesGoOn) {
       fetch = std::make_unique<TinyServer>(*c.handler);
     }
     ScoreServer = c.handler ? "127.0.0.1:" + std::to_string(login->port()) : "127.0.0.1:1";
-    SetNetReplyTimeLimit(c.handler == &silent ? 1500 : 6000);
+    SetNetReplyTimeLimit(c.handler == &silent || c.handler == &slow ? 1500 : 6000);
     ResetOnlineTables();
     RegName = "player";
     RegPass = "secret";
     headless::Script(testsupport::At(0) + " mouse 1000 945\n" + testsupport::At(20) + " button 1 down\n" +
                      testsupport::At(300) + " button 1 up");
-    double longest = frames([] { return LoginFailed == 1; });
+    // The press ends within its case: a button still held when the next
+    // case begins would send that case a second login.
+    double longest = frames([] { return LoginFailed == 1 && headless::PendingEvents() == 0; });
     EXPECT_EQ(LoginFailed, 1);
     EXPECT_EQ(LoggedIn, 0);
     EXPECT_EQ(OnlineTrouble, c.trouble);

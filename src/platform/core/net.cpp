@@ -107,6 +107,9 @@ class SocketStream final : public TStream {
     return (pos_ < buffer_.size() || !ended_) ? 0 : 1;
   }
 
+  // The reply stopped at a time-out, not at the peer's close.
+  bool TimedOut() const { return timedOut_; }
+
   void Close() override {
     if (closed_) return;
     closed_ = true;
@@ -128,6 +131,7 @@ class SocketStream final : public TStream {
     // A server that trickles bytes cannot stretch the reply past the limit.
     const int64_t left = deadline_ - NowMs();
     if (left <= 0) {
+      timedOut_ = true;
       End();
       return false;
     }
@@ -135,7 +139,10 @@ class SocketStream final : public TStream {
     int ev = WaitFor(socket_->fd, POLLIN, waitMs);
     if (ev == 0) {
       // Nothing yet: a plain look is no ending, a full wait is a time-out.
-      if (waitMs > 0) End();
+      if (waitMs > 0) {
+        timedOut_ = true;
+        End();
+      }
       return false;
     }
     if (ev < 0) {
@@ -177,6 +184,7 @@ class SocketStream final : public TStream {
   bool autoClose_;
   int64_t deadline_;
   bool ended_ = false;
+  bool timedOut_ = false;
   bool closed_ = false;
   int delivered_ = 0;
   std::vector<char> buffer_;
@@ -299,6 +307,11 @@ int ConnectSocket(const Socket& socket, int ip, int port) {
 Stream CreateSocketStream(const Socket& socket, int autoClose) {
   if (!socket || socket->fd < 0 || !socket->connected) return nullptr;
   return std::make_shared<SocketStream>(socket, autoClose != 0);
+}
+
+int SocketStreamTimedOut(const Stream& stream) {
+  const auto* socketStream = dynamic_cast<const SocketStream*>(stream.get());
+  return socketStream && socketStream->TimedOut() ? 1 : 0;
 }
 
 void CloseSocket(const Socket& socket) {
