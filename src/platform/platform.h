@@ -222,7 +222,17 @@ int GetChar();           // next typed character (1..255), 0 when none
 void FlushKeys();        // forgets held keys, hits and typed characters
 int MouseDown(int button);  // 1 left, 2 right, 3 middle
 int MouseHit(int button);  // presses since the last call for this button; resets
+// Claims the mouse buttons over an area of the virtual screen, until the
+// next claim (a width or height of 0 claims nothing): a press made with the
+// pointer inside it belongs to the claimant until it is released.
+// MouseDown and MouseHit never answer such a press; ClaimedMouseDown and
+// ClaimedMouseHit answer only such presses.
+void ClaimMouseButtons(float x, float y, float w, float h);
+int ClaimedMouseDown(int button);
+int ClaimedMouseHit(int button);
 void FlushMouse();
+// The pointer of this intake: where its first mouse press was made, or
+// without a press where the last move left it.
 int MouseX();  // real display pixels
 int MouseY();
 float VirtualMouseX();

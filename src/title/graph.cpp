@@ -59,6 +59,7 @@ void HistoryGraph(TList<Scores>& list, int x0, int width, int mode, int level, i
   const int top = baseY - kGraphHeight;
   SetSize(1);
   ResetDraw();
+  SetLineWidth(1);  // not the width a game left behind
   SetCol(0, 0, 0, 0.6f);
   DrawRect(static_cast<float>(x0 + 7), static_cast<float>(baseY - (kRows * 17 + kGraphHeight)),
            static_cast<float>(width + 2), static_cast<float>(kRows * 17 + kGraphHeight));

@@ -181,7 +181,7 @@ int OptionSlider(int value, int x, int y, const std::string& label) {
   SetSize(1, 1.5f);
   drawimg(CommonIcons, knob, y, 23, kDrawSprites);
   SetCol(80, 180, 255);
-  if (Mousein(x - 2, y - 4, 100, 24) == 1 && MouseDown(1)) value = mx - (x - 2);
+  if (Mousein(x - 2, y - 4, 100, 24) == 1 && ClaimedMouseDown(1)) value = mx - (x - 2);
   SetSize(1, 1);
   Text(x, y + 20, label + " : " + std::to_string(value), 0, 0);
   return value;
@@ -225,8 +225,9 @@ int ControlButton(int slot, int x, int y) {
 }
 
 int Option() {
-  mh1 = MouseHit(1);
-  mh2 = MouseHit(2);
+  // Only the presses made on the band the panel showed are its own.
+  mh1 = ClaimedMouseHit(1);
+  mh2 = ClaimedMouseHit(2);
   // The arrows' presses are taken on every call too, like the clicks: the
   // Resolution row steps on those of the frame it is hovered in, never on
   // ones made earlier for the difficulty list or the pause menu.
@@ -234,7 +235,13 @@ int Option() {
   gStepsBack = KeyHit(KEY_LEFT) + KeyHit(KEY_DOWN);
   if (OptionScreen == 1 && optin < 0) optin += 32;
   if (OptionScreen == 0 && optin > -300) optin -= 32;
-  if (optin <= -300) return 0;
+  if (optin <= -300) {
+    ClaimMouseButtons(0, 0, 0, 0);
+    return 0;
+  }
+  // While the band shows, a press on it is the panel's alone: the tabs, the
+  // menus and the hero under it see the button up.
+  ClaimMouseButtons(0, 0, static_cast<float>(JScrw), static_cast<float>(optin + 300));
   UseNamedFont(2);
   ResetDraw();
   Blend(2);

@@ -19,7 +19,7 @@ int PauseMe();
 // shows the slot but never changes it. Answers 1 while the pointer is over it.
 int OptionButton(int slot, int x, int y, int firstIcon, std::array<std::string, 6> captions, bool write = true);
 // A 0..100 slider at (x, y) (optin included): answers the dragged value while
-// the left button is held over the track, else `value`.
+// a left press made on the panel is held over the track, else `value`.
 int OptionSlider(int value, int x, int y, const std::string& label);
 // The binding button of KeyV[slot] at (x, y): with the pointer on it and the
 // panel fully open, the input held now becomes the binding (Backspace unbinds).

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/headless.h"
 #include "platform/platform.h"
@@ -165,6 +166,72 @@ TEST_F(InputTest, MouseMapsThroughTheVirtualResolution) {
   EXPECT_FLOAT_EQ(VirtualMouseX(), 10.0f);
   SetVirtualResolution(0, 100);  // refused: would divide by zero
   EXPECT_EQ(VirtualResolutionWidth(), 640.0f);
+}
+
+// The pointer an intake leaves is where its first press was made; the
+// motion after the press shows at the next intake.
+TEST_F(InputTest, AnIntakesPointerIsWhereItsPressWasMade) {
+  struct Case {
+    std::vector<std::string> events;  // all in one intake
+    int x, y;                         // the intake's pointer
+    int nextX, nextY;                 // the next intake's
+  } cases[] = {
+      {{"mouse 10 20", "mouse 30 40"}, 30, 40, 30, 40},
+      {{"mouse 10 20", "click 1"}, 10, 20, 10, 20},
+      {{"mouse 10 20", "button 1 down", "mouse 30 40", "button 2 down", "mouse 50 60"}, 10, 20, 50, 60},
+      {{"mouse 10 20", "click 1", "mouse 30 40", "button 1 up"}, 10, 20, 30, 40},
+  };
+  for (const Case& c : cases) {
+    std::string script;
+    for (const std::string& e : c.events) script += At(0) + " " + e + "\n";
+    headless::Script(script);
+    headless::Advance(1);
+    EXPECT_EQ(MouseX(), c.x) << c.events.back();
+    EXPECT_EQ(MouseY(), c.y) << c.events.back();
+    headless::Advance(1);
+    EXPECT_EQ(MouseX(), c.nextX) << c.events.back();
+    EXPECT_EQ(MouseY(), c.nextY) << c.events.back();
+    headless::Script(At(0) + " button 1 up\n" + At(0) + " button 2 up\n");
+    headless::Advance(1);
+    MouseHit(1);
+    MouseHit(2);
+  }
+}
+
+// A press made inside the claimed area (virtual pixels) is answered only by
+// the claimed queries, until it is let go, wherever the pointer goes
+// meanwhile; a press outside it only by the others.
+TEST_F(InputTest, APressInTheClaimedAreaIsTheClaimantsUntilLetGo) {
+  SetVirtualResolution(1600, 1200);
+  ClaimMouseButtons(0, 0, 1600, 200);  // real y 0..99
+  headless::Script(At(0) + " mouse 50 99\n" + At(0) + " button 1 down\n" + At(0) + " mouse 50 400\n");
+  headless::Advance(1);
+  EXPECT_EQ(ClaimedMouseDown(1), 1);
+  EXPECT_EQ(MouseDown(1), 0);
+  EXPECT_EQ(MouseHit(1), 0);
+  EXPECT_EQ(ClaimedMouseHit(1), 1);
+  headless::Advance(1);  // held below the area
+  EXPECT_EQ(MouseY(), 400);
+  EXPECT_EQ(ClaimedMouseDown(1), 1);
+  EXPECT_EQ(MouseDown(1), 0);
+  headless::Script(At(0) + " button 1 up\n");
+  headless::Advance(1);
+  EXPECT_EQ(ClaimedMouseDown(1), 0);
+
+  // Just below the area, and the right button: not claimed.
+  headless::Script(At(0) + " mouse 50 100\n" + At(0) + " click 2\n");
+  headless::Advance(1);
+  EXPECT_EQ(MouseDown(2), 1);
+  EXPECT_EQ(ClaimedMouseDown(2), 0);
+  EXPECT_EQ(MouseHit(2), 1);
+  EXPECT_EQ(ClaimedMouseHit(2), 0);
+
+  // With the claim withdrawn a press there is everybody's again.
+  ClaimMouseButtons(0, 0, 0, 0);
+  headless::Script(At(0) + " mouse 50 10\n" + At(0) + " click 1\n");
+  headless::Advance(1);
+  EXPECT_EQ(MouseDown(1), 1);
+  EXPECT_EQ(ClaimedMouseDown(1), 0);
 }
 
 TEST_F(InputTest, EndGraphicsStopsInputUntilTheNextDisplay) {

@@ -183,6 +183,15 @@ TEST_F(GraphTest, DrawsTheGraphAndTableAtTheirPlaces) {
   EXPECT_FLOAT_EQ(dots[1].y, 950 - 50);
 }
 
+// A game leaves its aim line's width set; the graph draws with its own.
+TEST_F(GraphTest, TheGraphsLinesAreOnePixelWideAfterAGame) {
+  Fill({300, 100, 200});
+  SetLineWidth(3);
+  const auto lines = Of(Frame(), DrawCall::Line);
+  ASSERT_EQ(lines.size(), 1u + 3u + 2u);  // top line, dividers, joining lines
+  for (const DrawCall& line : lines) EXPECT_FLOAT_EQ(line.lineWidth, 1.0f);
+}
+
 TEST_F(GraphTest, PruningKeepsTheNewestFiftyAndTheBestTwentyFiveByIdentity) {
   // 80 records; the best five are among the oldest 30.
   std::vector<int64_t> scores;

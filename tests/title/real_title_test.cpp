@@ -67,6 +67,16 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   ASSERT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 2; })) << "the About tab";
   Click(900 * 800 / 1280, 30 * 600 / 960);  // tab 0's box (the panel is at 860)
   ASSERT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0; })) << "the Hiscore tab by a click";
+  // A move and a click in one go, as a quick flick makes them: the click
+  // lands where the pointer went, not where it rested.
+  const auto flick = [&](int vx, int vy) {
+    Do("mousemove --window " + window_ + " " + std::to_string(vx * 800 / 1280) + " " + std::to_string(vy * 600 / 960) +
+       " click 1");
+  };
+  flick(1059, 30);  // tab 1's box
+  ASSERT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 1; })) << "the Online tab by a flick";
+  flick(900, 30);
+  ASSERT_TRUE(Until([](const Pixmap& p) { return Backdrop(p) == 0; })) << "the Hiscore tab by a flick";
 
   auto medium = [](const Pixmap& p) { return Chosen(p) == 1; };
   auto hard = [](const Pixmap& p) { return Chosen(p) == 2; };
@@ -75,6 +85,10 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   Click((372 - 40 + 20) * 800 / 1280, (680 + 20) * 600 / 960);  // "Easy"
   ASSERT_TRUE(Until(easy)) << "Easy by a click";
   ASSERT_TRUE(PressUntil([&] { Press("Up"); }, hard, easy)) << "Up on Easy wraps to Hard";
+  flick(352, 750);
+  ASSERT_TRUE(Until(medium)) << "Medium by a flick from Hard";
+  flick(352, 800);
+  ASSERT_TRUE(Until(hard)) << "Hard by a flick from Medium";
 
   // Two games on Hard, each started by a click on the prompt and ended
   // through the pause screen (Escape, Down, Space) and the name entry (Return).

@@ -90,12 +90,13 @@ int fps(int /*target*/, int /*flag*/, int showCursor) {
     DrawImage(CommonIconsF, VirtualMouseX() + 12.0f, VirtualMouseY() + 12.0f, 63);
   }
 
+  WaitForFrameTime();
+  // The wait gave up time, so this first query takes in the next frame's
+  // input: its pointer stands beside that frame's buttons and keys.
   wx = mx;
   wy = my;
   mx = static_cast<int>(VirtualMouseX());
   my = static_cast<int>(VirtualMouseY());
-
-  WaitForFrameTime();
   if (MusicTickHook) MusicTickHook();
   DrawComments();
 

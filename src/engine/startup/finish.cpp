@@ -123,6 +123,8 @@ void SaveAtUnplannedExit() {
 void ThanksScreen() {
   DrawThanks();
   Flip(-1);
+  // No settings panel here: a press anywhere is an input again.
+  ClaimMouseButtons(0, 0, 0, 0);
   // The input as it stands now, not at the last frame's end: saving may
   // have taken a while.
   PollSystem();

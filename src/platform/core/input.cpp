@@ -11,6 +11,16 @@
 // that every reader of the frame sees, that nobody consumes and that is
 // gone in the next frame. The hit counts (KeyHit, MouseHit) count the same
 // presses, so a frame that reads both sees them agree.
+//
+// The pointer an intake leaves is where its first mouse press was made, so
+// that the press is tested where it was made even when the pointer moved on
+// before the intake; without a press it is where the last move left it.
+// Motion after a press shows at the next intake.
+//
+// A reader can claim the mouse buttons over an area of the virtual screen
+// (ClaimMouseButtons): a press made with the pointer inside it, held or
+// counted, is then answered only by the claimed queries, and every other
+// reader sees the button up, until it is released.
 #include <algorithm>
 #include <array>
 #include <csignal>
@@ -38,8 +48,14 @@ struct InputState {
   std::array<int, kButtons> buttonHits{};
   std::array<uint32_t, kPads> padDown{};     // bit n: button n held at the last intake
   std::array<uint32_t, kPads> padPressed{};  // bit n: went down in the last intake
+  std::array<bool, kButtons> buttonClaimed{};  // the press belongs to the claim
+  std::array<int, kButtons> claimedHits{};
   std::deque<int> typed;
-  int mouseX = 0, mouseY = 0;
+  int mouseX = 0, mouseY = 0;  // the pointer as the last intake left it
+  int liveX = 0, liveY = 0;    // where the last move went
+  bool pressTaken = false;     // a press fixed the pointer in this intake
+  // The claimed area, virtual-screen pixels; none while its width or height is 0.
+  float claimX = 0, claimY = 0, claimW = 0, claimH = 0;
   bool terminate = false;
   bool enabled = false;  // polled input runs only while a display is open
   bool stale = true;     // time was given up since the last intake
@@ -54,10 +70,22 @@ struct InputState {
     buttonDown.fill(false);
     buttonPressed.fill(false);
     buttonHits.fill(0);
+    buttonClaimed.fill(false);
+    claimedHits.fill(0);
   }
 };
 
 InputState gInput;
+
+float VirtualScaleX();
+float VirtualScaleY();
+
+bool InClaim(int x, int y) {
+  const float vx = static_cast<float>(x) * VirtualScaleX();
+  const float vy = static_cast<float>(y) * VirtualScaleY();
+  return gInput.claimW > 0 && gInput.claimH > 0 && vx >= gInput.claimX && vx < gInput.claimX + gInput.claimW &&
+         vy >= gInput.claimY && vy < gInput.claimY + gInput.claimH;
+}
 
 class FrontInputSink : public InputSink {
  public:
@@ -76,13 +104,20 @@ class FrontInputSink : public InputSink {
     gInput.typed.push_back(character);
   }
   void OnMouseMove(int x, int y) override {
-    gInput.mouseX = x;
-    gInput.mouseY = y;
+    gInput.liveX = x;
+    gInput.liveY = y;
   }
   void OnMouseButton(int button, bool down) override {
     if (button < 1 || button >= kButtons) return;
     if (down && !gInput.buttonDown[button]) {
-      ++gInput.buttonHits[button];
+      if (!gInput.pressTaken) {
+        gInput.pressTaken = true;
+        gInput.mouseX = gInput.liveX;
+        gInput.mouseY = gInput.liveY;
+      }
+      const bool claimed = InClaim(gInput.liveX, gInput.liveY);
+      gInput.buttonClaimed[button] = claimed;
+      ++(claimed ? gInput.claimedHits : gInput.buttonHits)[button];
       gInput.buttonPressed[button] = true;
     }
     gInput.buttonDown[button] = down;
@@ -102,8 +137,15 @@ void Intake(Backend& backend) {
   gInput.stale = false;
   gInput.keyPressed.fill(false);
   gInput.buttonPressed.fill(false);
+  for (int b = 0; b < kButtons; ++b)
+    if (!gInput.buttonDown[b]) gInput.buttonClaimed[b] = false;
   gInput.padPressed.fill(0);
+  gInput.pressTaken = false;
   backend.PumpEvents(gSink);
+  if (!gInput.pressTaken) {
+    gInput.mouseX = gInput.liveX;
+    gInput.mouseY = gInput.liveY;
+  }
   gInput.padDown.fill(0);
   const int pads = std::min(backend.JoyCount(), kPads);
   for (int port = 0; port < pads; ++port)
@@ -193,16 +235,32 @@ void FlushKeys() {
 // ---------------------------------------------------------------------------
 // Mouse
 // ---------------------------------------------------------------------------
-int MouseDown(int button) {
-  if (!Pump() || button < 1 || button >= kButtons) return 0;
+namespace {
+
+int Held(int button, bool claimed) {
+  if (!Pump() || button < 1 || button >= kButtons || gInput.buttonClaimed[button] != claimed) return 0;
   return gInput.buttonDown[button] || gInput.buttonPressed[button] ? 1 : 0;
 }
 
-int MouseHit(int button) {
+int TakeHits(int button, std::array<int, kButtons>& counts) {
   if (!Pump() || button < 1 || button >= kButtons) return 0;
-  int hits = gInput.buttonHits[button];
-  gInput.buttonHits[button] = 0;
+  const int hits = counts[button];
+  counts[button] = 0;
   return hits;
+}
+
+}  // namespace
+
+int MouseDown(int button) { return Held(button, false); }
+int MouseHit(int button) { return TakeHits(button, gInput.buttonHits); }
+int ClaimedMouseDown(int button) { return Held(button, true); }
+int ClaimedMouseHit(int button) { return TakeHits(button, gInput.claimedHits); }
+
+void ClaimMouseButtons(float x, float y, float w, float h) {
+  gInput.claimX = x;
+  gInput.claimY = y;
+  gInput.claimW = w;
+  gInput.claimH = h;
 }
 
 void FlushMouse() {
@@ -224,8 +282,8 @@ float VirtualMouseX() { return static_cast<float>(MouseX()) * VirtualScaleX(); }
 float VirtualMouseY() { return static_cast<float>(MouseY()) * VirtualScaleY(); }
 
 void MoveMouse(int x, int y) {
-  gInput.mouseX = x;
-  gInput.mouseY = y;
+  gInput.mouseX = gInput.liveX = x;
+  gInput.mouseY = gInput.liveY = y;
   Backend* backend = ActiveBackendOrNull();
   if (backend && backend->DisplayOpen()) backend->WarpMouse(x, y);
 }
