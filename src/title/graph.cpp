@@ -17,6 +17,7 @@ namespace {
 constexpr int kRows = 25;
 constexpr int kKeepNewest = 50;
 constexpr int kGraphHeight = 150;
+constexpr int kRowPitch = 17;
 
 bool Matches(const Scores& r, int mode, int level, int flags) {
   return r.Level == level && r.GameMode == mode && r.GameFlags == flags;
@@ -110,6 +111,22 @@ void HistoryGraph(TList<Scores>& list, int x0, int width, int mode, int level, i
 
 std::string TwelveDigits(int64_t score) { return Right("000000000000" + std::to_string(score), 12); }
 
+// A name left aligned at (x, y), squeezed across where it is wider than
+// `room`, so that a long one reads whole in its place.
+void NameWithin(int x, int y, const std::string& name, int room, int valign) {
+  const int width = TextWidth(name);
+  if (width > room && room > 0) SetScale(static_cast<float>(room) / static_cast<float>(width), 1);
+  Text(x, y, name, 0, valign);
+  SetScale(1, 1);
+}
+
+// The rows' font: named font 3, or where that is taller than a row, the
+// largest size of the main face that fits one.
+void RowFont() {
+  SetImageFont(Fonts[3]);
+  if (TextHeight("Ay") > kRowPitch) UseFontWithin(1, 3, kRowPitch);
+}
+
 // Scroll zones (drawing calls only) and the table rows; answers the best
 // score and sets ThisIsHigh.
 int64_t Table(int x0, int width, int mode, int draw) {
@@ -118,7 +135,7 @@ int64_t Table(int x0, int width, int mode, int draw) {
     if (Mousein(JScrw - (width + 32), baseY - kGraphHeight, 64, kGraphHeight) == 1 && fscroll < 1000) fscroll += 8;
     if (Mousein(JScrw - 32, baseY - kGraphHeight, 62, kGraphHeight) == 1 && fscroll > 0) fscroll -= 8;
   }
-  SetImageFont(Fonts[3]);
+  RowFont();
   int64_t result = 0;
   bool first = true;
   for (int k = 1; k <= kRows; ++k) {
@@ -137,8 +154,9 @@ int64_t Table(int x0, int width, int mode, int draw) {
       drawscore = e;
       if (MouseDown(1)) HoldMe = 1000 + k;
     }
-    Text(x0 + 9, y, Left(e->Name, 24), 0, 0);
-    Text(x0 + width + 1, y, TwelveDigits(e->Score), 2, 0);
+    const std::string digits = TwelveDigits(e->Score);
+    NameWithin(x0 + 9, y, Left(e->Name, 24), width - 16 - TextWidth(digits), 0);
+    Text(x0 + width + 1, y, digits, 2, 0);
     if (drawscore == e) {
       SetCol(255, 255, 255, 0.3f);
       DrawRect(static_cast<float>(x0 + 9), static_cast<float>(y), static_cast<float>(width), 17);
@@ -158,12 +176,15 @@ void DetailPanel(int x0, int width, int mode) {
   DrawRect(static_cast<float>(x0 + 3), static_cast<float>(row1 - 140), static_cast<float>(width), 140);
   SetImageFont(Fonts[1]);
   SetCol(80, 80, 0, 1);
-  Text(x0 + 9, row1 - 136, e.Name, 0, 0);
+  // The name across the panel, the score right under it where the font is
+  // too tall for their own rows.
+  NameWithin(x0 + 9, row1 - 136, e.Name, width - 12, 0);
+  const int nameBottom = row1 - 136 + TextHeight(e.Name);
   SetCol(0, 0, 80, 1);
-  Text(x0 + width + 1, row1 - 115, std::to_string(e.Score), 2, 0);
+  Text(x0 + width + 1, std::max(row1 - 115, nameBottom), std::to_string(e.Score), 2, 0);
   SetImageFont(Fonts[4]);
   SetCol(0, 80, 0, 1);
-  if (e.Best[30] == 1) Text(x0 + 9, row1 - 90, "Complete!", 0, 1);
+  if (e.Best[30] == 1) Text(x0 + 9, std::max(row1 - 90, nameBottom + TextHeight("Complete!") / 2), "Complete!", 0, 1);
   SetCol(0, 0, 0, 1);
   SetImageFont(Fonts[3]);
   Text(x0 + 9, row1 - 4, StampDate(e.Timestamp) + ", " + StampTime(e.Timestamp), 0, 2);

@@ -283,9 +283,9 @@ TEST_F(TitleTest, AboutCreditsTheShippedFacesAndFitsThePanel) {
     int line;
     std::string text, file, face, maker;
   } fonts[] = {
-      {21, "Font : DejaVu Sans by DejaVu", "SVBasicManual.ttf", "DejaVu Sans", "DejaVu"},
-      {22, "Font : FreeSans by GNU FreeFont", "November.ttf", "FreeSans", "GNU"},
-      {23, "Font : Liberation Sans Narrow, Oracle", "Blue Highway.ttf", "Liberation Sans Narrow", "Oracle"},
+      {21, "Font : Liberation Sans Narrow, Oracle", "SVBasicManual.ttf", "Liberation Sans Narrow", "Oracle"},
+      {22, "Font : Roboto Condensed by Google", "November.ttf", "Roboto Condensed", "Google"},
+      {23, "Font : Liberation Sans Narrow Bold, Oracle", "Blue Highway.ttf", "Liberation Sans Narrow Bold", "Oracle"},
       {24, "Font : DejaVu Sans Mono by DejaVu", "Acknowledge TT QXV.ttf", "DejaVu Sans Mono", "DejaVu"},
   };
   for (const auto& f : fonts) {
