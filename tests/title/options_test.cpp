@@ -462,7 +462,9 @@ TEST_F(OptionsTest, AClickDuringAScreenshotReachesTheNextFrame) {
 
   GameMode = 1;
   for (int k = 0; k < 32; ++k) TitlePass();
-  const int hardX = (JScrw - PanelW) / 2 - 100 + 50, hardY = JScrh / 2 + 200 + 100 + 20;
+  UseFont(2, 6);  // the list's items stand 50 apart, or a line height where taller
+  const int pitch = std::max(50, TextHeight("Ay"));
+  const int hardX = (JScrw - PanelW) / 2 - 100 + 50, hardY = JScrh / 2 + 200 + 2 * pitch + 20;
   Arrive(At(0) + " mouse " + std::to_string(hardX) + " " + std::to_string(hardY));
   TitlePass();
   TitlePass();
