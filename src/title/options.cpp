@@ -124,20 +124,26 @@ void AudioColumn() {
   OptionButton(kOptAudioDriver, x, 20, 24, {"AUDIO", "", "", "", "", ""});
   SetSize(1);
   SetCol(255, 180, 180, 1);
-  Text(x, std::max(y0 + 40, CaptionBottom(optin + 20)), "Changes require a Restart", 0, 0);
+  // Each part of the column starts below the one above it where the font is
+  // too tall for their own places: the note under the driver's caption, the
+  // sliders' tracks (12 above and below their middle) under the note, the
+  // pads under the last slider's label.
+  const int noteY = std::max(y0 + 40, CaptionBottom(optin + 20));
+  Text(x, noteY, "Changes require a Restart", 0, 0);
+  const int slidersY = std::max(y0 + 60, noteY + RowHeight() + 12);
   const struct {
     int slot;
     const char* label;
   } sliders[3] = {{kOptMaster, "Master Volume"}, {kOptSound, "Sounds"}, {kOptMusic, "Music"}};
   for (int k = 0; k < 3; ++k) {
-    int v = OptionSlider(Options[sliders[k].slot], x, y0 + 60 + 50 * k, sliders[k].label);
+    int v = OptionSlider(Options[sliders[k].slot], x, slidersY + 50 * k, sliders[k].label);
     if (v < 6) v = 0;
     if (v > 94) v = 100;
     Options[sliders[k].slot] = v;
   }
   const int pads = std::clamp(StickCount, 0, 4);
   for (int n = 1; n <= pads; ++n) {
-    const int y = y0 + 220 + std::max(15, RowHeight()) * (n - 1);
+    const int y = std::max(y0 + 220, slidersY + 120 + RowHeight()) + std::max(15, RowHeight()) * (n - 1);
     SetCol(80, 255, 80, 1);
     if (JoyDown(0, n - 1)) SetCol(255, 255, 80, 1);
     if (StickOn[n] == 0) SetAlpha(0.2f);
