@@ -24,6 +24,7 @@
 #include "title/graph.h"
 #include "title/options.h"
 #include "title/title.h"
+#include "title_fixture.h"
 
 namespace {
 
@@ -147,15 +148,7 @@ std::shared_ptr<Scores> Entry(const std::string& name, int64_t score, int64_t st
 class LayoutTest : public ::testing::TestWithParam<std::pair<int, int>> {
  protected:
   void SetUp() override {
-    PlatformInit(BackendKind::Headless);
-    ClearEngineEvents();
-    CreateStartupTables();
-    SetDefaults();
-    ResetScoreTables();
-    ResetGameTables();
-    InstallGame();
-    InstallTitle();
-    RaiseEngineEvent(EngineEvent::TablesCreated);
+    title_test::FreshTitleTables();
     here_ = CurrentDir();
     CommonDir = PIBBO_RUN_DIR "/Files/Common";
     GameDir = PIBBO_RUN_DIR "/Files/260";

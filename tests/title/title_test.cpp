@@ -18,6 +18,7 @@
 #include "title/graph.h"
 #include "title/options.h"
 #include "title/title.h"
+#include "title_fixture.h"
 #include "script_time.h"
 
 namespace {
@@ -27,15 +28,7 @@ using testsupport::At;
 class TitleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    PlatformInit(BackendKind::Headless);
-    ClearEngineEvents();
-    CreateStartupTables();
-    SetDefaults();
-    ResetScoreTables();
-    ResetGameTables();
-    InstallGame();
-    InstallTitle();
-    RaiseEngineEvent(EngineEvent::TablesCreated);
+    title_test::FreshTitleTables();
     MyScrw = JScrw = 1280;
     MyScrh = JScrh = 960;
     Options[kOptWidth] = 1280;
