@@ -102,15 +102,15 @@ void StatusView(int panelX, int panelW) {
   }
 }
 
-// While `locked` (a login of this account is under way) the field shows
-// its text in grey and takes neither the focus nor typing.
-// The caption stands 30 above the text, lower where the text of the field
-// above it is taller than 30.
+// The line height of the fields' texts (selects their font).
 int FieldTextHeight() {
   UseFont(1, 3);
   return TextHeight("Ay");
 }
 
+// While `locked` (a login of this account is under way) the field shows
+// its text in grey and takes neither the focus nor typing. The caption
+// stands 30 above the text, lower where the field above's text is taller.
 void Field(int panelX, int y, const std::string& caption, int focus, bool secret, std::string& text, bool locked) {
   const int captionY = y - 30 + std::max(0, FieldTextHeight() - 30);
   UseFont(1, 2);

@@ -61,8 +61,8 @@ void HistoryGraph(TList<Scores>& list, int x0, int width, int mode, int level, i
   SetSize(1);
   ResetDraw();
   SetCol(0, 0, 0, 0.6f);
-  DrawRect(static_cast<float>(x0 + 7), static_cast<float>(baseY - (kRows * 17 + kGraphHeight)),
-           static_cast<float>(width + 2), static_cast<float>(kRows * 17 + kGraphHeight));
+  DrawRect(static_cast<float>(x0 + 7), static_cast<float>(baseY - (kRows * kRowPitch + kGraphHeight)),
+           static_cast<float>(width + 2), static_cast<float>(kRows * kRowPitch + kGraphHeight));
   SetCol(0, 0, 80, 1);
   DrawLine(static_cast<float>(x0 + 7), static_cast<float>(top), static_cast<float>(JScrw - 8), static_cast<float>(top));
   drawscore.reset();
@@ -147,7 +147,7 @@ int64_t Table(int x0, int width, int mode, int draw) {
       if (mode >= 0) ThisIsHigh = e;
     }
     if (!draw) continue;
-    const int y = baseY - (kRows * 17 + 154) + (k - 1) * 17;
+    const int y = baseY - (kRows * kRowPitch + 154) + (k - 1) * kRowPitch;
     if (HoldMe == 1000 + k && !drawscore) drawscore = e;
     SetCol(255, 255, 255, 1);
     if (Mousein(x0 + 9, y, width, 18) == 1) {
@@ -159,7 +159,7 @@ int64_t Table(int x0, int width, int mode, int draw) {
     Text(x0 + width + 1, y, digits, 2, 0);
     if (drawscore == e) {
       SetCol(255, 255, 255, 0.3f);
-      DrawRect(static_cast<float>(x0 + 9), static_cast<float>(y), static_cast<float>(width), 17);
+      DrawRect(static_cast<float>(x0 + 9), static_cast<float>(y), static_cast<float>(width), kRowPitch);
     }
   }
   if (first && mode >= 0) ThisIsHigh.reset();  // no stale entry of another selection
@@ -170,7 +170,7 @@ void DetailPanel(int x0, int width, int mode) {
   if (!drawscore) return;
   High = drawscore;
   const Scores& e = *drawscore;
-  const int row1 = JScrh - 10 - (kRows * 17 + 154);
+  const int row1 = JScrh - 10 - (kRows * kRowPitch + 154);
   if (mode < 0) SetCol(125, 180, 125, 1);
   else SetCol(255, 255, 255, 0.6f);
   DrawRect(static_cast<float>(x0 + 3), static_cast<float>(row1 - 140), static_cast<float>(width), 140);

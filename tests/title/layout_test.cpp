@@ -33,9 +33,9 @@ using testsupport::At;
 // The display sizes the layout is checked at: one of each kind of screen
 // the game sets up (the three virtual screens, each with the font sizes of
 // a small, a middle and a large display).
-const std::pair<int, int> kSizes[] = {{512, 384}, {576, 324}, {560, 350}, {640, 480},  {800, 600},
-                                      {800, 500}, {854, 480}, {840, 525}, {1280, 960}, {1600, 900},
-                                      {1440, 900}};
+const std::pair<int, int> kSizes[] = {{512, 384}, {576, 324}, {560, 350},  {640, 480},  {800, 600},
+                                      {800, 500}, {832, 624}, {854, 480},  {840, 525},  {1280, 960},
+                                      {1600, 900}, {1440, 900}};
 
 // A name as long as the name entry takes, of wide letters.
 const std::string kLongName = "WOLFGANG MAXIMILIAN BROW";
