@@ -164,15 +164,7 @@ class LayoutTest : public ::testing::TestWithParam<std::pair<int, int>> {
     ASSERT_EQ(MyScrh, h);
     Highscores.Clear();
     AltScores.Clear();
-    Options[kOptMaster] = Options[kOptSound] = 100;
-    Options[kOptMusic] = 0;
-    UseFPS = 60;
-    MouseInput = 1;
-    InGame = 0;
-    GameMode = 1;
-    optin = -300;
-    OptionScreen = 0;
-    intextedit = 0;
+    title_test::TitleAtStart();
     PauseHook = nullptr;
     ResetOnlineTables();
   }

@@ -38,16 +38,7 @@ class TitleTest : public ::testing::Test {
     gamelogo = LoadImage(PIBBO_RUN_DIR "/Files/260/logo.png", 3);
     sfx[98] = LoadSound(PIBBO_RUN_DIR "/Files/260/098.wav");
     ASSERT_TRUE(gamelogo && sfx[98]);
-    Options[kOptMaster] = Options[kOptSound] = 100;
-    Options[kOptMusic] = 0;
-    UseFPS = 60;
-    LChan = 20;
-    MouseInput = 1;
-    InGame = 0;
-    GameMode = 1;
-    optin = -300;
-    OptionScreen = 0;
-    intextedit = 0;
+    title_test::TitleAtStart();
     headless::RecordChannelCalls(true);
   }
   void TearDown() override {
