@@ -6,7 +6,7 @@ set -e
 cd "$(dirname "$0")/.."
 PKGS="cmake g++ make pkg-config libsdl2-dev libopenal-dev libvorbis-dev libogg-dev
 libfreetype-dev libpng-dev zlib1g-dev libgtest-dev libgl-dev libgl1-mesa-dri xvfb xauth
-fonts-dejavu-core fonts-freefont-ttf fonts-liberation xdotool imagemagick libsqlite3-dev libsodium-dev
+fonts-dejavu-core fonts-liberation fonts-roboto-unhinted xdotool imagemagick libsqlite3-dev libsodium-dev
 libmicrohttpd-dev $EXTRA_PKGS"
 missing=""
 for p in $PKGS; do

@@ -1,5 +1,6 @@
 // What the hero meets on the way: seeds he catches and rides, each catch
 // in flight a hop of the chain; flowers he picks; the puffs both leave.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -21,6 +22,16 @@ void AddPuff(int r, int g, int b) {
   ListAddLast(shapoofs, sha);
 }
 
+// How far above the hero the hop count of a catch starts: 64, or higher
+// where its large digits would lie over the catch's points 32 above him.
+int HopCountRise() {
+  SetImageFont(Fonts[3]);
+  const int points = TextHeight("0");
+  UseFont(1, 6);
+  const int hops = TextHeight("0");
+  return std::max(64, 32 + points / 2 + hops - hops / 2);
+}
+
 }  // namespace
 
 void SeedCatch(lion& l) {
@@ -33,7 +44,7 @@ void SeedCatch(lion& l) {
   if (pd != 0) {
     hops += 1;
     AddPuff(255, 255, 180);
-    Gimme(hops, static_cast<int>(px), static_cast<int>(py - 64), 2, 255, 0, 255);
+    Gimme(hops, static_cast<int>(px), static_cast<int>(py) - HopCountRise(), 2, 255, 0, 255);
     u = hops + 10;
     if (u > 30) u = 30;
     PlaySFX(u, 1.0f, 1.0f, 0.0f);

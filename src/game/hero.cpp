@@ -150,7 +150,11 @@ void GroundAndHero() {
   DrawLine(0, static_cast<float>(JScrh - 64), static_cast<float>(JScrw), static_cast<float>(JScrh - 64), 1);
   SetCol(255, 255, 255, 1);
   UseFont(2, 3);
-  Text(static_cast<int>(px), static_cast<int>(py + 32), std::to_string(play.airPoints), 1, 1);
+  // Not over the read-outs at the bottom: on the ground (where it is always
+  // 0) and in the first and last moments of a flight it is not shown.
+  const int pointsY = static_cast<int>(py + 32);
+  if (pointsY - TextHeight("0") / 2 + TextHeight("0") <= JScrh - 60)
+    Text(static_cast<int>(px), pointsY, std::to_string(play.airPoints), 1, 1);
   ResetDraw();
   SetRot(play.spin);
   SetSize(0.5f);

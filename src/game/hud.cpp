@@ -1,4 +1,7 @@
 // The play field's wall strips and read-outs, and the "Game Over" banner.
+#include <algorithm>
+#include <string>
+
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "game/game.h"
@@ -29,7 +32,10 @@ void WallsAndHud() {
     if (my < JScrh - 120) {
       UseFont(1, 3);
       SetCol(0, 180, 0, 1.0f);
-      Text(mx, my - 20, "Move under Pibbo to aim.", 1, 1);
+      // Over the pointer, but never past an edge of the screen.
+      const std::string hint = "Move under Pibbo to aim.";
+      const int halfW = TextWidth(hint) / 2, halfH = TextHeight(hint) / 2;
+      Text(std::clamp(mx, halfW, JScrw - (TextWidth(hint) - halfW)), std::max(my - 20, halfH), hint, 1, 1);
     }
     UseFont(1, 5);
     SetCol(100, 255, 100, 1.0f);

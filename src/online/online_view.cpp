@@ -57,19 +57,26 @@ void StatusView(int panelX, int panelW) {
   // Colour and font are the ones the Hiscore view leaves set.
   Text(panelX + panelW / 2, 50, "Online", 1, 0);
   if (LoggedIn == 1) {
+    // Below the heading, and the lines below the button, each a line
+    // height apart where the font is taller than their 20 pixels; with a
+    // table on the panel only the lines above its first row.
+    const int refreshY = std::max(120, 50 + TextHeight("Online"));
     UseFont(1, 4);
     SetCol(255, 255, 255, 1);
-    if (Mousein(panelX, 120, panelW, 50) == 1) {
+    if (Mousein(panelX, refreshY, panelW, 50) == 1) {
       SetCol(0, 255, 255, 1);
       if (MouseDown(1) && OnlineRefreshState == 0) OnlineRefreshState = 1;
     }
-    Text(panelX + panelW / 2, 120, "Refresh Scores", 1, 0);
+    Text(panelX + panelW / 2, refreshY, "Refresh Scores", 1, 0);
+    const int firstLine = std::max(170, refreshY + TextHeight("Refresh Scores"));
     UseFont(1, 2);
     SetCol(180, 180, 180, 1);
-    int y = 150;
+    const int pitch = std::max(20, TextHeight("Ay"));
+    const int end = AltScores.IsEmpty() ? JScrh : JScrh - 10 - (25 * 17 + 154);
+    int y = firstLine - pitch;
     for (int n = 1; n <= motds; ++n) {
-      y += 20;
-      if (n < 20 && !MOTD[n].empty()) Text(panelX + 10, y, MOTD[n], 0, 0);
+      y += pitch;
+      if (n < 20 && !MOTD[n].empty() && y + pitch <= end) Text(panelX + 10, y, MOTD[n], 0, 0);
     }
     if (!OnlineTrouble.empty()) {
       SetCol(255, 0, 0, 1);
@@ -79,6 +86,8 @@ void StatusView(int panelX, int panelW) {
   }
   UseFont(1, 3);
   const int y0 = JScrh - 542;
+  // 30 apart, or a line height where the font is taller.
+  const int pitch = std::max(30, TextHeight("Ay"));
   const struct {
     const char* text;
     int x, y, r, g, b;
@@ -90,7 +99,7 @@ void StatusView(int panelX, int panelW) {
   };
   for (const auto& h : hints) {
     SetCol(static_cast<float>(h.r), static_cast<float>(h.g), static_cast<float>(h.b), 1);
-    Text(panelX + h.x, y0 + h.y, h.text, 0, 0);
+    Text(panelX + h.x, y0 + h.y / 30 * pitch, h.text, 0, 0);
   }
   if (LoginFailed == 1) {
     SetCol(255, 0, 0, 1);
@@ -105,12 +114,20 @@ void StatusView(int panelX, int panelW) {
   }
 }
 
+// The line height of the fields' texts (selects their font).
+int FieldTextHeight() {
+  UseFont(1, 3);
+  return TextHeight("Ay");
+}
+
 // While `locked` (a login of this account is under way) the field shows
-// its text in grey and takes neither the focus nor typing.
+// its text in grey and takes neither the focus nor typing. The caption
+// stands 30 above the text, lower where the field above's text is taller.
 void Field(int panelX, int y, const std::string& caption, int focus, bool secret, std::string& text, bool locked) {
+  const int captionY = y - 30 + std::max(0, FieldTextHeight() - 30);
   UseFont(1, 2);
   SetCol(0, 180, 255, 1);
-  Text(panelX + 10, y - 30, caption, 0, 0);
+  Text(panelX + 10, captionY, caption, 0, 0);
   // The user name's cursor and the password's blink in opposite phases.
   const bool first = !secret;
   bool cursor = ((MilliSecs() % 750 + 750) % 750 >= 325) == first;
@@ -198,6 +215,7 @@ void JudgeLogin(const ServerAnswer& answer) {
 namespace {
 
 void LoginButton(int panelX) {
+  const int y = std::max(JScrh - 30, JScrh - 60 + FieldTextHeight());
   UseFont(1, 2);
   SetCol(255, 180, 0, 1);
   const bool over = Mousein(panelX + 50, JScrh - 30, 200, 30) == 1;
@@ -206,7 +224,7 @@ void LoginButton(int panelX) {
   // One attempt per press: a held button does not repeat a failing login.
   if (held && !gLoginHeld && !gLoginCall.Busy() && !gLoginCall.Ready()) StartLogin();
   gLoginHeld = held ? 1 : 0;
-  Text(panelX + 70, JScrh - 30, "Login", 0, 0);
+  Text(panelX + 70, y, "Login", 0, 0);
 }
 
 void LoginKeys() {

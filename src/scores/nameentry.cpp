@@ -1,4 +1,5 @@
 // Name entry: one frame of line editing, and the "Enter Your Name" screen.
+#include <algorithm>
 #include <string>
 
 #include "engine/frame/frame.h"
@@ -46,11 +47,21 @@ int GetPlayerName() {
     AddGradient();
     MyName = Inputter(MyName, kMaxNameLength);
     SetCol(0, 255, 0);
-    SetImageFont(Fonts[6]);
-    Text(JScrw / 2, JScrh / 2 - 100, "Enter Your Name", 1, 1);
+    // A name too wide for the screen is drawn smaller, and the heading
+    // rises where the name's letters would reach it.
     SetImageFont(Fonts[5]);
     const std::string cursor = MMillisecs() % 600 < 300 ? "_" : " ";
-    Text(JScrw / 2 - TextWidth(MyName) / 2, JScrh / 2, MyName + cursor, 0, 1);
+    const int wide = TextWidth(MyName + "_");
+    const float scale = wide > JScrw - 80 ? static_cast<float>(JScrw - 80) / static_cast<float>(wide) : 1.0f;
+    const int nameTop = JScrh / 2 - static_cast<int>(static_cast<float>(TextHeight(MyName)) * scale) / 2;
+    const int nameLeft = JScrw / 2 - static_cast<int>(static_cast<float>(TextWidth(MyName)) * scale) / 2;
+    SetImageFont(Fonts[6]);
+    const int heading = TextHeight("Enter Your Name");
+    Text(JScrw / 2, std::min(JScrh / 2 - 100, nameTop - (heading - heading / 2)), "Enter Your Name", 1, 1);
+    SetImageFont(Fonts[5]);
+    SetScale(scale, scale);
+    Text(nameLeft, nameTop, MyName + cursor, 0, 0);
+    SetScale(1, 1);
     // All three are asked every frame, in this order.
     const bool returnHit = KeyHit(KEY_RETURN) != 0;
     const bool clicked = MouseDown(1) != 0;

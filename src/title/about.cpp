@@ -1,4 +1,6 @@
 // The About text and the About tab that lists it.
+#include <algorithm>
+
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "title/title.h"
@@ -29,11 +31,11 @@ const char* const kAboutText[] = {
     "Graphics",
     // The faces the build ships as SVBasicManual.ttf, November.ttf,
     // "Blue Highway.ttf" and "Acknowledge TT QXV.ttf" (tools/CMakeLists.txt):
-    // DejaVu Sans, FreeSans Bold, Liberation Sans Narrow Bold and DejaVu Sans
-    // Mono Bold, each line narrow enough for the About panel.
-    "Font : DejaVu Sans by DejaVu",
-    "Font : FreeSans by GNU FreeFont",
+    // narrow faces where the screens' texts are tight, each line narrow
+    // enough for the About panel.
     "Font : Liberation Sans Narrow, Oracle",
+    "Font : Roboto Condensed by Google",
+    "Font : Liberation Sans Narrow Bold, Oracle",
     "Font : DejaVu Sans Mono by DejaVu",
     "All other graphics by Quenlor",
     "",
@@ -58,10 +60,14 @@ void AboutView() {
   if (TitleTab != 2) return;
   const int x = PanelX + PanelW / 2;
   Text(x, 50, "About", 1, 0);
+  // The lines begin below the heading and stand a line height apart where
+  // the font is taller than their 20 pixels.
+  const int top = std::max(115, 50 + TextHeight("About"));
   UseFont(1, 2);
+  const int pitch = std::max(20, TextHeight("Ay"));
   AimGradR = 0;
   AimGradG = 0.2f;
   AimGradB = 1;
   const int last = credits;
-  for (int n = 1; n <= last && n < 100; ++n) Text(x, 115 + 20 * (n - 1), Credit[n], 1, 0);
+  for (int n = 1; n <= last && n < 100; ++n) Text(x, top + pitch * (n - 1), Credit[n], 1, 0);
 }

@@ -17,6 +17,7 @@ namespace {
 constexpr int kRows = 25;
 constexpr int kKeepNewest = 50;
 constexpr int kGraphHeight = 150;
+constexpr int kRowPitch = 17;
 
 bool Matches(const Scores& r, int mode, int level, int flags) {
   return r.Level == level && r.GameMode == mode && r.GameFlags == flags;
@@ -61,8 +62,8 @@ void HistoryGraph(TList<Scores>& list, int x0, int width, int mode, int level, i
   ResetDraw();
   SetLineWidth(1);  // not the width a game left behind
   SetCol(0, 0, 0, 0.6f);
-  DrawRect(static_cast<float>(x0 + 7), static_cast<float>(baseY - (kRows * 17 + kGraphHeight)),
-           static_cast<float>(width + 2), static_cast<float>(kRows * 17 + kGraphHeight));
+  DrawRect(static_cast<float>(x0 + 7), static_cast<float>(baseY - (kRows * kRowPitch + kGraphHeight)),
+           static_cast<float>(width + 2), static_cast<float>(kRows * kRowPitch + kGraphHeight));
   SetCol(0, 0, 80, 1);
   DrawLine(static_cast<float>(x0 + 7), static_cast<float>(top), static_cast<float>(JScrw - 8), static_cast<float>(top));
   drawscore.reset();
@@ -111,6 +112,22 @@ void HistoryGraph(TList<Scores>& list, int x0, int width, int mode, int level, i
 
 std::string TwelveDigits(int64_t score) { return Right("000000000000" + std::to_string(score), 12); }
 
+// A name left aligned at (x, y), squeezed across where it is wider than
+// `room`, so that a long one reads whole in its place.
+void NameWithin(int x, int y, const std::string& name, int room, int valign) {
+  const int width = TextWidth(name);
+  if (width > room && room > 0) SetScale(static_cast<float>(room) / static_cast<float>(width), 1);
+  Text(x, y, name, 0, valign);
+  SetScale(1, 1);
+}
+
+// The rows' font: named font 3, or where that is taller than a row, the
+// largest size of the main face that fits one.
+void RowFont() {
+  SetImageFont(Fonts[3]);
+  if (TextHeight("Ay") > kRowPitch) UseFontWithin(1, 3, kRowPitch);
+}
+
 // Scroll zones (drawing calls only) and the table rows; answers the best
 // score and sets ThisIsHigh.
 int64_t Table(int x0, int width, int mode, int draw) {
@@ -119,7 +136,7 @@ int64_t Table(int x0, int width, int mode, int draw) {
     if (Mousein(JScrw - (width + 32), baseY - kGraphHeight, 64, kGraphHeight) == 1 && fscroll < 1000) fscroll += 8;
     if (Mousein(JScrw - 32, baseY - kGraphHeight, 62, kGraphHeight) == 1 && fscroll > 0) fscroll -= 8;
   }
-  SetImageFont(Fonts[3]);
+  RowFont();
   int64_t result = 0;
   bool first = true;
   for (int k = 1; k <= kRows; ++k) {
@@ -131,18 +148,19 @@ int64_t Table(int x0, int width, int mode, int draw) {
       if (mode >= 0) ThisIsHigh = e;
     }
     if (!draw) continue;
-    const int y = baseY - (kRows * 17 + 154) + (k - 1) * 17;
+    const int y = baseY - (kRows * kRowPitch + 154) + (k - 1) * kRowPitch;
     if (HoldMe == 1000 + k && !drawscore) drawscore = e;
     SetCol(255, 255, 255, 1);
     if (Mousein(x0 + 9, y, width, 18) == 1) {
       drawscore = e;
       if (MouseDown(1)) HoldMe = 1000 + k;
     }
-    Text(x0 + 9, y, Left(e->Name, 24), 0, 0);
-    Text(x0 + width + 1, y, TwelveDigits(e->Score), 2, 0);
+    const std::string digits = TwelveDigits(e->Score);
+    NameWithin(x0 + 9, y, Left(e->Name, 24), width - 16 - TextWidth(digits), 0);
+    Text(x0 + width + 1, y, digits, 2, 0);
     if (drawscore == e) {
       SetCol(255, 255, 255, 0.3f);
-      DrawRect(static_cast<float>(x0 + 9), static_cast<float>(y), static_cast<float>(width), 17);
+      DrawRect(static_cast<float>(x0 + 9), static_cast<float>(y), static_cast<float>(width), kRowPitch);
     }
   }
   if (first && mode >= 0) ThisIsHigh.reset();  // no stale entry of another selection
@@ -153,18 +171,21 @@ void DetailPanel(int x0, int width, int mode) {
   if (!drawscore) return;
   High = drawscore;
   const Scores& e = *drawscore;
-  const int row1 = JScrh - 10 - (kRows * 17 + 154);
+  const int row1 = JScrh - 10 - (kRows * kRowPitch + 154);
   if (mode < 0) SetCol(125, 180, 125, 1);
   else SetCol(255, 255, 255, 0.6f);
   DrawRect(static_cast<float>(x0 + 3), static_cast<float>(row1 - 140), static_cast<float>(width), 140);
   SetImageFont(Fonts[1]);
   SetCol(80, 80, 0, 1);
-  Text(x0 + 9, row1 - 136, e.Name, 0, 0);
+  // The name across the panel, the score right under it where the font is
+  // too tall for their own rows.
+  NameWithin(x0 + 9, row1 - 136, e.Name, width - 12, 0);
+  const int nameBottom = row1 - 136 + TextHeight(e.Name);
   SetCol(0, 0, 80, 1);
-  Text(x0 + width + 1, row1 - 115, std::to_string(e.Score), 2, 0);
+  Text(x0 + width + 1, std::max(row1 - 115, nameBottom), std::to_string(e.Score), 2, 0);
   SetImageFont(Fonts[4]);
   SetCol(0, 80, 0, 1);
-  if (e.Best[30] == 1) Text(x0 + 9, row1 - 90, "Complete!", 0, 1);
+  if (e.Best[30] == 1) Text(x0 + 9, std::max(row1 - 90, nameBottom + TextHeight("Complete!") / 2), "Complete!", 0, 1);
   SetCol(0, 0, 0, 1);
   SetImageFont(Fonts[3]);
   Text(x0 + 9, row1 - 4, StampDate(e.Timestamp) + ", " + StampTime(e.Timestamp), 0, 2);

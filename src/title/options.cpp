@@ -20,6 +20,15 @@ int gStepsForward = 0, gStepsBack = 0;
 
 void UseNamedFont(int element) { SetImageFont(Fonts[element]); }
 
+// The panel's rows: the line height of its font, and half the distance
+// between the two lines of a two-line caption, which meet at the icon's
+// middle (8 where the font is small enough).
+int RowHeight() { return TextHeight("Ay"); }
+int CaptionHalf() { return std::max(8, (RowHeight() + 1) / 2); }
+// Where a two-line caption of a button at `top` begins and ends.
+int CaptionTop(int top) { return top + 16 - CaptionHalf() - RowHeight() / 2; }
+int CaptionBottom(int top) { return top + 16 + CaptionHalf() + RowHeight() - RowHeight() / 2; }
+
 // One step along the display-mode list; a list without modes changes nothing.
 void StepMode(int step) {
   if (MostResses < 1) return;
@@ -49,11 +58,15 @@ void GraphicsColumn() {
   if (h < 900) SetCol(255, 180, 80, 1);
   else if (h <= 960) SetCol(255, 255, 80, 1);
   else SetCol(180, 255, 80, 1);
-  Text(80, optin + 128, h < 900 ? "Small (Bit blurry)" : h <= 960 ? "Native (Crisp, Clear)" : "Bigger! (High-Definition!)",
+  // Each row below the size starts where the one above it ends, where the
+  // font is too tall for the rows' own places.
+  const int qualityY = std::max(128, 108 + RowHeight());
+  Text(80, optin + qualityY, h < 900 ? "Small (Bit blurry)" : h <= 960 ? "Native (Crisp, Clear)" : "Bigger! (High-Definition!)",
        0, 0);
 
   SetCol(80, 255, 80, 1);
-  OptionButton(kOptFrameSkip, 20, 146, 18, {"Draw all Frames|Decent System", "Frameskip|Slow System", "", "", "", ""});
+  const int frameY = std::max(146, qualityY + RowHeight() - CaptionTop(0));
+  OptionButton(kOptFrameSkip, 20, frameY, 18, {"Draw all Frames|Decent System", "Frameskip|Slow System", "", "", "", ""});
 
   SetSize(1);
   SetCol(0, 120, 0, 0.5f);
@@ -111,20 +124,26 @@ void AudioColumn() {
   OptionButton(kOptAudioDriver, x, 20, 24, {"AUDIO", "", "", "", "", ""});
   SetSize(1);
   SetCol(255, 180, 180, 1);
-  Text(x, y0 + 40, "Changes require a Restart", 0, 0);
+  // Each part of the column starts below the one above it where the font is
+  // too tall for their own places: the note under the driver's caption, the
+  // sliders' tracks (12 above and below their middle) under the note, the
+  // pads under the last slider's label.
+  const int noteY = std::max(y0 + 40, CaptionBottom(optin + 20));
+  Text(x, noteY, "Changes require a Restart", 0, 0);
+  const int slidersY = std::max(y0 + 60, noteY + RowHeight() + 12);
   const struct {
     int slot;
     const char* label;
   } sliders[3] = {{kOptMaster, "Master Volume"}, {kOptSound, "Sounds"}, {kOptMusic, "Music"}};
   for (int k = 0; k < 3; ++k) {
-    int v = OptionSlider(Options[sliders[k].slot], x, y0 + 60 + 50 * k, sliders[k].label);
+    int v = OptionSlider(Options[sliders[k].slot], x, slidersY + 50 * k, sliders[k].label);
     if (v < 6) v = 0;
     if (v > 94) v = 100;
     Options[sliders[k].slot] = v;
   }
   const int pads = std::clamp(StickCount, 0, 4);
   for (int n = 1; n <= pads; ++n) {
-    const int y = y0 + 220 + 15 * (n - 1);
+    const int y = std::max(y0 + 220, slidersY + 120 + RowHeight()) + std::max(15, RowHeight()) * (n - 1);
     SetCol(80, 255, 80, 1);
     if (JoyDown(0, n - 1)) SetCol(255, 255, 80, 1);
     if (StickOn[n] == 0) SetAlpha(0.2f);
@@ -159,8 +178,8 @@ int OptionButton(int slot, int x, int y, int firstIcon, std::array<std::string, 
   } else {
     firstLine = SplitText(shown, "|", 1, 0);
     const std::string second = SplitText(shown, "|", 2, 0);
-    Text(x + 38, top + 8, firstLine, 0, 1);
-    Text(x + 38, top + 24, second.substr(0, second.find('|')), 0, 1);
+    Text(x + 38, top + 16 - CaptionHalf(), firstLine, 0, 1);
+    Text(x + 38, top + 16 + CaptionHalf(), second.substr(0, second.find('|')), 0, 1);
   }
   const bool over = Mousein(x, top, TextWidth(firstLine) + 38, 32) == 1;
   SetSize(2);

@@ -1,4 +1,6 @@
 // The side panel with its tab bar, and the settings hint at the top left.
+#include <algorithm>
+
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "online/online.h"
@@ -59,5 +61,5 @@ void SettingsHint() {
   SetCol(180, 255, 180, 1);
   UseFont(2, MyScrw < 900 ? 3 : 2);
   Text(4, 55, "Audio Options", 0, 0);
-  Text(4, 75, "and Hi-Def gaming!", 0, 0);
+  Text(4, std::max(75, 55 + TextHeight("Ay")), "and Hi-Def gaming!", 0, 0);
 }

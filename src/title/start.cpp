@@ -1,4 +1,6 @@
 // The start prompt, the game it launches, and the difficulty list.
+#include <algorithm>
+
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "game/game.h"
@@ -90,8 +92,10 @@ void DifficultyList() {
   static const char* const kLabels[3] = {"Easy", "Medium", "Hard"};
   UseFont(2, 6);
   const int x = (JScrw - PanelW) / 2 - 100;
+  // 50 apart, or a line height where the font is taller.
+  const int pitch = std::max(50, TextHeight("Ay"));
   for (int item = 0; item < 3; ++item) {
-    const int y = JScrh / 2 + 200 + 50 * item - (800 - 25 * SlideIn);
+    const int y = JScrh / 2 + 200 + pitch * item - (800 - 25 * SlideIn);
     SetCol(255, 255, 255, 0.5f);
     if (GameMode == item) SetAlpha(1);
     Text(x, y, kLabels[item], 0, 0);

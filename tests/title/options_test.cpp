@@ -97,6 +97,12 @@ class OptionsTest : public ::testing::Test {
       if (c.kind == DrawCall::Text && c.text == text) return true;
     return false;
   }
+  // The top of the last frame's text `text` (-1 when not drawn).
+  static int TopOf(const std::string& text) {
+    for (const DrawCall& c : headless::LastFrame())
+      if (c.kind == DrawCall::Text && c.text == text) return static_cast<int>(c.y);
+    return -1;
+  }
   std::string Ini() const { return testsupport::ReadBytes((dir_.path() / "Files/Setup.ini").string()); }
 
   testsupport::TempDir dir_{"options"};
@@ -165,7 +171,9 @@ TEST_F(OptionsTest, SlidersAndPads) {
   Options[kOptMusic] = 150;
   Open();
   EXPECT_EQ(Options[kOptMusic], 100) << "pulled into range on the first drawn frame";
-  const int x = 1280 - 280, master = 20 + 10 + 60;
+  // The track's middle: 20 above its label's top.
+  const int x = 1280 - 280, master = TopOf("Master Volume : 50") - 20;
+  ASSERT_GE(master, 20 + 10 + 60);
   struct Drag {
     int at, stored;
   } drags[] = {{50, 50}, {3, 0}, {97, 100}, {20, 20}};  // the pointer at x - 2 + value
@@ -182,10 +190,12 @@ TEST_F(OptionsTest, SlidersAndPads) {
 
   // A click on a pad's line switches it off, another on.
   ASSERT_EQ(StickCount, 2);
-  ClickAt(x + 5, 20 + 10 + 220 + 15 + 5);
+  const int pad2 = TopOf("Headless Pad 2") + 5;
+  ASSERT_GE(pad2, 20 + 10 + 220 + 15 + 5);
+  ClickAt(x + 5, pad2);
   EXPECT_EQ(StickOn[2], 0);
   EXPECT_EQ(StickOn[1], 1);
-  ClickAt(x + 5, 20 + 10 + 220 + 15 + 5);
+  ClickAt(x + 5, pad2);
   EXPECT_EQ(StickOn[2], 1);
 }
 
@@ -460,7 +470,9 @@ TEST_F(OptionsTest, AClickDuringAScreenshotReachesTheNextFrame) {
 
   GameMode = 1;
   for (int k = 0; k < 32; ++k) TitlePass();
-  const int hardX = (JScrw - PanelW) / 2 - 100 + 50, hardY = JScrh / 2 + 200 + 100 + 20;
+  UseFont(2, 6);  // the list's items stand 50 apart, or a line height where taller
+  const int pitch = std::max(50, TextHeight("Ay"));
+  const int hardX = (JScrw - PanelW) / 2 - 100 + 50, hardY = JScrh / 2 + 200 + 2 * pitch + 20;
   Arrive(At(0) + " mouse " + std::to_string(hardX) + " " + std::to_string(hardY));
   TitlePass();
   TitlePass();

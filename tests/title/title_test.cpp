@@ -18,6 +18,7 @@
 #include "title/graph.h"
 #include "title/options.h"
 #include "title/title.h"
+#include "title_fixture.h"
 #include "script_time.h"
 
 namespace {
@@ -27,15 +28,7 @@ using testsupport::At;
 class TitleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    PlatformInit(BackendKind::Headless);
-    ClearEngineEvents();
-    CreateStartupTables();
-    SetDefaults();
-    ResetScoreTables();
-    ResetGameTables();
-    InstallGame();
-    InstallTitle();
-    RaiseEngineEvent(EngineEvent::TablesCreated);
+    title_test::FreshTitleTables();
     MyScrw = JScrw = 1280;
     MyScrh = JScrh = 960;
     Options[kOptWidth] = 1280;
@@ -45,16 +38,7 @@ class TitleTest : public ::testing::Test {
     gamelogo = LoadImage(PIBBO_RUN_DIR "/Files/260/logo.png", 3);
     sfx[98] = LoadSound(PIBBO_RUN_DIR "/Files/260/098.wav");
     ASSERT_TRUE(gamelogo && sfx[98]);
-    Options[kOptMaster] = Options[kOptSound] = 100;
-    Options[kOptMusic] = 0;
-    UseFPS = 60;
-    LChan = 20;
-    MouseInput = 1;
-    InGame = 0;
-    GameMode = 1;
-    optin = -300;
-    OptionScreen = 0;
-    intextedit = 0;
+    title_test::TitleAtStart();
     headless::RecordChannelCalls(true);
   }
   void TearDown() override {
@@ -283,9 +267,9 @@ TEST_F(TitleTest, AboutCreditsTheShippedFacesAndFitsThePanel) {
     int line;
     std::string text, file, face, maker;
   } fonts[] = {
-      {21, "Font : DejaVu Sans by DejaVu", "SVBasicManual.ttf", "DejaVu Sans", "DejaVu"},
-      {22, "Font : FreeSans by GNU FreeFont", "November.ttf", "FreeSans", "GNU"},
-      {23, "Font : Liberation Sans Narrow, Oracle", "Blue Highway.ttf", "Liberation Sans Narrow", "Oracle"},
+      {21, "Font : Liberation Sans Narrow, Oracle", "SVBasicManual.ttf", "Liberation Sans Narrow", "Oracle"},
+      {22, "Font : Roboto Condensed by Google", "November.ttf", "Roboto Condensed", "Google"},
+      {23, "Font : Liberation Sans Narrow Bold, Oracle", "Blue Highway.ttf", "Liberation Sans Narrow Bold", "Oracle"},
       {24, "Font : DejaVu Sans Mono by DejaVu", "Acknowledge TT QXV.ttf", "DejaVu Sans Mono", "DejaVu"},
   };
   for (const auto& f : fonts) {

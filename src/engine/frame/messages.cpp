@@ -1,5 +1,7 @@
 // On-screen messages (a bar of text at the bottom left, three seconds each)
 // and the floating score pop-ups of the game.
+#include <algorithm>
+
 #include "engine/frame/frame.h"
 #include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
@@ -46,12 +48,15 @@ int DrawScores() {
 }
 
 // The message step of the end of frame: ages, draws and expires messages,
-// oldest at the bottom.
+// oldest at the bottom. Each takes a row of the font's height, the lowest
+// ending at the bottom edge, so every bar and its letters stay whole on the
+// screen and clear of the next one.
 void DrawComments() {
-  int row = JScrh - 16;
   SetScale(1, 1);
   SetImageFont(Fonts[3]);
-  comments.ForEach([&row](const std::shared_ptr<ment>& message) {
+  const int pitch = std::max(TextHeight("Ay"), 14);
+  int row = JScrh - std::max(pitch, 16);
+  comments.ForEach([&row, pitch](const std::shared_ptr<ment>& message) {
     message->tick += 1;
     const bool fresh = message->tick < 60;
     if (fresh) SetCol(255, 255, 0, 0.7f);
@@ -61,7 +66,7 @@ void DrawComments() {
     if (fresh) SetCol(0, 0, 0, 1);
     else SetCol(255, 255, 255, 1);
     Text(0, row, message->txt, 0, 0);
-    row -= 14;
+    row -= pitch;
     if (message->tick >= 180) comments.RemoveLink(message);
   });
 }

@@ -25,15 +25,14 @@ std::string FaceFile(int face, const FontScale& scale) {
 
 }  // namespace
 
+// Displays below 900 wide get larger fonts, to stay readable when the
+// virtual screen is shown smaller; below 600 they keep the sizes of a 600
+// wide one, as any larger would not fit the screens' rows and columns.
 FontScale FontScaleFor(int displayWidth) {
   FontScale s;
   if (displayWidth < 900) {
     s.font = 1.2f;
     s.small = 1.4f;
-  }
-  if (displayWidth < 600) {
-    s.font = 1.5f;
-    s.small = 2.0f;
   }
   s.mainFace = displayWidth > 800 ? "November" : "SVBasicManual";
   return s;
@@ -60,6 +59,16 @@ int FontGridIndex(int face, int size) {
 
 int UseFont(int face, int size) {
   SetImageFont(Fontb[FontGridIndex(face, size)]);
+  return 0;
+}
+
+int UseFontWithin(int face, int size, int height) {
+  size = FontGridIndex(1, size);
+  for (; size > 0; --size) {
+    UseFont(face, size);
+    if (TextHeight("Ay") <= height) return size;
+  }
+  UseFont(face, 0);
   return 0;
 }
 

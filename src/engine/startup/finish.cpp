@@ -29,7 +29,9 @@ void DrawThanks() {
   UseFont(1, 6);
   SetCol(180, 255, 255, 1);
   Text(cx, cy, "Thanks for Playing", 1, 1);
-  UseFont(2, 5);
+  // The lines stand 40 apart: the largest size of the second face, from 40
+  // points down, whose line height fits that spacing.
+  UseFontWithin(2, 5, 40);
   SetCol(255, 255, 180, 1);
   Text(40, cy + 40, "Why not take the next few minutes to hop back to the site");
   Text(40, cy + 80, "where you found this game, and leave a comment.");

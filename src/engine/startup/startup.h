@@ -195,6 +195,10 @@ int FontGridIndex(int face, int size);
 
 int LoadCommon();
 int UseFont(int face, int size);
+// Selects, like UseFont, the largest size of `face` from index `size` down
+// whose line height is at most `height` pixels (index 0 when none is), and
+// answers that size index.
+int UseFontWithin(int face, int size, int height);
 
 // ---------------------------------------------------------------------------
 // Title hand-over and closing

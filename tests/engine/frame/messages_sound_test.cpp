@@ -20,10 +20,12 @@ TEST_F(Messages, AgeOut180FramesYellowFirstStackingUp) {
     auto texts = CallsOf(headless::LastFrame(), DrawCall::Text);
     ASSERT_EQ(rects.size(), 2u) << "frame " << frame;
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_FLOAT_EQ(rects[0].y, 960 - 16);
-    EXPECT_FLOAT_EQ(rects[1].y, 960 - 30);
+    // The oldest bar ends at the bottom edge, the next one right above it.
+    EXPECT_FLOAT_EQ(rects[0].y + rects[0].y2, 960);
+    EXPECT_FLOAT_EQ(rects[1].y + rects[1].y2, rects[0].y);
     EXPECT_EQ(texts[0].text, "first");
-    EXPECT_FLOAT_EQ(texts[1].y, 960 - 30);
+    EXPECT_FLOAT_EQ(texts[0].y, rects[0].y);
+    EXPECT_FLOAT_EQ(texts[1].y, rects[1].y);
     EXPECT_FLOAT_EQ(rects[0].alpha, 0.7f);
     const bool yellow = frame < 60;
     EXPECT_EQ(rects[0].b == 0 && rects[0].r == 255, yellow) << "frame " << frame;

@@ -139,7 +139,7 @@ TEST_F(TablesTest, FontScalesAndSizesFollowTheDisplayWidth) {
     int width;
     float font, small;
     const char* face;
-  } scales[] = {{599, 1.5f, 2.0f, "SVBasicManual"}, {600, 1.2f, 1.4f, "SVBasicManual"},
+  } scales[] = {{599, 1.2f, 1.4f, "SVBasicManual"}, {600, 1.2f, 1.4f, "SVBasicManual"},
                 {800, 1.2f, 1.4f, "SVBasicManual"}, {801, 1.2f, 1.4f, "November"},
                 {899, 1.2f, 1.4f, "November"},      {900, 1.0f, 1.0f, "November"}};
   for (const Case& c : scales) {
@@ -154,7 +154,7 @@ TEST_F(TablesTest, FontScalesAndSizesFollowTheDisplayWidth) {
     std::vector<int> named;  // elements 1..13
     std::vector<int> grid;   // size indexes 0..8
   } sizes[] = {
-      {599, {36, 32, 32, 30, 144, 108, 48, 48, 21, 112, 96, 32, 20}, {12, 18, 27, 36, 48, 60, 78, 96, 144}},
+      {599, {28, 22, 22, 24, 115, 86, 38, 38, 16, 112, 96, 32, 20}, {9, 14, 21, 28, 38, 48, 62, 76, 115}},
       {800, {28, 22, 22, 24, 115, 86, 38, 38, 16, 112, 96, 32, 20}, {9, 14, 21, 28, 38, 48, 62, 76, 115}},
       {1280, {24, 16, 16, 20, 96, 72, 32, 32, 14, 112, 96, 32, 20}, {8, 12, 18, 24, 32, 40, 52, 64, 96}},
   };
