@@ -529,8 +529,9 @@ class SmallWindowTest : public OptionsTest {
 // moved on before the intake: on a tab, on a difficulty and below the hero.
 TEST_F(SmallWindowTest, APressThatComesWithAMoveLandsWhereThePointerWent) {
   for (int k = 0; k < 32; ++k) TitlePass();
-  // Tab boxes: y 5..55, x 860..984, 997..1121, 1133..1257; the list: x
-  // 332..532, Easy y 680..720, Medium 730..770, Hard 780..820.
+  // Tab boxes: y 5..55, x 860..984, 997..1121, 1133..1257; the list (a
+  // line height of 71 apart at this size): x 332..532, Easy y 680..720,
+  // Medium 751..791, Hard 822..862.
   struct Case {
     const char* what;
     int restX, restY, toX, toY;
@@ -540,8 +541,8 @@ TEST_F(SmallWindowTest, APressThatComesWithAMoveLandsWhereThePointerWent) {
   } cases[] = {
       {"tab 1 from tab 0", 920, 32, 1056, 32, -1, -1, &TitleTab, 0, 1},
       {"tab 1, then on to tab 2", 920, 32, 1056, 32, 1192, 32, &TitleTab, 0, 1},
-      {"Hard from Easy", 432, 696, 432, 800, -1, -1, &GameMode, 1, 2},
-      {"Hard, then back to Medium", 432, 696, 432, 800, 432, 752, &GameMode, 1, 2},
+      {"Hard from Easy", 432, 696, 432, 840, -1, -1, &GameMode, 1, 2},
+      {"Hard, then back to Medium", 432, 696, 432, 840, 432, 768, &GameMode, 1, 2},
   };
   for (const Case& c : cases) {
     TitleTab = 0;
@@ -608,17 +609,17 @@ TEST_F(SmallWindowTest, APressOnTheOpenPanelsBandIsThePanelsAlone) {
   EXPECT_EQ(TitleTab, 0) << "the Online tab under it did not take the press";
 
   // Pressed on the band and dragged onto Hard, the press picks nothing.
-  pressOn(432, 160, 432, 800);
+  pressOn(432, 160, 432, 840);
   EXPECT_EQ(GameMode, 1);
   release();
 
   // The difficulty list as it slides in lies under the band: Medium at y
-  // 230..270 while the slide stands at 12.
+  // 251..291 while the slide stands at 12.
   const auto passAtSlide12 = [] {
     SlideIn = 11;
     TitlePass();
   };
-  DuringTheWait(MoveTo(432, 248));
+  DuringTheWait(MoveTo(432, 264));
   for (int k = 0; k < 3; ++k) passAtSlide12();
   GameMode = 0;
   DuringTheWait(At(0) + " click 1\n");

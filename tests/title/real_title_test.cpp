@@ -87,9 +87,9 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
   Click((372 - 40 + 20) * 800 / 1280, (680 + 20) * 600 / 960);  // "Easy"
   ASSERT_TRUE(Until(easy)) << "Easy by a click";
   ASSERT_TRUE(PressUntil([&] { Press("Up"); }, hard, easy)) << "Up on Easy wraps to Hard";
-  flick(352, 750);
+  flick(352, 771);
   ASSERT_TRUE(Until(medium)) << "Medium by a flick from Hard";
-  flick(352, 800);
+  flick(352, 842);
   ASSERT_TRUE(Until(hard)) << "Hard by a flick from Medium";
 
   // Two games on Hard, each started by a click on the prompt and ended
