@@ -96,7 +96,7 @@ std::set<std::string> gSpares;
 
 // No folder for the score file: "Files/" is missing (a missing per-game
 // folder leaves the file in "Files/").
-bool NoScoreFolder() { return GameDir.empty() && FilesDir.empty(); }
+bool NoScoreFolder() { return ScoreFolderUsed == kScoresNowhere; }
 
 // The spare score file in the data folder for the game folder we are in.
 std::string DataFile() { return KeptFileFor("scores", CurrentDir(), kScoreFile); }
@@ -233,7 +233,7 @@ int SaveScores() {
         if (std::filesystem::remove(spare, ec)) Debug("\tRemoved " + spare + ", now saved in " + kScoreFile);
       }
       gSpares.clear();
-      if (GameDir.empty()) {
+      if (ScoreFolderUsed == kScoresInFilesFolder) {
         ReportClosingProblem("The game folder Files/" + GameFolder() + " is missing: the scores are kept in " +
                              ShownPath(kScoreFile) + ".");
       }

@@ -107,6 +107,10 @@ int LoadScores();  // reads it when it exists
 // the program's folder (no score file then: only the spare in the data
 // folder). False when it could not be entered.
 bool EnterScoreFolder();
+// Where EnterScoreFolder found the score file's folder: LoadScores and
+// SaveScores use no score file at all for kScoresNowhere.
+enum { kScoresInGameFolder = 0, kScoresInFilesFolder = 1, kScoresNowhere = 2 };
+extern int ScoreFolderUsed;
 
 // ---------------------------------------------------------------------------
 // Calendar time stamps (12 months of 31 days)

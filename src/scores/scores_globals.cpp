@@ -55,8 +55,17 @@ void InstallScoreKeeping() {
   });
 }
 
+int ScoreFolderUsed = kScoresInGameFolder;
+
 bool EnterScoreFolder() {
-  if (!GameDir.empty()) return ChangeDir(GameDir) != 0;
-  if (!FilesDir.empty()) return ChangeDir(FilesDir) != 0;
+  if (!GameDir.empty()) {
+    ScoreFolderUsed = kScoresInGameFolder;
+    return ChangeDir(GameDir) != 0;
+  }
+  if (!FilesDir.empty()) {
+    ScoreFolderUsed = kScoresInFilesFolder;
+    return ChangeDir(FilesDir) != 0;
+  }
+  ScoreFolderUsed = kScoresNowhere;
   return ChangeDir(AppDir()) != 0;
 }
