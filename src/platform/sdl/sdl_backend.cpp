@@ -168,6 +168,7 @@ class SdlBackend final : public Backend {
     }
     SDL_StopTextInput();
     SDL_DestroyWindow(window_);
+    SettleX11Window();
     window_ = nullptr;
     width_ = height_ = 0;
     held_.fill(false);

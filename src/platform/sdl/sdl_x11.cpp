@@ -11,6 +11,7 @@
 
 namespace {
 
+Display* gDisplay = nullptr;
 Window gWindow = 0;
 bool gGone = false;
 XErrorHandler gPrevious = nullptr;
@@ -33,6 +34,7 @@ void WatchX11Window(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  gDisplay = info.info.x11.display;
   gWindow = info.info.x11.window;
   if (!gInstalled) {
     gPrevious = XSetErrorHandler(OnXError);
@@ -45,6 +47,13 @@ void WatchX11Window(SDL_Window* window) {
 void ForgetX11Window() {
   // Errors about the closed window may still arrive: they stay ours.
   gGone = true;
+}
+
+void SettleX11Window() {
+  // The answers to the window's last requests are taken now, while the
+  // errors about it are still ours: later (when SDL hands error handling
+  // back to Xlib's default at its end) one would be an X error that ends us.
+  if (gDisplay && gWindow != 0) XSync(gDisplay, False);
 }
 
 bool X11WindowGone() { return gWindow != 0 && gGone; }

@@ -10,6 +10,8 @@ struct SDL_SysWMmsg;
 void WatchX11Window(SDL_Window* window);
 // The window is being closed by the program itself.
 void ForgetX11Window();
+// After the window was destroyed: takes in what the X server answered.
+void SettleX11Window();
 // True once the watched window is gone: nothing may be put onto it.
 bool X11WindowGone();
 // Takes a window-system event (SDL_SYSWMEVENT): the window's destruction.
