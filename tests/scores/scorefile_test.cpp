@@ -471,34 +471,17 @@ TEST_F(ScoreFile, ReadOnlyGameFolderForAPlayerWhoIsNotRoot) {
     testsupport::TempDir data("data");
     fs::permissions(data.path(), dataWritable ? fs::perms::all : fs::perms::owner_all | fs::perms::others_read |
                                                                     fs::perms::others_exec);
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      close(out[0]);
-      if (geteuid() == 0) {
-        const passwd* nobody = getpwnam("nobody");
-        if (!nobody || setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(77);
-      }
+    const auto played = testsupport::AsPlayer([&] {
       if (access(".", W_OK) == 0) _exit(78);
       setenv("XDG_DATA_HOME", data.str().c_str(), 1);
       Add(2, "this run", 20);
       SaveScores();
-      const std::string told = Told();
-      if (write(out[1], told.data(), told.size()) != static_cast<ssize_t>(told.size())) _exit(79);
-      _exit(0);
-    }
-    close(out[1]);
-    std::string told;
-    char buffer[1024];
-    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) told.append(buffer, static_cast<size_t>(n));
-    close(out[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot become the user nobody";
-    if (WEXITSTATUS(status) == 78) GTEST_SKIP() << "the read-only folder stays writable for this user";
-    ASSERT_EQ(WEXITSTATUS(status), 0);
+      return Told();
+    });
+    if (played.status == 77) GTEST_SKIP() << "cannot become the user nobody";
+    if (played.status == 78) GTEST_SKIP() << "the read-only folder stays writable for this user";
+    ASSERT_EQ(played.status, 0);
+    const std::string& told = played.said;
 
     EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), original);
     EXPECT_NE(told.find("could not be saved to "), std::string::npos) << told;
