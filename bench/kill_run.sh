@@ -16,8 +16,9 @@
 #     root), "Files/" and "Files/260/" are read-only for it and the two
 #     files writable, so every save first keeps its content whole in the
 #     data folder, then rewrites the file in place and removes the copy.
-#     The temporary files watched are those of the copies, and the kills
-#     spread over 20 ms after one appears instead of 2 ms.
+#     The temporary files watched are those of the copies, and one run in
+#     three is killed within 0.3 ms after a copy has been renamed into
+#     place, when the rewrite of the file itself begins.
 # After each run, "Setup.ini" and "nuscores.dat" must be whole as the next
 # start reads them (a file a kill tore in the middle of a rewrite in place
 # counts as recovered when its whole copy is read back instead), the next
@@ -77,7 +78,13 @@ series() {
     case $((n % 3)) in
       0) when=ms:$(pick "$n" "$span") ;;
       1) when=save:$(( $(pick "$n" "$seen") + 1 )):$(pick "x$n" "$window") ;;
-      *) when=save:$seen:$(pick "x$n" "$window") ;;  # the last one: the score file
+      *)
+        if [ "$name" = inplace ]; then
+          # Just after a copy is whole: inside the rewrite of the file itself.
+          when=moved:$(( $(pick "$n" "$seen") + 1 )):$(pick "x$n" 300)
+        else
+          when=save:$seen:$(pick "x$n" "$window")  # the last one: the score file
+        fi ;;
     esac
     touch "$work/$name/mark"
     killed=$(game "$when" | sed -n 's/.*killed=\([0-9]\).*/\1/p')
@@ -138,9 +145,6 @@ chmod 755 "$work/inplace/run/Files" "$work/inplace/run/Files/260"
 mkdir -p "$work/inplace/data"
 chown nobody "$work/inplace/data"
 as="setpriv --reuid=nobody --regid=nogroup --clear-groups"
-# A rewrite in place lasts longer (its copy is flushed to the disk first):
-# the kills spread over 20 ms after the copy's temporary file appears.
-window=20000
 series_setup
 watch=$(find "$work/inplace/data/pibbo-zorravel" -mindepth 1 -maxdepth 1 -type d | tr '\n' ' ')
 [ -n "$watch" ] || { echo "kill_run.sh: no save in place was made" >&2; exit 1; }
