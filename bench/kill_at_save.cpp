@@ -3,9 +3,12 @@
 //
 //   kill_at_save <when> <folder>... -- <command> [args...]
 //
-// <when> is "ms:N" (N milliseconds after the start) or "save:K:U" (U
+// <when> is "ms:N" (N milliseconds after the start), "save:K:U" (U
 // microseconds after the K-th temporary save file, a name holding ".tmp-",
-// appears in one of the folders: that is, while the K-th save is writing).
+// appears in one of the folders: that is, while the K-th save is writing)
+// or "moved:K:U" (U microseconds after the K-th file is renamed into one of
+// the folders: a save's temporary file has just become the file, or the
+// copy of a rewrite in place is whole and the rewrite begins).
 // Prints one line: "killed=0|1 temps_seen=N"; killed=0 when the command
 // ended first. Exit status 0, or 2 on a usage error.
 #include <poll.h>
@@ -30,7 +33,7 @@ long long NowUs() {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: kill_at_save ms:N|save:K:U <folder>... -- <command> [args...]\n");
+  std::fprintf(stderr, "usage: kill_at_save ms:N|save:K:U|moved:K:U <folder>... -- <command> [args...]\n");
   return 2;
 }
 
@@ -41,15 +44,18 @@ int main(int argc, char** argv) {
   const std::string when = argv[1];
   long long afterMs = -1, saveUs = 0;
   int saveNumber = 0;
+  bool moves = false;  // count renames into the folders, not new temporary files
   if (when.rfind("ms:", 0) == 0) {
     afterMs = std::atoll(when.c_str() + 3);
+  } else if (std::sscanf(when.c_str(), "moved:%d:%lld", &saveNumber, &saveUs) == 2 && saveNumber >= 1) {
+    moves = true;
   } else if (std::sscanf(when.c_str(), "save:%d:%lld", &saveNumber, &saveUs) != 2 || saveNumber < 1) {
     return Usage();
   }
   int i = 2;
   const int inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (inotify < 0) return Usage();
-  for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) inotify_add_watch(inotify, argv[i], IN_CREATE);
+  for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) inotify_add_watch(inotify, argv[i], IN_CREATE | IN_MOVED_TO);
   if (i + 1 >= argc) return Usage();
   char** command = argv + i + 1;
 
@@ -61,7 +67,7 @@ int main(int argc, char** argv) {
   }
   if (pid < 0) return Usage();
 
-  int temps = 0;
+  int temps = 0, renames = 0;
   long long killAt = afterMs >= 0 ? start + afterMs * 1000 : -1;
   bool killed = false;
   for (;;) {
@@ -81,7 +87,10 @@ int main(int argc, char** argv) {
     for (ssize_t n; (n = read(inotify, buffer, sizeof buffer)) > 0;) {
       for (char* at = buffer; at < buffer + n;) {
         const auto* e = reinterpret_cast<const inotify_event*>(at);
-        if (e->len > 0 && std::strstr(e->name, ".tmp-") && ++temps == saveNumber && killAt < 0) {
+        const bool temp = e->len > 0 && (e->mask & IN_CREATE) && std::strstr(e->name, ".tmp-");
+        const bool moved = e->len > 0 && (e->mask & IN_MOVED_TO);
+        if (temp) ++temps;
+        if (((moves && moved && ++renames == saveNumber) || (!moves && temp && temps == saveNumber)) && killAt < 0) {
           killAt = NowUs() + saveUs;
         }
         at += sizeof(inotify_event) + e->len;

@@ -9,17 +9,30 @@
 #   - two in three while a save is writing: up to 2 ms after a save has
 #     made its temporary file (bench/kill_at_save watches the folders for
 #     it): one of the run's saves at random, or its last, the score file.
-# After each, "Setup.ini" and "nuscores.dat" must be whole, the score file
-# must hold every record it held before, and a run that was not killed
+# Two series of N runs each:
+#   - rename: the saves write a temporary file beside each file and rename
+#     it over the file;
+#   - in place: the game runs as the user "nobody" (the script runs as
+#     root), "Files/" and "Files/260/" are read-only for it and the two
+#     files writable, so every save first keeps its content whole in the
+#     data folder, then rewrites the file in place and removes the copy.
+#     The temporary files watched are those of the copies, and one run in
+#     three is killed within 0.3 ms after a copy has been renamed into
+#     place, when the rewrite of the file itself begins.
+# After each run, "Setup.ini" and "nuscores.dat" must be whole as the next
+# start reads them (a file a kill tore in the middle of a rewrite in place
+# counts as recovered when its whole copy is read back instead), the next
+# start must read every record read before, and a run that was not killed
 # must have added its game (up to the 50 newest games the Hiscore tab
 # keeps of a difficulty).
 #
 #   bench/kill_run.sh [runs] [build-dir]
 #
-# Prints the counts: runs, kills, kills inside a save (the kill came
-# between a save's temporary file and its rename over the old file: the
-# temporary file was left behind; the next start removes it), torn or
-# missing files, runs that lost records.
+# Prints per series the counts: runs, kills, kills inside a save (a
+# temporary file was left behind; the next start removes it), kills inside
+# a rewrite in place (its copy or the copy's temporary file was left),
+# files torn in place and read back from their copy, torn or missing
+# files, runs that lost records.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 runs=${1:-200}
@@ -30,54 +43,109 @@ check=$build/bench/file_check
 killer=$build/bench/kill_at_save
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
-cp -r "$build/run" "$work/run"
-rm -f "$work/run/Files/260/nuscores.dat" "$work/run/Files/Setup.ini"
+chmod 755 "$work"
 # (The title screen comes about 11 s into the run's own clock.)
 printf '%s\n' '12000 mouse 295 300' '12100 click 1' '13000 tap 27' '13200 key 40 down' \
   '13300 key 40 up' '13500 key 32 down' '13600 key 32 up' '19000 tap 13' '20000 tap 9' \
   '20200 tap 9' '20400 tap 27' '20600 tap 32' >"$work/play.txt"
 records() { echo "$1" | sed -n 's/.*records=\([0-9]*\).*/\1/p'; }
-game() { (cd "$work" && PIBBO_HEADLESS=1 PIBBO_INPUT_SCRIPT="$work/play.txt" SDL_AUDIODRIVER=dummy \
-  XDG_DATA_HOME="$work/data" "$killer" "$1" run/Files run/Files/260 -- ./run/pibbo 2>/dev/null); }
+field() { echo "$2" | sed -n "s/.*$1=\([0-9]*\).*/\1/p"; }
 # Random numbers from awk, seeded per run.
 pick() { awk -v s="$1$$" -v m="$2" 'BEGIN { srand(s); printf "%d", rand() * m }'; }
 
-# Three games first, not killed: a score file with records, the length of
-# a whole run, and the number of saves a run makes.
-start=$(date +%s%N)
-i=0
-while [ $i -lt 3 ]; do
-  seen=$(game ms:600000 | sed -n 's/.*temps_seen=\([0-9]*\).*/\1/p')
-  i=$((i + 1))
-done
-span=$(( ($(date +%s%N) - start) / 3000000 ))
-prev=$(records "$("$check" "$work/run")")
-echo "records before: $prev  one run: ${span} ms  saves a run makes: $seen"
+# series NAME: runs the game in $work/NAME; $as is the command prefix that
+# runs it (empty, or as nobody), $watch the folders watched for saves.
+series() {
+  name=$1
+  game() { (cd "$work/$name" && PIBBO_HEADLESS=1 PIBBO_INPUT_SCRIPT="$work/play.txt" SDL_AUDIODRIVER=dummy \
+    XDG_DATA_HOME="$work/$name/data" "$killer" "$1" $watch -- $as ./run/pibbo 2>/dev/null); }
+  check_run() { XDG_DATA_HOME="$work/$name/data" "$check" "$work/$name/run"; }
 
-kills=0 inside=0 torn=0 lost=0 n=0
-while [ $n -lt "$runs" ]; do
-  case $((n % 3)) in
-    0) when=ms:$(pick "$n" "$span") ;;
-    1) when=save:$(( $(pick "$n" "$seen") + 1 )):$(pick "x$n" 2000) ;;
-    *) when=save:$seen:$(pick "x$n" 2000) ;;  # the last one: the score file
-  esac
-  killed=$(game "$when" | sed -n 's/.*killed=\([0-9]\).*/\1/p')
-  result=$("$check" "$work/run")
-  case $result in *setup=whole*scores=whole*) ;; *) torn=$((torn + 1)) ;; esac
-  now=$(records "$result")
-  now=${now:-0}
-  # The Hiscore tab keeps a difficulty's 50 newest games (and its best):
-  # past 50 records a game may push an old one out.
-  least=$prev
-  [ "$killed" = 1 ] || least=$((prev + 1))
-  [ "$least" -gt 50 ] && least=50
-  [ "$now" -lt "$least" ] && lost=$((lost + 1))
-  if [ "$killed" = 1 ]; then
-    kills=$((kills + 1))
-    t=$(echo "$result" | sed -n 's/.*temps=\([0-9]*\).*/\1/p')
-    [ "${t:-0}" -gt 0 ] && inside=$((inside + 1))
-  fi
-  prev=$now
-  n=$((n + 1))
-done
-echo "runs: $runs  kills: $kills  kills inside a save: $inside  torn or missing files: $torn  runs that lost records: $lost  records after: $prev"
+  # Three games first, not killed: a score file with records, the length
+  # of a whole run, and the number of saves a run makes.
+  start=$(date +%s%N)
+  i=0
+  while [ $i -lt 3 ]; do
+    seen=$(game ms:600000 | sed -n 's/.*temps_seen=\([0-9]*\).*/\1/p')
+    i=$((i + 1))
+  done
+  span=$(( ($(date +%s%N) - start) / 3000000 ))
+  prev=$(records "$(check_run)")
+  echo "$name: records before: $prev  one run: ${span} ms  saves a run makes: $seen"
+
+  kills=0 inside=0 inplace=0 recovered=0 torn=0 lost=0 n=0
+  while [ $n -lt "$runs" ]; do
+    case $((n % 3)) in
+      0) when=ms:$(pick "$n" "$span") ;;
+      1) when=save:$(( $(pick "$n" "$seen") + 1 )):$(pick "x$n" "$window") ;;
+      *)
+        if [ "$name" = inplace ]; then
+          # Just after a copy is whole: inside the rewrite of the file itself.
+          when=moved:$(( $(pick "$n" "$seen") + 1 )):$(pick "x$n" 300)
+        else
+          when=save:$seen:$(pick "x$n" "$window")  # the last one: the score file
+        fi ;;
+    esac
+    touch "$work/$name/mark"
+    killed=$(game "$when" | sed -n 's/.*killed=\([0-9]\).*/\1/p')
+    # A copy of a rewrite in place (or the copy's temporary file) written
+    # in this run and left: the kill came inside the rewrite.
+    fresh=$(find "$work/$name/data" -type f -newer "$work/$name/mark" 2>/dev/null | wc -l)
+    result=$(check_run)
+    case $result in
+      *setup=torn* | *setup=missing* | *scores=torn* | *scores=missing*) torn=$((torn + 1)) ;;
+    esac
+    case $result in *=recovered*) recovered=$((recovered + 1)) ;; esac
+    now=$(records "$result")
+    now=${now:-0}
+    # The Hiscore tab keeps a difficulty's 50 newest games (and its best):
+    # past 50 records a game may push an old one out.
+    least=$prev
+    [ "$killed" = 1 ] || least=$((prev + 1))
+    [ "$least" -gt 50 ] && least=50
+    [ "$now" -lt "$least" ] && lost=$((lost + 1))
+    if [ "$killed" = 1 ]; then
+      kills=$((kills + 1))
+      [ "$(field temps "$result")" -gt 0 ] && inside=$((inside + 1))
+      [ "$fresh" -gt 0 ] && inplace=$((inplace + 1))
+    fi
+    prev=$now
+    n=$((n + 1))
+  done
+  echo "$name: runs: $runs  kills: $kills  kills inside a save: $inside  kills inside a rewrite in place: $inplace" \
+    " torn in place and read back from the copy: $recovered  torn or missing files: $torn" \
+    " runs that lost records: $lost  records after: $prev"
+}
+
+# Saves by rename.
+mkdir "$work/rename"
+cp -r "$build/run" "$work/rename/run"
+rm -f "$work/rename/run/Files/260/nuscores.dat" "$work/rename/run/Files/Setup.ini"
+as="" watch="run/Files run/Files/260" window=2000
+series rename
+
+# Saves in place: one run as root makes the files, then they are handed to
+# nobody in folders that stay root's. The data folder's copies are watched
+# (their folders made by one save in place first).
+if [ "$(id -u)" != 0 ] || ! id nobody >/dev/null 2>&1 || ! command -v setpriv >/dev/null; then
+  echo "in place: skipped (needs root, the user nobody and setpriv)"
+  exit 0
+fi
+mkdir "$work/inplace"
+cp -r "$build/run" "$work/inplace/run"
+rm -f "$work/inplace/run/Files/260/nuscores.dat" "$work/inplace/run/Files/Setup.ini"
+as="" watch="run/Files"
+series_setup() { (cd "$work/inplace" && PIBBO_HEADLESS=1 PIBBO_INPUT_SCRIPT="$work/play.txt" SDL_AUDIODRIVER=dummy \
+  XDG_DATA_HOME="$work/inplace/data" "$killer" ms:600000 run/Files -- $as ./run/pibbo >/dev/null 2>&1); }
+series_setup
+chmod -R a+rX "$work/inplace/run"
+chmod 666 "$work/inplace/run/Files/Setup.ini" "$work/inplace/run/Files/260/nuscores.dat" \
+  "$work/inplace/run/Files/Debug.txt"
+chmod 755 "$work/inplace/run/Files" "$work/inplace/run/Files/260"
+mkdir -p "$work/inplace/data"
+chown nobody "$work/inplace/data"
+as="setpriv --reuid=nobody --regid=nogroup --clear-groups"
+series_setup
+watch=$(find "$work/inplace/data/pibbo-zorravel" -mindepth 1 -maxdepth 1 -type d | tr '\n' ' ')
+[ -n "$watch" ] || { echo "kill_run.sh: no save in place was made" >&2; exit 1; }
+series inplace

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 PKGS="cmake g++ make pkg-config libsdl2-dev libopenal-dev libvorbis-dev libogg-dev
 libfreetype-dev libpng-dev zlib1g-dev libgtest-dev libgl-dev libgl1-mesa-dri xvfb xauth
 fonts-dejavu-core fonts-liberation fonts-roboto-unhinted xdotool imagemagick libsqlite3-dev libsodium-dev
-libmicrohttpd-dev $EXTRA_PKGS"
+libmicrohttpd-dev libx11-dev $EXTRA_PKGS"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -86,6 +86,7 @@ struct PlayState {
   float avgAng = 0, avgDist = 0;  // their averages over 11 frames
   bool aimValid = false;
   bool fired = false;     // this frame's fire test passed
+  bool inProgress = false;  // from the deal until the game's record is made
 };
 extern PlayState play;
 
@@ -150,3 +151,7 @@ void FlightTurn(float& h, float limit);
 // The record of the game whose name is being entered, filed by the closing
 // sequence if the program ends first; empty otherwise.
 extern std::shared_ptr<Scores> PendingRecord;
+// The record of the game as it stands: points paid so far, badges, bests,
+// table selectors, quit unless its last landing ended it. No name or time
+// stamp yet.
+std::shared_ptr<Scores> GameRecord();

@@ -56,8 +56,14 @@ void ResetGameTables() {
 namespace {
 
 // A close request while the name of a finished game is being typed: the
-// game is filed with the name as far as it was typed.
+// game is filed with the name as far as it was typed. One in the middle of
+// a game (a close request, a signal, the end of the window) files the game
+// as a quit game, under the last name used.
 void FilePendingRecord() {
+  if (!PendingRecord && play.inProgress) {
+    PendingRecord = GameRecord();
+    play.inProgress = false;
+  }
   if (!PendingRecord) return;
   MyName = CleanPlayerName(MyName);
   PendingRecord->Name = MyName;

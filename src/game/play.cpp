@@ -18,6 +18,19 @@ int PlayFrame() {
   return play.endFlag;
 }
 
+std::shared_ptr<Scores> GameRecord() {
+  auto record = std::make_shared<Scores>();
+  record->Score = score;
+  record->Badges = Mybadges;
+  for (int k = 1; k <= 30; ++k) record->Best[k] = MyBest[k];
+  record->Level = GameLevel;
+  record->GameMode = GameMode;
+  record->GameFlags = GameFlags;
+  // A game not ended by its last landing was quit.
+  record->Quit = play.endFlag == 1 ? 0 : 1;
+  return record;
+}
+
 void EndGame() {
   // The music glides down to half speed and stops after a second and a half.
   for (int n = 1; n <= 500; ++n) {
@@ -34,15 +47,9 @@ void EndGame() {
 
   // The record exists before the name is asked for, so that a close
   // request during the name entry still files it (InstallGame).
-  auto record = std::make_shared<Scores>();
-  record->Score = score;
-  record->Badges = Mybadges;
-  for (int k = 1; k <= 30; ++k) record->Best[k] = MyBest[k];
-  record->Level = GameLevel;
-  record->GameMode = GameMode;
-  record->GameFlags = GameFlags;
-  record->Quit = play.endFlag == 99 ? 1 : 0;
+  auto record = GameRecord();
   PendingRecord = record;
+  play.inProgress = false;
 
   GetPlayerName();
 
@@ -56,6 +63,7 @@ void EndGame() {
 
 int PlayGame() {
   StartGame();
+  play.inProgress = true;
   while (PlayFrame() == 0) {
   }
   GameOverBanner();

@@ -316,6 +316,8 @@ class TStream {
   virtual int Eof() = 0;
   // Hands buffered bytes on (to the disk, the network); nothing by default.
   virtual void Flush() {}
+  // The error (errno) of the first write or flush that failed; 0 while none did.
+  virtual int WriteError() const { return 0; }
   virtual void Close() = 0;
 };
 using Stream = std::shared_ptr<TStream>;
@@ -330,6 +332,8 @@ void WriteString(const Stream& stream, const std::string& text);
 int ReadByte(const Stream& stream);  // -1 at the end
 int Eof(const Stream& stream);
 void FlushStream(const Stream& stream);
+// Flushes, then answers the error of the first write that failed (0: none).
+int FlushedWriteError(const Stream& stream);
 void CloseFile(const Stream& stream);
 void CloseStream(const Stream& stream);
 
@@ -343,11 +347,28 @@ std::string CurrentDir();
 std::string AppDir();
 
 // Writes the lines (CR LF) to a temporary file beside `path` and renames it
-// over `path`: the file is written whole or not at all. A symbolic link is
-// written through (its target replaced, the link kept). 1 on success; on
-// failure 0, and `why` (when given) says why.
+// over `path`: the file is written whole or not at all. An existing file
+// keeps its mode and group (and its owner where we may set it). A symbolic
+// link is written through (its target replaced, the link kept). 1 on
+// success; on failure 0, and `why` (when given) says why.
+//
+// Where that cannot be done (no temporary file can be made in the folder,
+// or the file's group could not be kept) but the file may be written, it
+// is written in place when `safeCopy` is given: the new content is saved
+// whole there first (its folders made), then the file is cut to nothing,
+// written and flushed, and the copy removed. A kill in between leaves the
+// copy whole and the file as it was or holding a first part of the new
+// content (see IsFirstPartOf); a failed write leaves the copy too.
+// `inPlace` (when given) is set to 1 once the file is being written in place.
 int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lines,
-                    std::string* why = nullptr);
+                    std::string* why = nullptr, const std::string& safeCopy = "", int* inPlace = nullptr);
+// Makes a folder and those above it that are missing (new ones 0700). 1 on
+// success; else 0, and `why` says why.
+int MakeFolderPath(const std::string& folder, std::string* why = nullptr);
+// True when every byte of the file at `path` (none included) stands at the
+// start of the file at `whole`: a write of `whole`'s content over `path`
+// was cut short, or had not begun. False when either cannot be read.
+bool IsFirstPartOf(const std::string& path, const std::string& whole);
 // Reads every line of a file as ReadLine does; false when it can't be read.
 bool LoadLines(const std::string& path, std::vector<std::string>& lines);
 

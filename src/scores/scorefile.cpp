@@ -1,5 +1,6 @@
 // The local score file "nuscores.dat": the scrambled account line, then one
 // scrambled score line per local record, newest first.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,60 +94,25 @@ std::set<std::string> gRecordsRead;
 // read whole at start and those written in this run.
 std::set<std::string> gSpares;
 
-// FNV-1a of a text, as 16 hexadecimal digits: names a folder after a path.
-std::string PathKey(const std::string& text) {
-  uint64_t h = 1469598103934665603ull;
-  for (unsigned char c : text) {
-    h ^= c;
-    h *= 1099511628211ull;
-  }
-  char buffer[17];
-  std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(h));
-  return buffer;
-}
+// No folder for the score file: "Files/" is missing (a missing per-game
+// folder leaves the file in "Files/").
+bool NoScoreFolder() { return ScoreFolderUsed == kScoresNowhere; }
 
-// The player's data folder: $XDG_DATA_HOME, else ~/.local/share; "" when
-// neither is known.
-std::string DataHome() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') return xdg;
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return std::string(home) + "/.local/share";
-  return "";
-}
-
-// The spare score file in the data folder for the game folder we are in:
-// one per game folder, so that two copies of the game never mix.
-std::string DataFile() {
-  const std::string home = DataHome();
-  const std::string here = CurrentDir();
-  if (home.empty() || here.empty()) return "";
-  return home + "/pibbo-zorravel/scores-" + PathKey(here) + "/" + kScoreFile;
-}
+// The spare score file in the data folder for the game folder we are in.
+std::string DataFile() { return KeptFileFor("scores", CurrentDir(), kScoreFile); }
 
 // Where this run's file goes when "nuscores.dat" cannot take it, in the
 // order tried: beside it, then the data folder (when it is known).
 std::vector<std::string> SpareFiles() {
-  std::vector<std::string> places{kBesideFile};
+  std::vector<std::string> places;
+  if (!NoScoreFolder()) places.push_back(kBesideFile);
   if (std::string data = DataFile(); !data.empty()) places.push_back(std::move(data));
   return places;
 }
 
-// A path as the player knows it: under "Files/" when it is there, with "~"
-// for the home folder.
-std::string Shown(const std::string& path) {
-  std::string full = path.empty() || path[0] == '/' ? path : CurrentDir() + "/" + path;
-  if (!FilesDir.empty()) {
-    const std::string top = std::filesystem::path(FilesDir).parent_path().string() + "/";
-    if (full.compare(0, top.size(), top) == 0) return full.substr(top.size());
-  }
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/' && std::strlen(home) > 1) {
-    const std::string h = std::string(home) + "/";
-    if (full.compare(0, h.size(), h) == 0) return "~/" + full.substr(h.size());
-  }
-  return full;
-}
+// Why the score file could not be read at start; "" when it could (or was
+// not there). Such a file is never replaced.
+std::string gUnreadable;
 
 // Copies the score file to the first free "nuscores.dat.bad", ".bad2", ...
 // (an earlier copy is never overwritten). False, and why, when no copy was
@@ -163,6 +129,9 @@ bool KeepOriginal(std::string& why) {
       return false;
     }
     Debug("The score file had lines that could not be read; the original is kept as " + name);
+    ReportClosingProblem("The score file " + ShownPath(kScoreFile) +
+                         " had lines that could not be read: they were left out, and the original is kept as " +
+                         ShownPath(name) + ".");
     return true;
   }
   why = "every name for a copy is taken";
@@ -187,6 +156,8 @@ bool ReadScoreFile(const std::string& path, ReadFileResult& out) {
   out.written = std::filesystem::last_write_time(path, ec);
   // A line break at the end leaves an empty last line: that is no damage.
   if (!lines.empty() && lines.back().empty()) lines.pop_back();
+  // An empty file holds nothing, and nothing of it is damaged.
+  if (lines.empty()) return true;
   // The account line is taken exactly as written: a password may end, and
   // a name begin, with a blank.
   const std::string account = Unscramble(lines.empty() ? "" : lines[0], RegKey);
@@ -227,45 +198,65 @@ int SaveScores() {
 
   // A damaged original is copied aside before it is replaced; when that
   // cannot be done it stays as it is and this run's file goes elsewhere.
+  // One that could not be read at all is never replaced.
   std::string problem;
   bool mayReplace = true;
-  if (gFileDamaged && !gOriginalKept && FileType(kScoreFile) == 1) {
+  if (NoScoreFolder()) {
+    mayReplace = false;
+    problem = "The folder Files/ is missing, so the scores have no score file.";
+  } else if (!gUnreadable.empty() && FileType(kScoreFile) == 1) {
+    mayReplace = false;
+    problem = "The scores could not be saved to " + ShownPath(kScoreFile) + ": it could not be read (" +
+              gUnreadable + "), so it is left as it was.";
+  } else if (gFileDamaged && !gOriginalKept && FileType(kScoreFile) == 1) {
     std::string why;
     if (KeepOriginal(why)) {
       gOriginalKept = true;
     } else {
       mayReplace = false;
-      problem = "The scores could not be saved to " + Shown(kScoreFile) +
+      problem = "The scores could not be saved to " + ShownPath(kScoreFile) +
                 ": it is damaged and could not be copied aside (" + why + "), so it is left as it was.";
       Debug("\tCould not keep a copy of the damaged score file : " + why);
     }
   }
   if (mayReplace) {
     std::string why;
-    if (SaveLinesAtomic(kScoreFile, lines, &why)) {
+    int inPlace = 0;
+    // A rewrite in place first keeps its content in the data folder's
+    // spare file, unless that holds lines of its own that could not be read.
+    std::string copy = DataFile();
+    if (FileType(copy) == 1 && !gSpares.count(copy)) copy.clear();
+    if (SaveLinesAtomic(kScoreFile, lines, &why, copy, &inPlace)) {
       // Everything the spare files held is in "nuscores.dat" now.
       for (const std::string& spare : gSpares) {
         std::error_code ec;
         if (std::filesystem::remove(spare, ec)) Debug("\tRemoved " + spare + ", now saved in " + kScoreFile);
       }
       gSpares.clear();
+      if (ScoreFolderUsed == kScoresInFilesFolder) {
+        ReportClosingProblem("The game folder Files/" + GameFolder() + " is missing: the scores are kept in " +
+                             ShownPath(kScoreFile) + ".");
+      }
       return 0;
     }
     Debug("\tCould not save the scores to " + std::string(kScoreFile) + " : " + why);
     // Nothing to lose when the file already holds exactly this.
-    if (lines == gLinesRead && gSpares.empty()) {
+    if (lines == gLinesRead && gSpares.empty() && !inPlace) {
       Debug("\tThe score file already holds every score; nothing is lost");
       return 0;
     }
-    problem = "The scores could not be saved to " + Shown(kScoreFile) + ": " + why + ".";
+    problem = "The scores could not be saved to " + ShownPath(kScoreFile) + ": " + why + ".";
   }
 
   // Keep this run's file where it can be kept.
   std::string keptAt, lastWhy;
   for (const std::string& place : SpareFiles()) {
-    std::error_code ec;
-    if (place[0] == '/') std::filesystem::create_directories(std::filesystem::path(place).parent_path(), ec);
     std::string why;
+    if (place[0] == '/' && !MakeFolderPath(std::filesystem::path(place).parent_path().string(), &why)) {
+      lastWhy = why;
+      Debug("\tCould not keep the scores in " + place + " : " + why);
+      continue;
+    }
     if (SaveLinesAtomic(place, lines, &why)) {
       keptAt = place;
       break;
@@ -273,11 +264,12 @@ int SaveScores() {
     lastWhy = why;
     Debug("\tCould not keep the scores in " + place + " : " + why);
   }
+  if (lastWhy.empty()) lastWhy = "there is no data folder";
   ReportClosingProblem(problem);
   if (!keptAt.empty()) {
     gSpares.insert(keptAt);
     Debug("\tThe scores are kept in " + keptAt);
-    ReportClosingProblem("They are kept in " + Shown(keptAt) + ", and the next start reads them back.");
+    ReportClosingProblem("They are kept in " + ShownPath(keptAt) + ", and the next start reads them back.");
   } else {
     const std::string lost = newGames == 0   ? "this run's account changes are lost."
                              : newGames == 1 ? "the game of this run and any account change are lost."
@@ -300,19 +292,27 @@ int LoadScores() {
   gSpares.clear();
 
   // "nuscores.dat" first, then what earlier runs could not save into it.
+  gUnreadable.clear();
   std::vector<ReadFileResult> sources;
-  const int type = FileType(kScoreFile);
-  if (type == 1) {
+  const int type = NoScoreFolder() ? 0 : FileType(kScoreFile);
+  // A rewrite in place that was cut short left the file a first part of
+  // the copy it made first: the copy holds everything, the file is no damage.
+  const std::string data = DataFile();
+  const bool cutShort = type == 1 && !data.empty() && FileType(data) == 1 && IsFirstPartOf(kScoreFile, data);
+  if (cutShort) {
+    Debug("\tThe last save of " + std::string(kScoreFile) + " was cut short; its copy in " + data + " is read");
+  } else if (type == 1) {
     ReadFileResult read;
+    errno = 0;
     if (ReadScoreFile(kScoreFile, read)) {
       gFileDamaged = !read.whole;
       gLinesRead = std::move(read.lines);
       sources.push_back(std::move(read));
     } else {
       // Unreadable as a whole: what is in memory stays, and the file is
-      // copied aside before it is replaced.
-      Debug("Could not read " + std::string(kScoreFile));
-      gFileDamaged = true;
+      // left as it is.
+      gUnreadable = std::strerror(errno ? errno : EIO);
+      Debug("Could not read " + std::string(kScoreFile) + " : " + gUnreadable + "; it is left as it is");
     }
   } else if (type == 2) {
     Debug("\tA folder has the name of the score file " + std::string(kScoreFile));

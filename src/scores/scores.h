@@ -102,6 +102,15 @@ std::shared_ptr<Scores> ParseScoreLine(const std::string& plain);
 
 int SaveScores();  // rewrites "nuscores.dat" in the current folder
 int LoadScores();  // reads it when it exists
+// Makes the folder of the score file current: the per-game folder, else
+// "Files/" (the file lies there when the per-game folder is missing), else
+// the program's folder (no score file then: only the spare in the data
+// folder). False when it could not be entered.
+bool EnterScoreFolder();
+// Where EnterScoreFolder found the score file's folder: LoadScores and
+// SaveScores use no score file at all for kScoresNowhere.
+enum { kScoresInGameFolder = 0, kScoresInFilesFolder = 1, kScoresNowhere = 2 };
+extern int ScoreFolderUsed;
 
 // ---------------------------------------------------------------------------
 // Calendar time stamps (12 months of 31 days)

@@ -45,11 +45,27 @@ void InstallScoreKeeping() {
     GetUniqueKey();
   });
   // Read on the first opening only (LoadScores keeps count), from the
-  // per-game folder; never written anywhere else.
+  // per-game folder; without it from "Files/", and without that only the
+  // spare file in the data folder is used.
   OnEngineEvent(EngineEvent::AssetsLoaded, [] {
-    if (!GameDir.empty() && ChangeDir(GameDir)) LoadScores();
+    if (EnterScoreFolder()) LoadScores();
   });
   OnEngineEvent(EngineEvent::Closing, [] {
-    if (!GameDir.empty() && ChangeDir(GameDir)) SaveScores();
+    if (EnterScoreFolder()) SaveScores();
   });
+}
+
+int ScoreFolderUsed = kScoresInGameFolder;
+
+bool EnterScoreFolder() {
+  if (!GameDir.empty()) {
+    ScoreFolderUsed = kScoresInGameFolder;
+    return ChangeDir(GameDir) != 0;
+  }
+  if (!FilesDir.empty()) {
+    ScoreFolderUsed = kScoresInFilesFolder;
+    return ChangeDir(FilesDir) != 0;
+  }
+  ScoreFolderUsed = kScoresNowhere;
+  return ChangeDir(AppDir()) != 0;
 }

@@ -189,4 +189,67 @@ TEST_F(CoreFiles, AtomicSaveFailureKeepsOldFile) {
   }
 }
 
+// A file the player may write in a folder the player may not: written in
+// place once its new content is kept whole elsewhere, the copy removed
+// after; without a place for that copy the file is left as it was. (As
+// root the step runs as the user nobody.)
+TEST_F(CoreFiles, AFileInAFolderThatTakesNoNewFileIsWrittenInPlaceBehindACopy) {
+  struct Case {
+    const char* what;
+    fs::perms copyFolder;
+    int saved;
+  };
+  const Case cases[] = {{"copy kept", fs::perms::all, 1},
+                        {"no room for the copy", fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::permissions(dir_, fs::perms::all);
+    fs::remove_all(Path("data"));
+    fs::create_directory(Path("data"));
+    fs::permissions(Path("data"), c.copyFolder);
+    Put("Setup.ini", "old\r\n");
+    ASSERT_EQ(chmod(Path("Setup.ini").c_str(), 0666), 0);
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    const std::string copy = Path("data/kept/Setup.ini");
+    const auto played = testsupport::AsPlayer([&] {
+      if (access(dir_.c_str(), W_OK) == 0) _exit(78);
+      std::string why;
+      int inPlace = 0;
+      const int saved = SaveLinesAtomic(Path("Setup.ini"), {"new", "lines"}, &why, copy, &inPlace);
+      return std::to_string(saved) + std::to_string(inPlace) + " " + why;
+    });
+    if (played.status == 77) GTEST_SKIP() << "cannot become the user nobody";
+    if (played.status == 78) GTEST_SKIP() << "the read-only folder stays writable for this user";
+    ASSERT_EQ(played.status, 0);
+    EXPECT_EQ(played.said.substr(0, 2), c.saved ? "11" : "00") << played.said;
+    EXPECT_EQ(Get("Setup.ini"), c.saved ? "new\r\nlines\r\n" : "old\r\n");
+    EXPECT_FALSE(fs::exists(copy));
+    if (!c.saved) {
+      EXPECT_NE(played.said.find("Permission denied; no copy to write it in place could be kept (Permission denied)"),
+                std::string::npos)
+          << played.said;
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(Path("Setup.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
+    EXPECT_EQ(st.st_uid, geteuid());
+  }
+}
+
+// A first part of a file, none of it included, is told from a file that
+// differs or is longer.
+TEST_F(CoreFiles, FirstPartOfAFile) {
+  Put("whole", "abcdef");
+  struct Case {
+    const char* bytes;
+    bool first;
+  };
+  for (const Case& c : {Case{"", true}, Case{"abc", true}, Case{"abcdef", true}, Case{"abd", false},
+                        Case{"abcdefg", false}}) {
+    Put("part", c.bytes);
+    EXPECT_EQ(IsFirstPartOf(Path("part"), Path("whole")), c.first) << c.bytes;
+  }
+  EXPECT_FALSE(IsFirstPartOf(Path("missing"), Path("whole")));
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <pwd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -68,20 +69,116 @@ TEST_F(UnsavedRun, AGameThatCannotBeSavedIsToldKeptAndReadBack) {
   EXPECT_FALSE(fs::exists(scores + ".unsaved"));
 }
 
-// No "Debug.txt" can be made: its lines go to the terminal; no
-// "Setup.ini" can be saved: the closing screen and the terminal say so.
+// No "Debug.txt" can be made, or it cannot take its lines (a full disk):
+// its lines go to the terminal; no "Setup.ini" can be saved: the closing
+// screen and the terminal say so.
 TEST_F(UnsavedRun, ALogThatCannotBeWrittenGoesToTheTerminal) {
-  fs::create_directory(run_ + "/Files/Debug.txt");
-  fs::create_directory(run_ + "/Files/Setup.ini");
-  ASSERT_EQ(RunScript(kQuit), 0);
-  const std::string told = ReadBytes(stderrFile_);
-  EXPECT_NE(told.find("the log Debug.txt cannot be written (a folder has that name)"), std::string::npos) << told;
-  EXPECT_NE(told.find("pibbo: Your settings could not be saved to Files/Setup.ini: a folder has that name."),
-            std::string::npos)
-      << told;
-  for (const char* line : {"\nQuenlor's Vellumbra Engine\n", "\nFinished Loading\n", "\nClosing Up\n",
-                           "\nPlay again, soon!!\n"}) {
-    EXPECT_NE(told.find(line), std::string::npos) << line;
+  struct Case {
+    const char* what;
+    const char* cause;
+  };
+  for (const Case& c : {Case{"a folder", "a folder has that name"}, Case{"a full disk", "No space left on device"}}) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(run_ + "/Files/Debug.txt");
+    if (c.cause[0] == 'a') {
+      fs::create_directory(run_ + "/Files/Debug.txt");
+    } else {
+      fs::create_symlink("/dev/full", run_ + "/Files/Debug.txt");
+    }
+    fs::create_directory(run_ + "/Files/Setup.ini");
+    ASSERT_EQ(RunScript(kQuit), 0);
+    const std::string told = ReadBytes(stderrFile_);
+    EXPECT_NE(told.find("the log Debug.txt cannot be written (" + std::string(c.cause) + ")"), std::string::npos)
+        << told;
+    EXPECT_NE(told.find("pibbo: Your settings could not be saved to Files/Setup.ini: a folder has that name."),
+              std::string::npos)
+        << told;
+    for (const char* line : {"\nQuenlor's Vellumbra Engine\n", "\nFinished Loading\n", "\nClosing Up\n",
+                             "\nPlay again, soon!!\n"}) {
+      EXPECT_NE(told.find(line), std::string::npos) << line;
+    }
+  }
+}
+
+// A missing per-game folder keeps the games in "Files/nuscores.dat"; a
+// missing "Files/" keeps them in the data folder. The closing screen and
+// the terminal say where, and the next start reads them back.
+TEST_F(UnsavedRun, AMissingFolderKeepsTheGamesAndSaysWhere) {
+  struct Case {
+    const char* gone;
+    std::string told;
+  };
+  const Case cases[] = {
+      {"Files/260", "pibbo: The game folder Files/260/ is missing: the scores are kept in Files/nuscores.dat.\n"},
+      {"Files", "pibbo: The folder Files/ is missing, so the scores have no score file.\npibbo: They are kept in " +
+                    tmp_ + "/data/pibbo-zorravel/scores-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.gone);
+    fs::remove_all(tmp_ + "/data");
+    fs::remove_all(run_ + "/Files");
+    fs::copy(std::string(PIBBO_RUN_DIR) + "/Files", run_ + "/Files", fs::copy_options::recursive);
+    fs::remove_all(run_ + "/" + c.gone);
+    ASSERT_EQ(RunScript(kOneGame), 0);
+    std::string told = ReadBytes(stderrFile_);
+    EXPECT_NE(told.find(c.told), std::string::npos) << told;
+    ASSERT_EQ(RunScript(kOneGame), 0);
+    std::string file = run_ + "/Files/nuscores.dat";
+    if (c.gone == std::string("Files")) {
+      std::error_code ec;
+      for (const auto& kept : fs::directory_iterator(tmp_ + "/data/pibbo-zorravel", ec)) {
+        if (kept.path().filename().string().rfind("scores-", 0) == 0) file = kept.path().string() + "/nuscores.dat";
+      }
+    }
+    EXPECT_EQ(Names(file), (std::vector<std::string>{"Player", "Player"})) << file;
+  }
+}
+
+// A game in progress when the window is closed, or the program is told to
+// end by a signal, is kept as a quit game under the last name used. (F11
+// during the game saves a picture: the log says when the game is on.)
+TEST_F(UnsavedRun, AGameCutShortByACloseOrASignalIsKeptAsAQuitGame) {
+  Scores last;
+  last.Score = 5;
+  last.Name = "Zed";
+  last.Timestamp = 1000;
+  last.GameMode = 1;
+  const std::string file = run_ + "/Files/260/nuscores.dat";
+  struct Case {
+    const char* what;
+    const char* script;
+    bool signal;
+  };
+  const Case cases[] = {
+      {"close request", "12000 mouse 295 300\n12100 click 1\n14000 close\n16000 tap 32\n", false},
+      {"SIGTERM", "12000 mouse 295 300\n12100 click 1\n14000 tap 122\n900000000 tap 32\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::WriteBytes(file, Scramble("|", RegKey) + "\r\n" + Scramble(ScoreLinePlain(last), "") + "\r\n");
+    if (!c.signal) {
+      ASSERT_EQ(RunScript(c.script), 0);
+    } else {
+      const pid_t pid = Spawn({"PIBBO_HEADLESS=1", "SDL_AUDIODRIVER=dummy", "PIBBO_INPUT_SCRIPT=" + WriteScript(c.script),
+                               "XDG_DATA_HOME=" + tmp_ + "/data"});
+      ASSERT_GT(pid, 0);
+      const auto end = std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(testsupport::Deadline(testsupport::kStartDeadlineMs));
+      while (!LogHas("Saving Screenshot") && std::chrono::steady_clock::now() < end) usleep(20 * 1000);
+      ASSERT_TRUE(LogHas("Saving Screenshot"));
+      kill(pid, SIGTERM);
+      ASSERT_EQ(WaitExit(pid, testsupport::kExitDeadlineMs), 0);
+    }
+    std::vector<std::string> lines;
+    ASSERT_TRUE(LoadLines(file, lines));
+    ASSERT_GE(lines.size(), 3u);
+    auto game = ParseScoreLine(Unscramble(lines[1], ""));
+    ASSERT_TRUE(game);
+    EXPECT_EQ(game->Name, "Zed");
+    EXPECT_EQ(game->Quit, 1);
+    EXPECT_EQ(game->GameMode, 1);
+    EXPECT_GT(game->Timestamp, 1000);
+    EXPECT_EQ(Names(file), (std::vector<std::string>{"Zed", "Zed"}));
   }
 }
 

@@ -93,6 +93,9 @@ class ScoreFile : public ::testing::Test {
     return v;
   }
 
+  // The spare file in the data folder for the current folder.
+  static std::string DataFile() { return KeptFileFor("scores", CurrentDir(), "nuscores.dat"); }
+
   // Everything the closing screen would show, one line after another.
   static std::string Told() {
     std::string all;
@@ -468,34 +471,17 @@ TEST_F(ScoreFile, ReadOnlyGameFolderForAPlayerWhoIsNotRoot) {
     testsupport::TempDir data("data");
     fs::permissions(data.path(), dataWritable ? fs::perms::all : fs::perms::owner_all | fs::perms::others_read |
                                                                     fs::perms::others_exec);
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-      close(out[0]);
-      if (geteuid() == 0) {
-        const passwd* nobody = getpwnam("nobody");
-        if (!nobody || setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(77);
-      }
+    const auto played = testsupport::AsPlayer([&] {
       if (access(".", W_OK) == 0) _exit(78);
       setenv("XDG_DATA_HOME", data.str().c_str(), 1);
       Add(2, "this run", 20);
       SaveScores();
-      const std::string told = Told();
-      if (write(out[1], told.data(), told.size()) != static_cast<ssize_t>(told.size())) _exit(79);
-      _exit(0);
-    }
-    close(out[1]);
-    std::string told;
-    char buffer[1024];
-    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) told.append(buffer, static_cast<size_t>(n));
-    close(out[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot become the user nobody";
-    if (WEXITSTATUS(status) == 78) GTEST_SKIP() << "the read-only folder stays writable for this user";
-    ASSERT_EQ(WEXITSTATUS(status), 0);
+      return Told();
+    });
+    if (played.status == 77) GTEST_SKIP() << "cannot become the user nobody";
+    if (played.status == 78) GTEST_SKIP() << "the read-only folder stays writable for this user";
+    ASSERT_EQ(played.status, 0);
+    const std::string& told = played.said;
 
     EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), original);
     EXPECT_NE(told.find("could not be saved to "), std::string::npos) << told;
@@ -513,6 +499,154 @@ TEST_F(ScoreFile, ReadOnlyGameFolderForAPlayerWhoIsNotRoot) {
       Reload();
     } else {
       EXPECT_NE(told.find("the game of this run and any account change are lost"), std::string::npos) << told;
+      // The data folder could not be made: that is the cause told.
+      EXPECT_NE(told.find("anywhere else either (Permission denied)"), std::string::npos) << told;
+    }
+  }
+}
+
+// A score file shared by a group ("games"), saved by a player of the group
+// who is not root: in a read-only folder it is written in place; in a
+// writable one the rename keeps its group and mode; for a player outside
+// the group (who may write it all the same) it is written in place, owner
+// and group kept. Either way both games are in it and nothing is left over.
+TEST_F(ScoreFile, ASharedFileKeepsItsGroupAndModeAndTakesTheGame) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can hand a file to another group";
+  const group* games = getgrnam("games");
+  if (!games) GTEST_SKIP() << "no group games";
+  const gid_t gid = games->gr_gid;
+  struct Case {
+    const char* what;
+    fs::perms folder;
+    mode_t file;
+    bool inGroup;
+    bool ownerKept;  // written in place: the file is still root's
+  };
+  const Case cases[] = {
+      {"read-only folder", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec,
+       0664, true, true},
+      {"writable folder", fs::perms::all, 0664, true, false},
+      {"writable folder, player outside the group", fs::perms::all, 0666, false, true},
+  };
+  fs::create_directory(dir_ / "data");
+  fs::permissions(dir_ / "data", fs::perms::all);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::permissions(dir_, fs::perms::all);
+    ClearList(Highscores);
+    Add(1, "old", 10);
+    SaveScores();
+    ASSERT_EQ(chown("nuscores.dat", 0, gid), 0);
+    ASSERT_EQ(chmod("nuscores.dat", c.file), 0);
+    fs::permissions(dir_, c.folder);
+    const auto played = testsupport::AsPlayer(
+        [] {
+          ClearList(Highscores);
+          Reload();
+          Add(2, "this run", 20);
+          SaveScores();
+          return Told();
+        },
+        c.inGroup ? gid : static_cast<gid_t>(-1));
+    ASSERT_EQ(played.status, 0);
+    EXPECT_EQ(played.said, "");
+    struct stat st {};
+    ASSERT_EQ(stat("nuscores.dat", &st), 0);
+    EXPECT_EQ(st.st_gid, gid);
+    EXPECT_EQ(st.st_mode & 07777, c.file);
+    if (c.ownerKept) {
+      EXPECT_EQ(st.st_uid, 0u);
+    }
+    ClearList(Highscores);
+    Reload();
+    EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{2, 1}));
+    EXPECT_EQ(Files(), std::vector<std::string>{"nuscores.dat"});
+    EXPECT_FALSE(fs::exists(DataFile()));
+  }
+}
+
+// A score file the player may not read is never replaced: it stays as it
+// is, the player is told, the run's game goes to the spare file, and the
+// next start (the file still unreadable) has it back.
+TEST_F(ScoreFile, AnUnreadableFileIsLeftAsItIsAndTheGameIsKept) {
+  Add(1, "old", 10);
+  SaveScores();
+  const std::string original = testsupport::ReadBytes("nuscores.dat");
+  ASSERT_EQ(chmod("nuscores.dat", 0), 0);
+  fs::create_directory(dir_ / "data");
+  fs::permissions(dir_ / "data", fs::perms::all);
+  fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  if (geteuid() != 0 && access("nuscores.dat", R_OK) == 0) GTEST_SKIP() << "an unreadable file stays readable";
+  const auto played = testsupport::AsPlayer([] {
+    ClearList(Highscores);
+    Reload();
+    Add(2, "this run", 20);
+    SaveScores();
+    return Told();
+  });
+  if (played.status == 77) GTEST_SKIP() << "cannot become the user nobody";
+  ASSERT_EQ(played.status, 0);
+  EXPECT_NE(played.said.find("nuscores.dat: it could not be read (Permission denied), so it is left as it was.\n"
+                             "They are kept in " + (dir_ / "data").string() + "/pibbo-zorravel/scores-"),
+            std::string::npos)
+      << played.said;
+  const auto next = testsupport::AsPlayer([] {
+    ClearList(Highscores);
+    Reload();
+    std::string scores;
+    for (int64_t v : LoadedScores()) scores += std::to_string(v) + " ";
+    return scores;
+  });
+  EXPECT_EQ(next.said, "2 ");
+  chmod("nuscores.dat", 0644);
+  EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), original);
+}
+
+// What a kill inside a save in place leaves (the copy whole, the file cut
+// anywhere or not yet touched) reads back whole: no game lost, no damage
+// told, no copy of a damaged file; the next save puts everything in the
+// file and removes the copy. An empty file is no damage either.
+TEST_F(ScoreFile, ASaveInPlaceCutShortReadsBackFromItsCopy) {
+  Add(1, "old", 10);
+  SaveScores();
+  const std::string before = testsupport::ReadBytes("nuscores.dat");
+  Add(2, "new", 20);
+  SaveScores();
+  const std::string after = testsupport::ReadBytes("nuscores.dat");
+  const size_t firstLine = after.find("\r\n") + 2;
+  struct Case {
+    const char* what;
+    std::string file;
+    bool copy;
+    std::vector<int64_t> loaded;
+  };
+  const Case cases[] = {
+      {"cut to nothing", "", true, {2, 1}},
+      {"cut inside the account line", after.substr(0, 9), true, {2, 1}},
+      {"cut inside a score line", after.substr(0, firstLine + 30), true, {2, 1}},
+      {"cut before its last line end", after.substr(0, after.size() - 1), true, {2, 1}},
+      {"not yet touched", before, true, {2, 1}},
+      {"an empty file and no copy", "", false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ClearClosingProblems();
+    fs::remove_all(dir_ / "data");
+    if (c.copy) {
+      fs::create_directories(fs::path(DataFile()).parent_path());
+      testsupport::WriteBytes(DataFile(), after);
+    }
+    WriteRaw(c.file);
+    ClearList(Highscores);
+    Reload();
+    EXPECT_EQ(LoadedScores(), c.loaded);
+    SaveScores();
+    EXPECT_EQ(Told(), "");
+    EXPECT_EQ(Files(), std::vector<std::string>{"nuscores.dat"});
+    EXPECT_FALSE(fs::exists(DataFile()));
+    if (c.copy) {
+      EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), after);
     }
   }
 }
@@ -628,7 +762,10 @@ TEST_F(ScoreFileSizeLimit, DamagedOriginalThatCannotBeCopiedStaysAndTheGamesGoBe
   // file goes.
   ClearClosingProblems();
   SaveScores();
-  EXPECT_EQ(Told(), "");
+  // Only the copy is told: nothing is lost.
+  EXPECT_EQ(Told(), "The score file " + fs::current_path().string() +
+                        "/nuscores.dat had lines that could not be read: they were left out, and the original is "
+                        "kept as " + fs::current_path().string() + "/nuscores.dat.bad.\n");
   EXPECT_EQ(testsupport::ReadBytes("nuscores.dat.bad"), damaged);
   EXPECT_EQ(Files(), (std::vector<std::string>{"nuscores.dat", "nuscores.dat.bad"}));
   Reload();

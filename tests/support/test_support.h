@@ -75,3 +75,50 @@ inline void ExpectPixel(const Pixmap& p, int x, int y, Rgb want, int tolerance =
 }
 
 }  // namespace testsupport
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+namespace testsupport {
+
+// What a step run as another player answered.
+struct AsPlayerResult {
+  int status = -1;   // the step's exit code: 0 once it has run, 77 when no such player can be had
+  std::string said;  // what the step gave back
+};
+
+// Runs `step` in a child process as a player who is not root: as root the
+// child becomes the user "nobody" (in the extra group `group`, when given;
+// -1 for none); otherwise it stays the user we are. The step answers text
+// that comes back in `said`.
+inline AsPlayerResult AsPlayer(const std::function<std::string()>& step, gid_t group = static_cast<gid_t>(-1)) {
+  int out[2];
+  AsPlayerResult result;
+  if (pipe(out) != 0) return result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(out[0]);
+    if (geteuid() == 0) {
+      const passwd* nobody = getpwnam("nobody");
+      const int groups = group == static_cast<gid_t>(-1) ? 0 : 1;
+      if (!nobody || setgroups(groups, &group) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
+        _exit(77);
+    }
+    const std::string said = step();
+    if (write(out[1], said.data(), said.size()) != static_cast<ssize_t>(said.size())) _exit(79);
+    _exit(0);
+  }
+  close(out[1]);
+  char buffer[1024];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) result.said.append(buffer, static_cast<size_t>(n));
+  close(out[0]);
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  return result;
+}
+
+}  // namespace testsupport

@@ -115,9 +115,12 @@ TEST_F(RealTitle, TabsDifficultiesAndAGameFromTheTitleScreen) {
 }
 
 // This run's games outlive an end that the windowing system forces on the
-// program: its window destroyed under it (the program ends on an X error),
-// then, in a second run, its X server gone.
+// program: its window destroyed under it in the middle of a game (the game
+// played before and the one cut short are kept, and the program ends
+// through its closing sequence, without an X error on the terminal), then,
+// in a second run, its X server gone.
 TEST_F(RealTitle, GamesAreSavedWhenTheWindowOrTheXServerGoes) {
+  stderrFile_ = tmp_ + "/stderr.txt";
   pid_t pid = StartGame();
   if (pid < 0) GTEST_SKIP() << "needs xdotool and Xvfb";
   ASSERT_FALSE(window_.empty()) << "no window";
@@ -128,9 +131,14 @@ TEST_F(RealTitle, GamesAreSavedWhenTheWindowOrTheXServerGoes) {
   };
 
   playOne();
+  ASSERT_TRUE(StartGameByClick());
   Do("windowclose " + window_);
-  EXPECT_NE(WaitExit(pid, testsupport::kExitDeadlineMs), -1) << "the program ends";
-  EXPECT_EQ(SavedGames(), 1u) << "the game played before the window went";
+  EXPECT_EQ(WaitExit(pid, testsupport::kExitDeadlineMs), 0) << "the program ends";
+  EXPECT_EQ(SavedGames(), 2u) << "the game played before the window went, and the one it cut short";
+  EXPECT_EQ(testsupport::ReadBytes(stderrFile_).find("X Error"), std::string::npos)
+      << testsupport::ReadBytes(stderrFile_);
+  EXPECT_NE(testsupport::ReadBytes(run_ + "/Files/Debug.txt").find("Play again, soon!!"), std::string::npos);
+  stderrFile_.clear();
 
   pid = Restart();
   ASSERT_FALSE(window_.empty()) << "no window the second time";
@@ -138,7 +146,7 @@ TEST_F(RealTitle, GamesAreSavedWhenTheWindowOrTheXServerGoes) {
   playOne();
   display_.reset();
   EXPECT_NE(WaitExit(pid, testsupport::kExitDeadlineMs), -1) << "the program ends with its X server";
-  EXPECT_EQ(SavedGames(), 2u) << "the game played before the X server went";
+  EXPECT_EQ(SavedGames(), 3u) << "the game played before the X server went";
 }
 
 }  // namespace

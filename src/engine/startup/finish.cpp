@@ -78,6 +78,9 @@ void DrawThanks() {
 void TellClosingProblems() {
   if (!IniSaveProblem.empty()) {
     ReportClosingProblem("Your settings could not be saved to Files/Setup.ini: " + IniSaveProblem + ".");
+    if (!IniKeptAt.empty()) {
+      ReportClosingProblem("They are kept in " + ShownPath(IniKeptAt) + ", and the next start reads them back.");
+    }
   }
   for (const std::string& line : ClosingProblems()) {
     // Without "Debug.txt" the log is on the terminal already: once is enough.

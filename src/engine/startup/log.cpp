@@ -26,7 +26,12 @@ int Debug(const std::string& text) {
   }
   WriteLine(DebugFile, text);
   // Each line reaches the disk at once, so a crash keeps the log up to it.
-  FlushStream(DebugFile);
+  if (const int error = FlushedWriteError(DebugFile)) {
+    // A full disk, say: this line and the ones after it go to the terminal.
+    DebugFile.reset();
+    LogToTerminal(std::strerror(error));
+    return Debug(text);
+  }
   return 0;
 }
 

@@ -74,7 +74,7 @@ int StartUp() {
 
   AuxDrivers = AudioDrivers();
   for (const std::string& name : AuxDrivers) DebugLog(name);
-  if (!FilesDir.empty()) ReadIni();
+  ReadIni();
   ChooseAudioDriver();
 
   Debug("\tRequested Resolution : " + std::to_string(Options[kOptWidth]) + "x" + std::to_string(Options[kOptHeight]));

@@ -1,6 +1,8 @@
 // "Setup.ini": reading it at start-up, writing it back, and the choice of
 // the audio driver that depends on it.
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <cstdint>
 #include <cstdio>
@@ -86,13 +88,38 @@ void ReadIniLine(const std::string& line) {
   }
 }
 
+std::string IniUnreadable;
+
+std::string KeptSettingsFile() {
+  return KeptFileFor("settings", FilesDir.empty() ? AppDir() + "/Files" : FilesDir, "Setup.ini");
+}
+
 void ReadIni() {
   AudioDriverChosen = 0;
-  // A folder of that name, or a file that can't be read, counts as missing.
-  if (FileType("Setup.ini") != 1) return;
+  IniUnreadable.clear();
+  // A folder of that name counts as missing; a file that cannot be read is
+  // kept as it is (SaveIni never replaces it).
+  bool read = false;
+  if (!FilesDir.empty() && FileType("Setup.ini") == 1) {
+    std::vector<std::string> lines;
+    errno = 0;
+    if (LoadLines("Setup.ini", lines)) {
+      Debug("\tReading Setup File");
+      for (const std::string& line : lines) ReadIniLine(line);
+      read = true;
+    } else {
+      IniUnreadable = std::strerror(errno ? errno : EIO);
+      Debug("\tCould not read Setup.ini : " + IniUnreadable + "; it is left as it is");
+    }
+  }
+  // The settings kept elsewhere by a save that could not finish here: when
+  // "Setup.ini" could not take them, or its rewrite was cut short.
+  const std::string kept = KeptSettingsFile();
+  if (kept.empty() || FileType(kept) != 1) return;
+  if (read && !NewerFile(kept, "Setup.ini") && !IsFirstPartOf("Setup.ini", kept)) return;
   std::vector<std::string> lines;
-  if (!LoadLines("Setup.ini", lines)) return;
-  Debug("\tReading Setup File");
+  if (!LoadLines(kept, lines)) return;
+  Debug("\tReading the settings kept in " + kept);
   for (const std::string& line : lines) ReadIniLine(line);
 }
 
@@ -136,19 +163,33 @@ std::vector<std::string> IniLines() {
 }
 
 std::string IniSaveProblem;
+std::string IniKeptAt;
 
 int SaveIni() {
+  const std::vector<std::string> lines = IniLines();
+  const std::string kept = KeptSettingsFile();
+  std::string why;
   if (FilesDir.empty()) {
-    IniSaveProblem = "the folder Files/ is missing";
-    Debug("\tCould not save Setup.ini : " + IniSaveProblem);
+    why = "the folder Files/ is missing";
+  } else if (!IniUnreadable.empty()) {
+    why = "it could not be read (" + IniUnreadable + "), so it is left as it was";
+  } else if (SaveLinesAtomic(FilesDir + "/Setup.ini", lines, &why, kept)) {
+    // Whatever was kept elsewhere is in "Setup.ini" now.
+    if (!kept.empty() && FileType(kept) == 1) DeleteFile(kept);
+    IniSaveProblem.clear();
+    IniKeptAt.clear();
     return 0;
   }
-  std::string why;
-  if (!SaveLinesAtomic(FilesDir + "/Setup.ini", IniLines(), &why)) {
-    IniSaveProblem = why;
-    Debug("\tCould not save Setup.ini : " + why);
+  IniSaveProblem = why;
+  Debug("\tCould not save Setup.ini : " + why);
+  IniKeptAt.clear();
+  std::string keptWhy = "there is no data folder";
+  if (!kept.empty() && MakeFolderPath(std::filesystem::path(kept).parent_path().string(), &keptWhy) &&
+      SaveLinesAtomic(kept, lines, &keptWhy)) {
+    IniKeptAt = kept;
+    Debug("\tThe settings are kept in " + kept);
   } else {
-    IniSaveProblem.clear();
+    Debug("\tCould not keep the settings in " + (kept.empty() ? std::string("a data folder") : kept) + " : " + keptWhy);
   }
   return 0;
 }

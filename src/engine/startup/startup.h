@@ -142,6 +142,27 @@ std::vector<std::string> IniLines();
 // Writes "Setup.ini" one folder up (from the per-game folder) and comes
 // back; written whole or not at all. Returns 0.
 int SaveIni();
+// The player's data folder for the game's kept files:
+// $XDG_DATA_HOME/pibbo-zorravel, else ~/.local/share/pibbo-zorravel; ""
+// when neither is known.
+std::string DataFolder();
+// Where a file `name` of the game's folder `folder` (an absolute path) is
+// kept when that folder cannot take it: one folder per kind and game
+// folder in the data folder, so that two copies of the game never mix; ""
+// when there is no data folder.
+std::string KeptFileFor(const std::string& kind, const std::string& folder, const std::string& name);
+// A path as the player knows it: from the run folder when it lies under
+// "Files/"'s parent, with "~" for the home folder.
+std::string ShownPath(const std::string& path);
+// True when file `a` was written after file `b` (or `b` is missing).
+bool NewerFile(const std::string& a, const std::string& b);
+// Where "Setup.ini" is kept when "Files/" cannot take it; "" when nowhere.
+std::string KeptSettingsFile();
+// Why "Setup.ini" could not be read at start ("" when it could, or was
+// missing): such a file is never replaced.
+extern std::string IniUnreadable;
+// Where the last SaveIni that failed kept the settings; "" when nowhere.
+extern std::string IniKeptAt;
 // Removes what an interrupted save left in `folder`: the temporary files
 // name + ".tmp-XXXXXX". Answers how many were removed.
 int RemoveStaleTemporaries(const std::string& folder, const std::string& name);

@@ -29,7 +29,10 @@ class FileStream final : public TStream {
   int Write(const void* buffer, int n) override {
     if (!file_ || n <= 0) return 0;
     Switch(Mode::Writing);
-    return static_cast<int>(std::fwrite(buffer, 1, static_cast<size_t>(n), file_));
+    errno = 0;
+    const size_t done = std::fwrite(buffer, 1, static_cast<size_t>(n), file_);
+    if (done < static_cast<size_t>(n)) Note(errno);
+    return static_cast<int>(done);
   }
   // 1 once the position reaches the end of the file (at once when empty).
   int Eof() override {
@@ -44,8 +47,10 @@ class FileStream final : public TStream {
     return 0;
   }
   void Flush() override {
-    if (file_) std::fflush(file_);
+    errno = 0;
+    if (file_ && std::fflush(file_) != 0) Note(errno);
   }
+  int WriteError() const override { return error_; }
   void Close() override {
     if (file_) {
       std::fclose(file_);
@@ -61,8 +66,13 @@ class FileStream final : public TStream {
     mode_ = mode;
   }
 
+  void Note(int error) {
+    if (error_ == 0) error_ = error ? error : EIO;
+  }
+
   FILE* file_;
   Mode mode_ = Mode::None;
+  int error_ = 0;
 };
 
 Stream OpenFile(const std::string& path, const char* mode) {
@@ -138,6 +148,12 @@ int Eof(const Stream& stream) { return stream ? stream->Eof() : 1; }
 
 void FlushStream(const Stream& stream) {
   if (stream) stream->Flush();
+}
+
+int FlushedWriteError(const Stream& stream) {
+  if (!stream) return 0;
+  stream->Flush();
+  return stream->WriteError();
 }
 
 void CloseFile(const Stream& stream) {
@@ -223,11 +239,103 @@ std::string FollowLinks(const std::string& path) {
 
 }  // namespace
 
-int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lines, std::string* why) {
+namespace {
+
+// Makes a folder and the folders above it (0700: the player's own). 0 on
+// success, else the errno of the step that failed.
+int MakeFolders(const std::string& folder) {
+  if (folder.empty() || FileType(folder) == 2) return 0;
+  const std::string parent = FolderOf(folder);
+  if (parent != folder && parent != "." && parent != "/") {
+    if (int error = MakeFolders(parent)) return error;
+  }
+  if (::mkdir(folder.c_str(), 0700) == 0 || (errno == EEXIST && FileType(folder) == 2)) return 0;
+  return errno ? errno : EIO;
+}
+
+enum class ByRename { Saved, Failed, NotKept };
+
+// The save through a temporary file beside `target`, renamed over it. An
+// existing file keeps its mode and group (and its owner where we may set
+// it). NotKept, with nothing changed, when no temporary file can be made
+// there or its group could not be set, so the rename would change the file.
+ByRename SaveByRename(const std::string& target, const std::string& data, const struct stat* old,
+                      bool keepGroup, int& error) {
+  std::string temp = target + ".tmp-XXXXXX";
+  std::vector<char> name(temp.begin(), temp.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    error = errno ? errno : EIO;
+    return ByRename::NotKept;
+  }
+  temp.assign(name.data());
+
+  // A new file gets the usual 0666 less the umask rather than mkstemp's 0600.
+  mode_t mode = 0;
+  if (old) {
+    mode = old->st_mode & 07777;
+    // The owner where we may set it (root), else at least the group.
+    if (::fchown(fd, old->st_uid, old->st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0 &&
+        keepGroup) {
+      error = errno ? errno : EPERM;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return ByRename::NotKept;
+    }
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+
+  error = 0;
+  auto step = [&error](bool ok) {
+    if (!ok && error == 0) error = errno ? errno : EIO;
+    return ok;
+  };
+  errno = 0;
+  bool ok = step(::fchmod(fd, mode) == 0) && step(WriteAll(fd, data)) && step(::fsync(fd) == 0);
+  ok = step(::close(fd) == 0) && ok;
+  if (ok) ok = step(std::rename(temp.c_str(), target.c_str()) == 0);
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return ByRename::Failed;
+  }
+  // Make the rename itself durable.
+  int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return ByRename::Saved;
+}
+
+// Rewrites an existing file in place: cut to nothing, written, flushed to
+// the disk. 0, or the errno of the step that failed.
+int SaveInPlace(const std::string& target, const std::string& data) {
+  int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) return errno ? errno : EIO;
+  int error = 0;
+  auto step = [&error](bool ok) {
+    if (!ok && error == 0) error = errno ? errno : EIO;
+    return ok;
+  };
+  errno = 0;
+  step(WriteAll(fd, data)) && step(::fsync(fd) == 0);
+  if (::close(fd) != 0 && error == 0) error = errno ? errno : EIO;
+  return error;
+}
+
+}  // namespace
+
+int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lines, std::string* why,
+                    const std::string& safeCopy, int* inPlace) {
   auto fail = [why](const std::string& reason) {
     if (why) *why = reason;
     return 0;
   };
+  if (inPlace) *inPlace = 0;
   if (path.empty()) return fail("no file name");
   // A link is written through: its target is replaced, the link stays.
   const std::string target = FollowLinks(path);
@@ -239,46 +347,60 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
     data += "\r\n";
   }
 
-  const std::string folder = FolderOf(target);
-  std::string temp = target + ".tmp-XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) return fail(std::strerror(errno));
-  temp.assign(name.data());
-
-  // Keep the old file's permissions; a new file gets the usual 0666 less
-  // the umask rather than mkstemp's 0600.
-  mode_t mode = 0;
-  struct stat st {};
-  if (::stat(target.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  // A file we may write keeps its group however it is saved; one we may
+  // not write (in a folder of ours) is replaced as well as we can.
+  const bool writable = exists && ::access(target.c_str(), W_OK) == 0;
   int error = 0;
-  auto step = [&error](bool ok) {
-    if (!ok && error == 0) error = errno ? errno : EIO;
-    return ok;
-  };
-  errno = 0;
-  bool ok = step(::fchmod(fd, mode) == 0) && step(WriteAll(fd, data)) && step(::fsync(fd) == 0);
-  ok = step(::close(fd) == 0) && ok;
-  if (ok) ok = step(std::rename(temp.c_str(), target.c_str()) == 0);
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return fail(std::strerror(error));
+  switch (SaveByRename(target, data, exists ? &old : nullptr, writable, error)) {
+    case ByRename::Saved:
+      return 1;
+    case ByRename::Failed:
+      return fail(std::strerror(error));
+    case ByRename::NotKept:
+      break;
   }
-  // Make the rename itself durable.
-  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+  // No rename: in place, when the file may be written and the new content
+  // can first be kept whole elsewhere. A kill from here on leaves the copy
+  // whole and the file either as it was or a first part of the new content.
+  const std::string noRename = std::strerror(error);
+  if (!writable || safeCopy.empty()) return fail(noRename);
+  std::string copyWhy;
+  if (int made = MakeFolders(FolderOf(safeCopy))) {
+    copyWhy = std::strerror(made);
+  } else if (!SaveLinesAtomic(safeCopy, lines, &copyWhy)) {
+    copyWhy = copyWhy.empty() ? "it could not be written" : copyWhy;
+  } else {
+    copyWhy.clear();
+  }
+  if (!copyWhy.empty()) return fail(noRename + "; no copy to write it in place could be kept (" + copyWhy + ")");
+  if (inPlace) *inPlace = 1;
+  if (int failed = SaveInPlace(target, data)) {
+    // The copy holds the new content whole: it stays for the next start.
+    return fail(std::strerror(failed));
+  }
+  ::unlink(safeCopy.c_str());
+  return 1;
+}
+
+int MakeFolderPath(const std::string& folder, std::string* why) {
+  if (int error = MakeFolders(folder)) {
+    if (why) *why = std::strerror(error);
+    return 0;
   }
   return 1;
+}
+
+bool IsFirstPartOf(const std::string& path, const std::string& whole) {
+  Stream a = ReadFile(path), b = ReadFile(whole);
+  if (!a || !b) return false;
+  char x[4096], y[4096];
+  for (;;) {
+    const int n = a->Read(x, sizeof x);
+    if (n <= 0) return true;
+    if (b->Read(y, n) != n || std::memcmp(x, y, static_cast<size_t>(n)) != 0) return false;
+  }
 }
 
 bool LoadLines(const std::string& path, std::vector<std::string>& lines) {

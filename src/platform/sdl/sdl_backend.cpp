@@ -12,6 +12,7 @@
 #include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_gl.h"
+#include "platform/sdl/sdl_x11.h"
 
 namespace {
 
@@ -146,6 +147,7 @@ class SdlBackend final : public Backend {
     // Shown first: swaps of a window that is not on screen may not show how
     // the swaps of the visible window behave.
     SDL_ShowWindow(window_);
+    WatchX11Window(window_);
     gl_.Init(width, height, UseWindowBuffer(width, height));
     SDL_StartTextInput();
     SDL_ShowCursor(cursorVisible_ ? SDL_ENABLE : SDL_DISABLE);
@@ -156,6 +158,7 @@ class SdlBackend final : public Backend {
 
   void CloseDisplay() override {
     if (!window_) return;
+    ForgetX11Window();
     if (context_) {
       SDL_GL_MakeCurrent(window_, context_);
       gl_.Shutdown();
@@ -165,6 +168,7 @@ class SdlBackend final : public Backend {
     }
     SDL_StopTextInput();
     SDL_DestroyWindow(window_);
+    SettleX11Window();
     window_ = nullptr;
     width_ = height_ = 0;
     held_.fill(false);
@@ -194,7 +198,8 @@ class SdlBackend final : public Backend {
   }
 
   void Present(int sync) override {
-    if (!window_) return;
+    // A window destroyed under us takes no more pictures.
+    if (!window_ || X11WindowGone()) return;
     SetSwapInterval(sync == 0 ? 0 : 1);
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
@@ -232,6 +237,9 @@ class SdlBackend final : public Backend {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
       switch (event.type) {
+        case SDL_SYSWMEVENT:
+          NoteX11Event(event.syswm.msg);
+          break;
         case SDL_KEYDOWN: {
           const int code = sdlmap::KeyCodeFromScancode(event.key.keysym.scancode);
           if (code && !event.key.repeat) {
@@ -289,6 +297,9 @@ class SdlBackend final : public Backend {
           break;
       }
     }
+    // A window that is gone asks to close at every look, as a close
+    // request that cannot be answered with a new input.
+    if (window_ && X11WindowGone()) sink.OnCloseRequest();
   }
 
   void WarpMouse(int x, int y) override {

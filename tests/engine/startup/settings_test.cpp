@@ -1,4 +1,8 @@
 // Reading and writing "Setup.ini", and the choice of the audio driver.
+#include <sys/stat.h>
+
+#include <chrono>
+
 #include "startup_fixture.h"
 
 namespace startup_test {
@@ -208,6 +212,86 @@ TEST_F(SettingsTest, SaveReplacesTheFileWholeAndSkipsAMissingFolder) {
   FilesDir.clear();
   EXPECT_EQ(SaveIni(), 0);
   EXPECT_FALSE(std::filesystem::exists("Setup.ini"));
+}
+
+// A player who is not root, "Files/" read-only: a "Setup.ini" the player
+// may write takes the settings in place; one the player may not read is
+// left as it is (its settings are not lost to the defaults), the settings
+// of the run are kept in the data folder and read back at the next start.
+TEST_F(SettingsTest, AFileThePlayerMayWriteIsSavedAndAnUnreadableOneIsKept) {
+  const std::string kept = "Music = 10\r\nMaster = 90\r\nFullscreen = True\r\n";
+  struct Case {
+    const char* what;
+    mode_t file;
+    bool replaced;
+  };
+  const Case cases[] = {{"writable file", 0666, true}, {"unreadable file", 0000, false}};
+  std::filesystem::create_directory(dir_ + "/data");
+  std::filesystem::permissions(dir_ + "/data", std::filesystem::perms::all);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    chmod(dir_.c_str(), 0755);
+    WriteBytes("Setup.ini", kept);
+    ASSERT_EQ(chmod("Setup.ini", c.file), 0);
+    ASSERT_EQ(chmod(dir_.c_str(), 0555), 0);
+    const auto played = testsupport::AsPlayer([] {
+      if (access(".", W_OK) == 0) _exit(78);
+      SetDefaults();
+      Options[kOptMaster] = 33;
+      ReadIni();
+      SaveIni();
+      return IniUnreadable + "|" + IniSaveProblem + "|" + IniKeptAt;
+    });
+    if (played.status == 77) GTEST_SKIP() << "cannot become the user nobody";
+    if (played.status == 78) GTEST_SKIP() << "the read-only folder stays writable for this user";
+    ASSERT_EQ(played.status, 0);
+    chmod(dir_.c_str(), 0755);
+    chmod("Setup.ini", 0644);
+    if (c.replaced) {
+      EXPECT_EQ(played.said, "||");
+      EXPECT_EQ(ReadBytes("Setup.ini").substr(0, 12), "[Graphics]\r\n");
+      EXPECT_NE(ReadBytes("Setup.ini").find("Master = 90\r\nSound = 50\r\nMusic = 10\r\n"), std::string::npos);
+      EXPECT_FALSE(std::filesystem::exists(KeptSettingsFile()));
+    } else {
+      EXPECT_EQ(played.said, "Permission denied|it could not be read (Permission denied), so it is left as it was|" +
+                                 KeptSettingsFile());
+      EXPECT_EQ(ReadBytes("Setup.ini"), kept);
+      // The next start, the file still unreadable: the run's settings.
+      chmod("Setup.ini", 0);
+      const auto next = testsupport::AsPlayer([] {
+        SetDefaults();
+        ReadIni();
+        return std::to_string(Options[kOptMaster]);
+      });
+      EXPECT_EQ(next.said, "33");
+      chmod("Setup.ini", 0644);
+    }
+  }
+}
+
+// A rewrite in place cut short by a kill leaves the file a first part of
+// its copy: the next start reads the copy. A copy older than a whole file
+// is not read.
+TEST_F(SettingsTest, ACutShortSaveReadsTheCopyAndAnOldCopyIsPassedOver) {
+  Options[kOptMaster] = 77;
+  const std::vector<std::string> lines = IniLines();
+  std::string whole;
+  for (const std::string& l : lines) whole += l + "\r\n";
+  std::filesystem::create_directories(std::filesystem::path(KeptSettingsFile()).parent_path());
+  WriteBytes(KeptSettingsFile(), whole);
+  WriteBytes("Setup.ini", whole.substr(0, whole.find("Master")));
+  SetDefaults();
+  ReadIni();
+  EXPECT_EQ(Options[kOptMaster], 77);
+
+  // A whole file written after the copy wins.
+  std::filesystem::last_write_time(KeptSettingsFile(),
+                                   std::filesystem::last_write_time("Setup.ini") - std::chrono::hours(1));
+  WriteBytes("Setup.ini", "Master = 20\r\n");
+  std::filesystem::last_write_time("Setup.ini", std::filesystem::file_time_type::clock::now());
+  SetDefaults();
+  ReadIni();
+  EXPECT_EQ(Options[kOptMaster], 20);
 }
 
 TEST_F(SettingsTest, AutomaticDriverChoice) {

@@ -2,6 +2,9 @@
 // with their defaults, and a scratch folder that becomes the working folder.
 #pragma once
 
+#include <cstdlib>
+#include <optional>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -43,8 +46,15 @@ class StartupTest : public ::testing::Test {
     FilesDir = dir_;
     GameDir.clear();
     CommonDir.clear();
+    // Settings kept aside go to a data folder of the test's own.
+    if (const char* xdg = std::getenv("XDG_DATA_HOME")) oldXdg_ = xdg;
+    setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    IniUnreadable.clear();
+    IniKeptAt.clear();
   }
   void TearDown() override {
+    if (oldXdg_) setenv("XDG_DATA_HOME", oldXdg_->c_str(), 1);
+    else unsetenv("XDG_DATA_HOME");
     CloseLog();
     std::filesystem::current_path(oldDir_);
     std::error_code ec;
@@ -54,6 +64,7 @@ class StartupTest : public ::testing::Test {
 
   std::filesystem::path oldDir_;
   std::string dir_;
+  std::optional<std::string> oldXdg_;
 };
 
 // Over a scratch copy of the run folder's files (fonts, images, sounds; no

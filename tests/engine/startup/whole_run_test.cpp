@@ -161,13 +161,15 @@ TEST_F(WholeRun, SecondRunReadsTheSettingsAndStartsAFreshLog) {
   EXPECT_TRUE(has("Key=0,87"));
 }
 
-TEST_F(WholeRun, MissingGameFolderIsLoggedAndNothingIsWrittenElsewhere) {
+// The scores of a run without its per-game folder lie in "Files/"; no
+// other file goes there or into "Common/".
+TEST_F(WholeRun, MissingGameFolderIsLoggedAndTheScoresStayInFiles) {
   fs::remove_all(run_ + "/Files/260");
   std::string script = WriteScript(kQuitScript);
-  ASSERT_EQ(Run({"PIBBO_HEADLESS=1", "PIBBO_INPUT_SCRIPT=" + script}), 0);
+  ASSERT_EQ(Run({"PIBBO_HEADLESS=1", "PIBBO_INPUT_SCRIPT=" + script, "XDG_DATA_HOME=" + tmp_ + "/data"}), 0);
   std::vector<std::string> log = Log();
   EXPECT_NE(std::find(log.begin(), log.end(), "\tMissing folder : 260/"), log.end());
-  EXPECT_FALSE(fs::exists(run_ + "/Files/nuscores.dat"));
+  EXPECT_TRUE(fs::exists(run_ + "/Files/nuscores.dat"));
   EXPECT_FALSE(fs::exists(run_ + "/Files/crash.dat"));
   EXPECT_FALSE(fs::exists(run_ + "/Files/Common/nuscores.dat"));
   EXPECT_TRUE(fs::exists(run_ + "/Files/Setup.ini"));
