@@ -170,11 +170,10 @@ void JudgeLogin(const ServerAnswer& answer);
 // is no table, and `best` (the local best of the table asked for, or none)
 // uploaded when it belongs in the table.
 void ReadOnlineTable(const ServerAnswer& answer, const std::shared_ptr<Scores>& best);
-// Sends `record` (without one, ThisIsHigh) to the score server with the
+// Sends `record` (nothing without one) to the score server with the
 // account's proof (the request runs beside the frame loop; its answer goes
 // to the debug output).
 void UploadScore(const std::shared_ptr<Scores>& record);
-void UploadScore();
 // Whether a login, fetch or upload is still waiting for its server.
 bool OnlineRequestsBusy();
 // Refresh state 1: drops the current table's online entries, then state 2.

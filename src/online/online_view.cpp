@@ -294,8 +294,6 @@ void UploadScore(const std::shared_ptr<Scores>& record) {
   gUploadCall.Start(UploadPath(UploadInput(*record)), true);
 }
 
-void UploadScore() { UploadScore(ThisIsHigh); }
-
 bool OnlineRequestsBusy() { return gLoginCall.Busy() || gFetchCall.Busy() || gUploadCall.Busy(); }
 
 namespace {

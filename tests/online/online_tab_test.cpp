@@ -271,7 +271,7 @@ TEST_F(OnlineTab, TheClosingSequenceWaitsOnlyBrieflyForARequest) {
   ThisIsHigh = mine;
   for (const LoopbackServer* server : {&quick, &silent}) {
     UseServer(*server);
-    UploadScore();
+    UploadScore(ThisIsHigh);
     const auto t0 = Clock::now();
     RaiseEngineEvent(EngineEvent::Finishing);
     const double waited = std::chrono::duration<double>(Clock::now() - t0).count();

@@ -88,6 +88,15 @@ bool NameTaken(const std::string& name) {
   return true;
 }
 
+// Room for `key` in a map of at most `limit` keys: when it is full, the
+// stale entries go, and if none is stale, all of them.
+template <typename Map, typename Stale>
+void MakeRoom(Map& map, size_t limit, const std::string& key, Stale stale) {
+  if (map.size() < limit || map.contains(key)) return;
+  std::erase_if(map, stale);
+  if (map.size() >= limit) map.clear();
+}
+
 // Moments of the last minute per key (an address, an account), each with
 // a tag (what happened then), for at most `keys` keys: when they are all in
 // use, the stale ones go, and if none is stale, all.
@@ -102,10 +111,8 @@ class Window {
   }
   // With `once`, nothing is added while the key holds the tag already.
   void Add(const std::string& key, int64_t t, const std::string& tag = "", bool once = false) {
-    if (times_.size() >= keys_ && !times_.contains(key)) {
-      std::erase_if(times_, [t](const auto& e) { return e.second.empty() || e.second.back().first <= t - kMinute; });
-      if (times_.size() >= keys_) times_.clear();
-    }
+    MakeRoom(times_, keys_, key,
+             [t](const auto& e) { return e.second.empty() || e.second.back().first <= t - kMinute; });
     auto& moments = times_[key];
     if (once && std::any_of(moments.begin(), moments.end(), [&tag](const auto& m) { return m.second == tag; })) return;
     moments.emplace_back(t, tag);
@@ -349,11 +356,8 @@ struct Handler::Impl {
   void Remember(const std::string& name, const std::string& password) {
     const Proof p{Digest(name, password), Now() + 1000LL * settings.proofSeconds};
     std::lock_guard<std::mutex> lock(proofMutex);
-    if (proofs.size() >= kMaxProofs) {
-      const int64_t now = Now();
-      std::erase_if(proofs, [now](const auto& e) { return e.second.expires <= now; });
-      if (proofs.size() >= kMaxProofs) proofs.clear();
-    }
+    const int64_t now = Now();
+    MakeRoom(proofs, kMaxProofs, name, [now](const auto& e) { return e.second.expires <= now; });
     proofs[name] = p;
   }
   bool Remembered(const std::string& name, const std::string& password) {
@@ -446,11 +450,9 @@ struct Handler::Impl {
   // Under addressMutex: the right password came from `peer`.
   void Trust(const std::string& name, const std::string& peer, int64_t now) {
     failedByAccount.Clear(name);
-    if (trusted.size() >= kMaxProofs) {
-      std::erase_if(trusted, [now](const auto& e) { return e.second <= now; });
-      if (trusted.size() >= kMaxProofs) trusted.clear();
-    }
-    trusted[name + '\0' + peer] = now + kTrustMs;
+    const std::string key = name + '\0' + peer;
+    MakeRoom(trusted, kMaxProofs, key, [now](const auto& e) { return e.second <= now; });
+    trusted[key] = now + kTrustMs;
   }
 
   std::optional<std::pair<std::string, std::string>> Stored(const std::string& name) {
@@ -549,10 +551,7 @@ struct Handler::Impl {
   bool TakeGame(const std::string& name) {
     if (settings.gameSeconds <= 0) return true;
     const int64_t now = Now(), step = 1000LL * settings.gameSeconds;
-    if (gamesUntil.size() >= kMaxProofs && !gamesUntil.contains(name)) {
-      std::erase_if(gamesUntil, [now](const auto& e) { return e.second <= now; });
-      if (gamesUntil.size() >= kMaxProofs) gamesUntil.clear();
-    }
+    MakeRoom(gamesUntil, kMaxProofs, name, [now](const auto& e) { return e.second <= now; });
     int64_t& until = gamesUntil.try_emplace(name, now).first->second;
     until = std::max(until, now);
     if (until - now > step * (std::max(1, settings.gameBurst) - 1)) return false;

@@ -253,6 +253,21 @@ int MakeFolders(const std::string& folder) {
   return errno ? errno : EIO;
 }
 
+// The errno of a step that just failed (`fallback` when it set none),
+// after closing `fd`.
+int ErrnoOr(int fallback, int fd) {
+  const int error = errno ? errno : fallback;
+  ::close(fd);
+  return error;
+}
+
+// Writes `data` to `fd`, flushes it to the disk and closes `fd` (always).
+// 0, or the errno of the first step that failed.
+int WriteSyncClose(int fd, const std::string& data) {
+  if (!WriteAll(fd, data) || ::fsync(fd) != 0) return ErrnoOr(EIO, fd);
+  return ::close(fd) == 0 ? 0 : (errno ? errno : EIO);
+}
+
 enum class ByRename { Saved, Failed, NotKept };
 
 // The save through a temporary file beside `target`, renamed over it. An
@@ -289,16 +304,10 @@ ByRename SaveByRename(const std::string& target, const std::string& data, const 
     mode = 0666 & ~mask;
   }
 
-  error = 0;
-  auto step = [&error](bool ok) {
-    if (!ok && error == 0) error = errno ? errno : EIO;
-    return ok;
-  };
   errno = 0;
-  bool ok = step(::fchmod(fd, mode) == 0) && step(WriteAll(fd, data)) && step(::fsync(fd) == 0);
-  ok = step(::close(fd) == 0) && ok;
-  if (ok) ok = step(std::rename(temp.c_str(), target.c_str()) == 0);
-  if (!ok) {
+  error = ::fchmod(fd, mode) == 0 ? WriteSyncClose(fd, data) : ErrnoOr(EIO, fd);
+  if (error == 0 && std::rename(temp.c_str(), target.c_str()) != 0) error = errno ? errno : EIO;
+  if (error != 0) {
     ::unlink(temp.c_str());
     return ByRename::Failed;
   }
@@ -316,15 +325,8 @@ ByRename SaveByRename(const std::string& target, const std::string& data, const 
 int SaveInPlace(const std::string& target, const std::string& data) {
   int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) return errno ? errno : EIO;
-  int error = 0;
-  auto step = [&error](bool ok) {
-    if (!ok && error == 0) error = errno ? errno : EIO;
-    return ok;
-  };
   errno = 0;
-  step(WriteAll(fd, data)) && step(::fsync(fd) == 0);
-  if (::close(fd) != 0 && error == 0) error = errno ? errno : EIO;
-  return error;
+  return WriteSyncClose(fd, data);
 }
 
 }  // namespace
