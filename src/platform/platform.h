@@ -19,6 +19,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // ---------------------------------------------------------------------------
@@ -338,6 +339,9 @@ void CloseFile(const Stream& stream);
 void CloseStream(const Stream& stream);
 
 int FileType(const std::string& path);  // 0 nothing, 1 file, 2 folder
+// True when `path` (after its links) names a device, a FIFO or a socket:
+// ReadFile and WriteFile refuse such a file, and no save replaces it.
+bool IsSpecialFile(const std::string& path);
 int DeleteFile(const std::string& path);
 int RenameFile(const std::string& from, const std::string& to);
 int CreateDir(const std::string& path);
@@ -359,9 +363,35 @@ std::string AppDir();
 // written and flushed, and the copy removed. A kill in between leaves the
 // copy whole and the file as it was or holding a first part of the new
 // content (see IsFirstPartOf); a failed write leaves the copy too.
-// `inPlace` (when given) is set to 1 once the file is being written in place.
+// `inPlace` (when given) is set to 1 once the file is being written in place:
+// a failure after that leaves the new content whole in `safeCopy`.
+//
+// Only a regular file is replaced: where `path` names a device, a FIFO or
+// a socket, or a file that cannot be read, nothing is written. The save
+// holds the SaveLock of the file's folder (and of the copy's).
 int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lines,
                     std::string* why = nullptr, const std::string& safeCopy = "", int* inPlace = nullptr);
+// The lock of the folder that holds the file `file` names (after its
+// links), held while the object lives: a save of a file there by another
+// process waits for it, a save of ours takes it again at no cost. The wait
+// is bounded: after `waitMs` the lock is not held (WaitedOut) and the
+// caller goes on without it. A folder that cannot be opened is not locked.
+class SaveLock {
+ public:
+  static constexpr int kWaitMs = 3000;
+  explicit SaveLock(const std::string& file, int waitMs = kWaitMs);
+  ~SaveLock();
+  SaveLock(const SaveLock&) = delete;
+  SaveLock& operator=(const SaveLock&) = delete;
+  bool Held() const { return state_ == State::Held; }
+  bool WaitedOut() const { return state_ == State::WaitedOut; }
+
+ private:
+  enum class State { None, Held, WaitedOut };
+  State state_ = State::None;
+  std::pair<unsigned long, unsigned long> key_{};
+};
+
 // Makes a folder and those above it that are missing (new ones 0700). 1 on
 // success; else 0, and `why` says why.
 int MakeFolderPath(const std::string& folder, std::string* why = nullptr);

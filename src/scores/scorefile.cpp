@@ -1,12 +1,16 @@
 // The local score file "nuscores.dat": the scrambled account line, then one
 // scrambled score line per local record, newest first.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/startup/startup.h"
@@ -81,18 +85,22 @@ namespace {
 // in the player's data folder. The next start reads both back.
 const char kBesideFile[] = "nuscores.dat.unsaved";
 
-// Set when the file read at start held lines that could not be read (or
-// could not be read at all): before it is replaced, the original is kept.
-bool gFileDamaged = false;
-bool gOriginalKept = false;
-// The lines of "nuscores.dat" as read at start (a failed save of the same
-// lines loses nothing) and the plain lines of every record read at start
-// (what is not among them was played in this run).
-std::vector<std::string> gLinesRead;
-std::set<std::string> gRecordsRead;
-// Spare files that "nuscores.dat" makes redundant once it is saved: those
-// read whole at start and those written in this run.
-std::set<std::string> gSpares;
+// How often each plain score line occurs: the identity of a record, so that
+// a save that merges what a file holds now with this run's list takes each
+// game once.
+using LineCounts = std::map<std::string, int>;
+
+// Set once an original that held lines that could not be read has been
+// copied aside in this run.
+std::set<std::string> gOriginalsKept;
+// The records as this run read them at start (or saved them last): a
+// record a file holds beyond these was added by another copy of the game
+// since, and a save takes it in.
+LineCounts gCountsRead;
+// The account as read at start (or saved last), "name|pass"; another
+// copy's account change is taken in while this run made none.
+std::string gAccountRead;
+bool gAccountWasRead = false;
 
 // No folder for the score file: "Files/" is missing (a missing per-game
 // folder leaves the file in "Files/").
@@ -110,26 +118,27 @@ std::vector<std::string> SpareFiles() {
   return places;
 }
 
-// Why the score file could not be read at start; "" when it could (or was
-// not there). Such a file is never replaced.
-std::string gUnreadable;
-
-// Copies the score file to the first free "nuscores.dat.bad", ".bad2", ...
-// (an earlier copy is never overwritten). False, and why, when no copy was
-// made; a half-made copy is removed.
-bool KeepOriginal(std::string& why) {
+// Copies a score file that holds lines that could not be read to the first
+// free name + ".bad", ".bad2", ... (an earlier copy is never overwritten),
+// once per run. False, and why, when no copy was made; a half-made copy is
+// removed.
+bool KeepOriginal(const std::string& file, std::string& why) {
+  if (gOriginalsKept.count(file)) return true;
   for (int n = 1; n < 1000; ++n) {
-    const std::string name = std::string(kScoreFile) + ".bad" + (n == 1 ? "" : std::to_string(n));
-    if (FileType(name) != 0) continue;
+    const std::string name = file + ".bad" + (n == 1 ? "" : std::to_string(n));
+    if (FileType(name) != 0 || IsSpecialFile(name)) continue;
     std::error_code ec;
-    if (!std::filesystem::copy_file(kScoreFile, name, ec) || ec) {
+    if (!std::filesystem::copy_file(file, name, ec) || ec) {
       why = ec ? ec.message() : "the copy failed";
       std::error_code ignored;
       std::filesystem::remove(name, ignored);
       return false;
     }
-    Debug("The score file had lines that could not be read; the original is kept as " + name);
-    ReportClosingProblem("The score file " + ShownPath(kScoreFile) +
+    gOriginalsKept.insert(file);
+    const bool main = file == kScoreFile;
+    Debug(std::string(main ? "The score file" : "The scores kept in " + file) +
+          " had lines that could not be read; the original is kept as " + name);
+    ReportClosingProblem((main ? "The score file " : "The scores kept in ") + ShownPath(file) +
                          " had lines that could not be read: they were left out, and the original is kept as " +
                          ShownPath(name) + ".");
     return true;
@@ -141,6 +150,7 @@ bool KeepOriginal(std::string& why) {
 // One score file as read: its lines, the account, if its line was
 // readable, and the records in file order.
 struct ReadFileResult {
+  std::string path;
   std::vector<std::string> lines;
   bool accountRead = false;
   std::string name, pass;
@@ -150,6 +160,7 @@ struct ReadFileResult {
 };
 
 bool ReadScoreFile(const std::string& path, ReadFileResult& out) {
+  out.path = path;
   std::vector<std::string>& lines = out.lines;
   if (!LoadLines(path, lines)) return false;
   std::error_code ec;
@@ -181,19 +192,201 @@ bool ReadScoreFile(const std::string& path, ReadFileResult& out) {
   return true;
 }
 
+// What the score file and its spare files hold, read at start and again by
+// each save (under the folders' locks, so another copy's save is whole).
+struct Holdings {
+  std::vector<ReadFileResult> files;  // "nuscores.dat" (or its copy) first
+  bool mainRead = false;              // "nuscores.dat" itself was read
+  bool mainDamaged = false;           // it held lines that could not be read
+  std::string mainUnreadable;         // why it could not be read at all
+  std::vector<std::string> mainLines; // its lines as read
+  std::set<std::string> wholeSpares;  // spare files read whole
+  std::set<std::string> damagedSpares;
+  std::map<std::string, std::string> unreadableSpares;  // spare file -> why
+};
+
+Holdings ReadHoldings(bool atStart) {
+  Holdings h;
+  const int type = NoScoreFolder() ? 0 : FileType(kScoreFile);
+  // A rewrite in place that was cut short left the file a first part of
+  // the copy it made first: the copy holds everything, the file is no damage.
+  const std::string data = DataFile();
+  const bool cutShort = type == 1 && !data.empty() && FileType(data) == 1 && IsFirstPartOf(kScoreFile, data);
+  if (cutShort) {
+    if (atStart) {
+      Debug("\tThe last save of " + std::string(kScoreFile) + " was cut short; its copy in " + data + " is read");
+    }
+  } else if (type == 1) {
+    ReadFileResult read;
+    errno = 0;
+    if (ReadScoreFile(kScoreFile, read)) {
+      h.mainRead = true;
+      h.mainDamaged = !read.whole;
+      h.mainLines = read.lines;
+      h.files.push_back(std::move(read));
+    } else {
+      // Unreadable as a whole: it is left as it is.
+      h.mainUnreadable = std::strerror(errno ? errno : EIO);
+      Debug("Could not read " + std::string(kScoreFile) + " : " + h.mainUnreadable + "; it is left as it is");
+    }
+  } else if (type == 2 && atStart) {
+    Debug("\tA folder has the name of the score file " + std::string(kScoreFile));
+  }
+  for (const std::string& spare : SpareFiles()) {
+    if (atStart) {
+      // A save of the spare file that was cut short left its temporary file.
+      const std::filesystem::path at(spare);
+      RemoveStaleTemporaries(at.has_parent_path() ? at.parent_path().string() : ".", at.filename().string());
+    }
+    if (IsSpecialFile(spare)) {
+      h.unreadableSpares[spare] = "it is not a regular file";
+      continue;
+    }
+    if (FileType(spare) != 1) continue;
+    ReadFileResult read;
+    errno = 0;
+    if (!ReadScoreFile(spare, read)) {
+      h.unreadableSpares[spare] = std::strerror(errno ? errno : EIO);
+      if (atStart) Debug("Could not read " + spare + " : " + h.unreadableSpares[spare] + "; it is left as it is");
+      continue;
+    }
+    if (atStart) Debug("\tReading the scores kept in " + spare);
+    (read.whole ? h.wholeSpares : h.damagedSpares).insert(spare);
+    h.files.push_back(std::move(read));
+  }
+  return h;
+}
+
+LineCounts CountsOf(const std::vector<std::shared_ptr<Scores>>& records) {
+  LineCounts counts;
+  for (const auto& record : records) ++counts[ScoreLinePlain(*record)];
+  return counts;
+}
+
+// Per line, the most any one of the files holds it: a record that two
+// files hold is one record.
+LineCounts CountsHeld(const Holdings& h) {
+  LineCounts most;
+  for (const ReadFileResult& f : h.files) {
+    for (const auto& [line, n] : CountsOf(f.records)) most[line] = std::max(most[line], n);
+  }
+  return most;
+}
+
+// The local records of the list (online entries are not kept locally).
+std::vector<std::shared_ptr<Scores>> LocalRecords() {
+  std::vector<std::shared_ptr<Scores>> local;
+  for (const auto& record : Highscores) {
+    if (record->GameMode >= 0) local.push_back(record);
+  }
+  return local;
+}
+
+// As the Hiscore tab keeps a table (one difficulty, level and flags): its
+// 50 newest records and its 25 best. The list is sorted newest first.
+constexpr int kTableRows = 25;
+constexpr int kTableNewest = 50;
+
+void TrimTable(int mode, int level, int flags) {
+  std::vector<std::shared_ptr<Scores>> table;
+  for (const auto& r : Highscores) {
+    if (r->GameMode == mode && r->Level == level && r->GameFlags == flags) table.push_back(r);
+  }
+  if (static_cast<int>(table.size()) <= kTableNewest) return;
+  // The best, chosen newest first: of two equal scores the newer ranks higher.
+  std::vector<std::shared_ptr<Scores>> best;
+  for (const auto& r : table) {
+    auto at = std::find_if(best.begin(), best.end(), [&](const auto& b) { return b->Score < r->Score; });
+    if (at == best.end() && static_cast<int>(best.size()) >= kTableRows) continue;
+    best.insert(at, r);
+    if (static_cast<int>(best.size()) > kTableRows) best.pop_back();
+  }
+  for (size_t i = kTableNewest; i < table.size(); ++i) {
+    if (std::find(best.begin(), best.end(), table[i]) == best.end()) Highscores.RemoveLink(table[i]);
+  }
+}
+
+// Takes into the list what the files hold now beyond what this run read:
+// the games and the account another copy of the game saved meanwhile.
+// The tables that got records are trimmed as the Hiscore tab trims them.
+void MergeHoldings(const Holdings& h) {
+  // Per line, how many more the files hold than this run read: a game this
+  // run played too (the very same line) is still another game.
+  LineCounts missing;
+  for (const auto& [line, n] : CountsHeld(h)) {
+    const auto read = gCountsRead.find(line);
+    const int more = n - (read == gCountsRead.end() ? 0 : read->second);
+    if (more > 0) missing[line] = more;
+  }
+  std::set<std::tuple<int, int, int>> tables;
+  int taken = 0;
+  for (const ReadFileResult& f : h.files) {
+    for (const auto& record : f.records) {
+      auto it = missing.find(ScoreLinePlain(*record));
+      if (it == missing.end() || it->second == 0) continue;
+      --it->second;
+      ++gCountsRead[it->first];
+      ListAddLast(Highscores, record);
+      tables.insert({record->GameMode, record->Level, record->GameFlags});
+      ++taken;
+    }
+  }
+  if (taken > 0) {
+    Debug("\tTaking in " + std::to_string(taken) + " scores saved meanwhile by another copy of the game");
+    SortList(Highscores);
+    for (const auto& [mode, level, flags] : tables) TrimTable(mode, level, flags);
+  }
+  // The account: ours when this run changed it, else the one saved last.
+  if (gAccountWasRead && RegName + "|" + RegPass == gAccountRead) {
+    const ReadFileResult* newest = nullptr;
+    for (const ReadFileResult& f : h.files) {
+      if (f.accountRead && (!newest || f.written > newest->written)) newest = &f;
+    }
+    if (newest) {
+      RegName = newest->name;
+      RegPass = newest->pass;
+    }
+  }
+}
+
+// After a save: what the files hold is this list.
+void NoteSaved() {
+  gCountsRead = CountsOf(LocalRecords());
+  gAccountRead = RegName + "|" + RegPass;
+  gAccountWasRead = true;
+}
+
 }  // namespace
 
 int SaveScores() {
+  // Another copy of the game saving into the same folders finishes first;
+  // then what the files hold now is read and merged with this run's list.
+  std::vector<std::unique_ptr<SaveLock>> locks;
+  if (!NoScoreFolder()) {
+    locks.push_back(std::make_unique<SaveLock>(kBesideFile));
+    locks.push_back(std::make_unique<SaveLock>(kScoreFile));
+  }
+  if (const std::string data = DataFile(); !data.empty()) locks.push_back(std::make_unique<SaveLock>(data));
+  for (const auto& lock : locks) {
+    if (lock->WaitedOut()) Debug("\tAnother copy of the game kept its save going; saving without waiting longer");
+  }
+
+  // This run's games: those the files did not hold when it read them.
+  int newGames = 0;
+  for (const auto& [line, n] : CountsOf(LocalRecords())) {
+    const auto read = gCountsRead.find(line);
+    newGames += std::max(0, n - (read == gCountsRead.end() ? 0 : read->second));
+  }
+  const Holdings now = ReadHoldings(false);
+  MergeHoldings(now);
+
   std::vector<std::string> lines;
   lines.push_back(AccountToken());
   SortList(Highscores);
-  int newGames = 0;
   for (const auto& record : Highscores) {
     High = record;
     if (record->GameMode < 0) continue;  // online entries are not kept locally
-    const std::string plain = ScoreLinePlain(*record);
-    if (!gRecordsRead.count(plain)) ++newGames;
-    lines.push_back(Scramble(plain, ""));
+    lines.push_back(Scramble(ScoreLinePlain(*record), ""));
   }
 
   // A damaged original is copied aside before it is replaced; when that
@@ -204,35 +397,53 @@ int SaveScores() {
   if (NoScoreFolder()) {
     mayReplace = false;
     problem = "The folder Files/ is missing, so the scores have no score file.";
-  } else if (!gUnreadable.empty() && FileType(kScoreFile) == 1) {
+  } else if (!now.mainUnreadable.empty()) {
     mayReplace = false;
     problem = "The scores could not be saved to " + ShownPath(kScoreFile) + ": it could not be read (" +
-              gUnreadable + "), so it is left as it was.";
-  } else if (gFileDamaged && !gOriginalKept && FileType(kScoreFile) == 1) {
+              now.mainUnreadable + "), so it is left as it was.";
+  } else if (now.mainDamaged) {
     std::string why;
-    if (KeepOriginal(why)) {
-      gOriginalKept = true;
-    } else {
+    if (!KeepOriginal(kScoreFile, why)) {
       mayReplace = false;
       problem = "The scores could not be saved to " + ShownPath(kScoreFile) +
                 ": it is damaged and could not be copied aside (" + why + "), so it is left as it was.";
       Debug("\tCould not keep a copy of the damaged score file : " + why);
     }
   }
+  // A spare file may be replaced once it was read whole, or a damaged one
+  // copied aside; one that could not be read stays as it is. Answers why not.
+  auto spareWhyNot = [&now](const std::string& spare) -> std::string {
+    if (auto it = now.unreadableSpares.find(spare); it != now.unreadableSpares.end()) {
+      return "it could not be read (" + it->second + "), so it is left as it was";
+    }
+    std::string why;
+    if (now.damagedSpares.count(spare) && !KeepOriginal(spare, why)) {
+      return "it is damaged and could not be copied aside (" + why + "), so it is left as it was";
+    }
+    return "";
+  };
+
+  std::string keptAt, lastWhy;
   if (mayReplace) {
     std::string why;
     int inPlace = 0;
-    // A rewrite in place first keeps its content in the data folder's
-    // spare file, unless that holds lines of its own that could not be read.
+    // A rewrite in place first keeps its content whole in the data folder's
+    // spare file (which the save then removes).
+    // (The save itself leaves a spare file that cannot be read as it is.)
     std::string copy = DataFile();
-    if (FileType(copy) == 1 && !gSpares.count(copy)) copy.clear();
+    std::string copyWhy;
+    if (now.damagedSpares.count(copy) && !KeepOriginal(copy, copyWhy)) {
+      Debug("\tThe scores kept in " + copy + " are damaged and could not be copied aside : " + copyWhy);
+      copy.clear();
+    }
     if (SaveLinesAtomic(kScoreFile, lines, &why, copy, &inPlace)) {
-      // Everything the spare files held is in "nuscores.dat" now.
-      for (const std::string& spare : gSpares) {
+      // Everything the spare files held is in "nuscores.dat" now; damaged
+      // ones stay until they are looked at.
+      for (const std::string& spare : now.wholeSpares) {
         std::error_code ec;
         if (std::filesystem::remove(spare, ec)) Debug("\tRemoved " + spare + ", now saved in " + kScoreFile);
       }
-      gSpares.clear();
+      NoteSaved();
       if (ScoreFolderUsed == kScoresInFilesFolder) {
         ReportClosingProblem("The game folder Files/" + GameFolder() + " is missing: the scores are kept in " +
                              ShownPath(kScoreFile) + ".");
@@ -241,23 +452,20 @@ int SaveScores() {
     }
     Debug("\tCould not save the scores to " + std::string(kScoreFile) + " : " + why);
     // Nothing to lose when the file already holds exactly this.
-    if (lines == gLinesRead && gSpares.empty() && !inPlace) {
+    if (!inPlace && now.mainRead && lines == now.mainLines && now.files.size() == 1) {
       Debug("\tThe score file already holds every score; nothing is lost");
       return 0;
     }
     problem = "The scores could not be saved to " + ShownPath(kScoreFile) + ": " + why + ".";
+    // Its rewrite in place failed after the copy was written whole.
+    if (inPlace) keptAt = copy;
   }
 
   // Keep this run's file where it can be kept.
-  std::string keptAt, lastWhy;
-  for (const std::string& place : SpareFiles()) {
-    std::string why;
-    if (place[0] == '/' && !MakeFolderPath(std::filesystem::path(place).parent_path().string(), &why)) {
-      lastWhy = why;
-      Debug("\tCould not keep the scores in " + place + " : " + why);
-      continue;
-    }
-    if (SaveLinesAtomic(place, lines, &why)) {
+  for (const std::string& place : keptAt.empty() ? SpareFiles() : std::vector<std::string>{}) {
+    std::string why = spareWhyNot(place);
+    if (why.empty() && place[0] == '/') MakeFolderPath(std::filesystem::path(place).parent_path().string(), &why);
+    if (why.empty() && SaveLinesAtomic(place, lines, &why)) {
       keptAt = place;
       break;
     }
@@ -267,7 +475,7 @@ int SaveScores() {
   if (lastWhy.empty()) lastWhy = "there is no data folder";
   ReportClosingProblem(problem);
   if (!keptAt.empty()) {
-    gSpares.insert(keptAt);
+    NoteSaved();
     Debug("\tThe scores are kept in " + keptAt);
     ReportClosingProblem("They are kept in " + ShownPath(keptAt) + ", and the next start reads them back.");
   } else {
@@ -286,53 +494,16 @@ int LoadScores() {
   // reading it again (after a display change) would lose those.
   if (ScoresLoaded) return 0;
   ScoresLoaded = 1;
-  gFileDamaged = gOriginalKept = false;
-  gLinesRead.clear();
-  gRecordsRead.clear();
-  gSpares.clear();
+  gOriginalsKept.clear();
+  gCountsRead.clear();
+  gAccountRead.clear();
+  gAccountWasRead = false;
 
   // "nuscores.dat" first, then what earlier runs could not save into it.
-  gUnreadable.clear();
-  std::vector<ReadFileResult> sources;
-  const int type = NoScoreFolder() ? 0 : FileType(kScoreFile);
-  // A rewrite in place that was cut short left the file a first part of
-  // the copy it made first: the copy holds everything, the file is no damage.
-  const std::string data = DataFile();
-  const bool cutShort = type == 1 && !data.empty() && FileType(data) == 1 && IsFirstPartOf(kScoreFile, data);
-  if (cutShort) {
-    Debug("\tThe last save of " + std::string(kScoreFile) + " was cut short; its copy in " + data + " is read");
-  } else if (type == 1) {
-    ReadFileResult read;
-    errno = 0;
-    if (ReadScoreFile(kScoreFile, read)) {
-      gFileDamaged = !read.whole;
-      gLinesRead = std::move(read.lines);
-      sources.push_back(std::move(read));
-    } else {
-      // Unreadable as a whole: what is in memory stays, and the file is
-      // left as it is.
-      gUnreadable = std::strerror(errno ? errno : EIO);
-      Debug("Could not read " + std::string(kScoreFile) + " : " + gUnreadable + "; it is left as it is");
-    }
-  } else if (type == 2) {
-    Debug("\tA folder has the name of the score file " + std::string(kScoreFile));
-  }
-  for (const std::string& spare : SpareFiles()) {
-    // A save of the spare file that was cut short left its temporary file.
-    const std::filesystem::path at(spare);
-    RemoveStaleTemporaries(at.has_parent_path() ? at.parent_path().string() : ".", at.filename().string());
-    if (FileType(spare) != 1) continue;
-    ReadFileResult read;
-    if (!ReadScoreFile(spare, read)) {
-      Debug("Could not read " + spare);
-      continue;
-    }
-    Debug("\tReading the scores kept in " + spare);
-    // A spare file that could not be read whole stays until it is looked at.
-    if (read.whole) gSpares.insert(spare);
-    sources.push_back(std::move(read));
-  }
-  if (sources.empty()) return 0;
+  const Holdings h = ReadHoldings(true);
+  gAccountWasRead = true;
+  gAccountRead = RegName + "|" + RegPass;
+  if (h.files.empty()) return 0;
 
   // The account of the file written last; none when no account line could
   // be read (no account rather than a made-up one). The player's name is
@@ -341,21 +512,25 @@ int LoadScores() {
   const ReadFileResult* account = nullptr;
   const ReadFileResult* named = nullptr;
   ClearList(Highscores);
-  for (const ReadFileResult& s : sources) {
+  for (const ReadFileResult& s : h.files) {
     if (s.accountRead && (!account || s.written > account->written)) account = &s;
     if (s.records.empty()) continue;
     if (!named || s.written > named->written) named = &s;
-    std::vector<std::string> plain;
+  }
+  gCountsRead = CountsHeld(h);
+  LineCounts taken;
+  for (const ReadFileResult& s : h.files) {
     for (const auto& record : s.records) {
-      plain.push_back(ScoreLinePlain(*record));
-      if (gRecordsRead.count(plain.back())) continue;
+      const std::string line = ScoreLinePlain(*record);
+      if (taken[line] >= gCountsRead[line]) continue;
+      ++taken[line];
       High = record;
       ListAddLast(Highscores, record);
     }
-    gRecordsRead.insert(plain.begin(), plain.end());
   }
   RegName = account ? account->name : "";
   RegPass = account ? account->pass : "";
+  gAccountRead = RegName + "|" + RegPass;
   if (named) MyName = named->records.front()->Name;
   SortList(Highscores);  // stable: equal stamps keep their file order
   return 0;

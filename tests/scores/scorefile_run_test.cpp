@@ -3,6 +3,8 @@
 // games are kept, and the next start reads them back.
 #include <grp.h>
 #include <pwd.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <chrono>
 #include <filesystem>
@@ -69,24 +71,56 @@ TEST_F(UnsavedRun, AGameThatCannotBeSavedIsToldKeptAndReadBack) {
   EXPECT_FALSE(fs::exists(scores + ".unsaved"));
 }
 
-// No "Debug.txt" can be made, or it cannot take its lines (a full disk):
-// its lines go to the terminal; no "Setup.ini" can be saved: the closing
-// screen and the terminal say so.
-TEST_F(UnsavedRun, ALogThatCannotBeWrittenGoesToTheTerminal) {
+// No "Debug.txt" can be made there, because a folder, a FIFO or a device
+// (stand-in nodes of the test's own) has that name: its lines go to the
+// terminal, the start does not wait on the FIFO, the node stays what it
+// was, and a SIGTERM ends the run. No "Setup.ini" can be saved: the
+// closing screen and the terminal say so.
+TEST_F(UnsavedRun, ALogThatCannotBeMadeGoesToTheTerminal) {
+  const std::string log = run_ + "/Files/Debug.txt";
   struct Case {
     const char* what;
     const char* cause;
+    bool signal;  // ended by SIGTERM on the title screen, not by Escape
   };
-  for (const Case& c : {Case{"a folder", "a folder has that name"}, Case{"a full disk", "No space left on device"}}) {
+  const Case cases[] = {
+      {"a folder", "a folder has that name", false},
+      {"a FIFO", "it is not a regular file", false},
+      {"a FIFO, ended by a signal", "it is not a regular file", true},
+      {"a character device", "it is not a regular file", false},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    fs::remove_all(run_ + "/Files/Debug.txt");
-    if (c.cause[0] == 'a') {
-      fs::create_directory(run_ + "/Files/Debug.txt");
+    fs::remove_all(log);
+    fs::remove_all(run_ + "/Files/Setup.ini");
+    const std::string kind = c.what;
+    if (kind == "a folder") {
+      fs::create_directory(log);
+    } else if (kind.rfind("a FIFO", 0) == 0) {
+      ASSERT_EQ(mkfifo((tmp_ + "/fifo").c_str(), 0666), 0);
+      fs::create_symlink(tmp_ + "/fifo", log);
     } else {
-      fs::create_symlink("/dev/full", run_ + "/Files/Debug.txt");
+      if (geteuid() != 0) continue;  // mknod of a device needs root
+      ASSERT_EQ(mknod((tmp_ + "/device").c_str(), S_IFCHR | 0666, makedev(240, 99)), 0);
+      fs::create_symlink(tmp_ + "/device", log);
     }
     fs::create_directory(run_ + "/Files/Setup.ini");
-    ASSERT_EQ(RunScript(kQuit), 0);
+    if (!c.signal) {
+      ASSERT_EQ(RunScript(kQuit), 0);
+    } else {
+      fs::remove(stderrFile_);  // what an earlier case told
+      const pid_t pid = Spawn({"PIBBO_HEADLESS=1", "SDL_AUDIODRIVER=dummy", "PIBBO_INPUT_SCRIPT=" +
+                               WriteScript("900000000 tap 27\n"), "XDG_DATA_HOME=" + tmp_ + "/data"});
+      ASSERT_GT(pid, 0);
+      const auto end = std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(testsupport::Deadline(testsupport::kStartDeadlineMs));
+      while (ReadBytes(stderrFile_).find("\nFinished Loading\n") == std::string::npos &&
+             std::chrono::steady_clock::now() < end) {
+        usleep(20 * 1000);
+      }
+      kill(pid, SIGTERM);
+      ASSERT_EQ(WaitExit(pid, testsupport::kExitDeadlineMs), 0);
+    }
     const std::string told = ReadBytes(stderrFile_);
     EXPECT_NE(told.find("the log Debug.txt cannot be written (" + std::string(c.cause) + ")"), std::string::npos)
         << told;
@@ -96,6 +130,15 @@ TEST_F(UnsavedRun, ALogThatCannotBeWrittenGoesToTheTerminal) {
     for (const char* line : {"\nQuenlor's Vellumbra Engine\n", "\nFinished Loading\n", "\nClosing Up\n",
                              "\nPlay again, soon!!\n"}) {
       EXPECT_NE(told.find(line), std::string::npos) << line;
+    }
+    struct stat st {};
+    ASSERT_EQ(lstat(log.c_str(), &st), 0);
+    if (kind != "a folder") {
+      EXPECT_TRUE(S_ISLNK(st.st_mode));
+      ASSERT_EQ(stat(log.c_str(), &st), 0);
+      EXPECT_TRUE(kind[2] == 'F' ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode));
+      fs::remove(log);
+      fs::remove(kind[2] == 'F' ? tmp_ + "/fifo" : tmp_ + "/device");
     }
   }
 }

@@ -670,7 +670,7 @@ TEST_F(ScoreFile, ALinkIsWrittenThrough) {
   fs::create_symlink("end.dat", "store/hop");
   for (const Case& c : cases) {
     if (c.targetExists) {
-      testsupport::WriteBytes(c.target, "old contents\r\n");
+      testsupport::WriteBytes(c.target, Scramble("old|", RegKey) + "\r\n");
       fs::permissions(c.target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     }
     fs::remove("nuscores.dat");

@@ -44,8 +44,12 @@ void LogToTerminal(const std::string& why) {
 bool OpenLog() {
   DebugFile.reset();
   errno = 0;
+  // Only a regular file is made the log: a device, a FIFO or a socket of
+  // that name is left as it is (a FIFO nobody reads would hold the start).
   std::string why = "a folder has that name";
-  if (FileType("Debug.txt") != 2) {
+  if (IsSpecialFile("Debug.txt")) {
+    why = "it is not a regular file";
+  } else if (FileType("Debug.txt") != 2) {
     DebugFile = WriteFile("Debug.txt");
     why = std::strerror(errno ? errno : EIO);
   }

@@ -169,11 +169,12 @@ int SaveIni() {
   const std::vector<std::string> lines = IniLines();
   const std::string kept = KeptSettingsFile();
   std::string why;
+  int inPlace = 0;
   if (FilesDir.empty()) {
     why = "the folder Files/ is missing";
   } else if (!IniUnreadable.empty()) {
     why = "it could not be read (" + IniUnreadable + "), so it is left as it was";
-  } else if (SaveLinesAtomic(FilesDir + "/Setup.ini", lines, &why, kept)) {
+  } else if (SaveLinesAtomic(FilesDir + "/Setup.ini", lines, &why, kept, &inPlace)) {
     // Whatever was kept elsewhere is in "Setup.ini" now.
     if (!kept.empty() && FileType(kept) == 1) DeleteFile(kept);
     IniSaveProblem.clear();
@@ -183,6 +184,13 @@ int SaveIni() {
   IniSaveProblem = why;
   Debug("\tCould not save Setup.ini : " + why);
   IniKeptAt.clear();
+  if (inPlace) {
+    // The rewrite in place failed after its copy was written whole: the
+    // settings are in the copy, and the next start reads them from it.
+    IniKeptAt = kept;
+    Debug("\tThe settings are kept in " + kept);
+    return 0;
+  }
   std::string keptWhy = "there is no data folder";
   if (!kept.empty() && MakeFolderPath(std::filesystem::path(kept).parent_path().string(), &keptWhy) &&
       SaveLinesAtomic(kept, lines, &keptWhy)) {

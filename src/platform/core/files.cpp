@@ -1,13 +1,18 @@
 // Files, folders and byte streams; line reading and writing over any stream.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -75,13 +80,36 @@ class FileStream final : public TStream {
   int error_ = 0;
 };
 
-Stream OpenFile(const std::string& path, const char* mode) {
+// Opens a regular file only: a device, a FIFO or a socket is neither
+// opened nor touched (errno ENODEV for them, EISDIR for a folder), and no
+// open can block. Writing creates the file or empties it.
+Stream OpenFile(const std::string& path, bool write) {
   if (path.empty()) return nullptr;
-  FILE* file = std::fopen(path.c_str(), mode);
-  if (!file) return nullptr;
   struct stat st {};
-  if (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {
-    std::fclose(file);
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+    return nullptr;
+  }
+  const int flags = (write ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  const int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0) return nullptr;
+  // What was opened may not be what was looked at a moment before.
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+    return nullptr;
+  }
+  if ((write && ::ftruncate(fd, 0) != 0) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return nullptr;
+  }
+  FILE* file = ::fdopen(fd, write ? "wb" : "rb");
+  if (!file) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
     return nullptr;
   }
   return std::make_shared<FileStream>(file);
@@ -109,8 +137,8 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-Stream ReadFile(const std::string& path) { return OpenFile(path, "rb"); }
-Stream WriteFile(const std::string& path) { return OpenFile(path, "wb"); }
+Stream ReadFile(const std::string& path) { return OpenFile(path, false); }
+Stream WriteFile(const std::string& path) { return OpenFile(path, true); }
 
 std::string ReadLine(const Stream& stream) {
   std::string line;
@@ -171,6 +199,11 @@ int FileType(const std::string& path) {
   if (S_ISDIR(st.st_mode)) return 2;
   if (S_ISREG(st.st_mode)) return 1;
   return 0;
+}
+
+bool IsSpecialFile(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
 }
 
 int DeleteFile(const std::string& path) {
@@ -241,6 +274,67 @@ std::string FollowLinks(const std::string& path) {
 
 namespace {
 
+// The folder locks this process holds, by the folder's device and inode:
+// a lock taken again while held only counts up (a second flock of ours on
+// the same folder would wait for ourselves).
+struct HeldLock {
+  int fd = -1;
+  int count = 0;
+};
+std::map<std::pair<unsigned long, unsigned long>, HeldLock>& HeldLocks() {
+  static std::map<std::pair<unsigned long, unsigned long>, HeldLock> held;
+  return held;
+}
+
+}  // namespace
+
+SaveLock::SaveLock(const std::string& file, int waitMs) {
+  if (file.empty()) return;
+  const std::string target = FollowLinks(file);
+  const std::string folder = FolderOf(target.empty() ? file : target);
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  key_ = {static_cast<unsigned long>(st.st_dev), static_cast<unsigned long>(st.st_ino)};
+  auto& held = HeldLocks();
+  if (auto it = held.find(key_); it != held.end()) {
+    ++it->second.count;
+    state_ = State::Held;
+    return;
+  }
+  // A folder that cannot be opened (no read permission) is saved in
+  // without a lock.
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) break;
+    if (errno != EWOULDBLOCK && errno != EINTR) {
+      ::close(fd);
+      return;
+    }
+    if (std::chrono::steady_clock::now() >= end) {
+      ::close(fd);
+      state_ = State::WaitedOut;
+      return;
+    }
+    const timespec pause{0, 5 * 1000 * 1000};
+    ::nanosleep(&pause, nullptr);
+  }
+  held[key_] = HeldLock{fd, 1};
+  state_ = State::Held;
+}
+
+SaveLock::~SaveLock() {
+  if (state_ != State::Held) return;
+  auto& held = HeldLocks();
+  auto it = held.find(key_);
+  if (it == held.end() || --it->second.count > 0) return;
+  ::close(it->second.fd);  // lets the lock go
+  held.erase(it);
+}
+
+namespace {
+
 // Makes a folder and the folders above it (0700: the player's own). 0 on
 // success, else the errno of the step that failed.
 int MakeFolders(const std::string& folder) {
@@ -267,6 +361,8 @@ int WriteSyncClose(int fd, const std::string& data) {
   if (!WriteAll(fd, data) || ::fsync(fd) != 0) return ErrnoOr(EIO, fd);
   return ::close(fd) == 0 ? 0 : (errno ? errno : EIO);
 }
+
+const char kNotRegular[] = "it is not a regular file (a device, a FIFO or a socket), so it is left as it is";
 
 enum class ByRename { Saved, Failed, NotKept };
 
@@ -323,9 +419,12 @@ ByRename SaveByRename(const std::string& target, const std::string& data, const 
 // Rewrites an existing file in place: cut to nothing, written, flushed to
 // the disk. 0, or the errno of the step that failed.
 int SaveInPlace(const std::string& target, const std::string& data) {
-  int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return errno ? errno : EIO;
+  struct stat st {};
   errno = 0;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return ErrnoOr(ENODEV, fd);
+  if (::ftruncate(fd, 0) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return ErrnoOr(EIO, fd);
   return WriteSyncClose(fd, data);
 }
 
@@ -342,7 +441,18 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
   // A link is written through: its target is replaced, the link stays.
   const std::string target = FollowLinks(path);
   if (target.empty()) return fail("too many levels of symbolic links");
+  // Another save of the same folder (another copy of the game) finishes
+  // first; after a bounded wait this one goes anyway.
+  SaveLock lock(target);
   if (FileType(target) == 2) return fail("a folder has that name");
+  // Only a regular file is ever replaced or written: a device, a FIFO or
+  // a socket is left as it is, and so is a file that cannot be read.
+  if (IsSpecialFile(target)) return fail(kNotRegular);
+  if (FileType(target) == 1) {
+    const int fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail(std::string("it could not be read (") + std::strerror(errno) + "), so it is left as it was");
+    ::close(fd);
+  }
   std::string data;
   for (const std::string& line : lines) {
     data += line;
@@ -367,7 +477,8 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
   // can first be kept whole elsewhere. A kill from here on leaves the copy
   // whole and the file either as it was or a first part of the new content.
   const std::string noRename = std::strerror(error);
-  if (!writable || safeCopy.empty()) return fail(noRename);
+  if (!writable) return fail(noRename);
+  if (safeCopy.empty()) return fail("its folder takes no new file (" + noRename + "), and there is no place for a copy");
   std::string copyWhy;
   if (int made = MakeFolders(FolderOf(safeCopy))) {
     copyWhy = std::strerror(made);
@@ -376,7 +487,10 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
   } else {
     copyWhy.clear();
   }
-  if (!copyWhy.empty()) return fail(noRename + "; no copy to write it in place could be kept (" + copyWhy + ")");
+  if (!copyWhy.empty()) {
+    return fail("its folder takes no new file (" + noRename + "), and no copy to write it in place could be kept (" +
+                copyWhy + ")");
+  }
   if (inPlace) *inPlace = 1;
   if (int failed = SaveInPlace(target, data)) {
     // The copy holds the new content whole: it stays for the next start.

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <array>
 #include <csignal>
+#include <signal.h>
 #include <cmath>
 #include <deque>
 
@@ -295,13 +296,26 @@ void MoveVirtualMouse(float x, float y) {
 
 namespace {
 volatile std::sig_atomic_t gTerminationSignal = 0;
-extern "C" void OnTerminationSignal(int) { gTerminationSignal = 1; }
+// The first signal asks the program to close; a second one, while the
+// first is being handled, ends it at once as the signal's default does.
+extern "C" void OnTerminationSignal(int signal) {
+  if (gTerminationSignal) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return;
+  }
+  gTerminationSignal = 1;
+}
 }  // namespace
 
 void CatchTerminationSignals() {
-  std::signal(SIGTERM, OnTerminationSignal);
-  std::signal(SIGINT, OnTerminationSignal);
-  std::signal(SIGHUP, OnTerminationSignal);
+  // No SA_RESTART: a call that blocks returns (EINTR) when the signal
+  // comes, so the frame loop gets to see it.
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 int AppTerminate() {
