@@ -5,11 +5,16 @@
 // score records the next start reads, whether temporary files are left,
 // and how many copies and temporary files of saves in place are left.
 //
-//   file_check <run folder>
+//   file_check <run folder> [stamp]
 //
 // Prints one line: "setup=whole|recovered|torn|missing
-// scores=whole|recovered|torn|missing records=N temps=N kept=N". Exit status 0.
+// scores=whole|recovered|torn|missing records=N temps=N kept=N now=S
+// newest=S since=N": now is the time stamp of this moment, newest the
+// newest record's, since the number of records stamped at `stamp` or
+// later (0 without it). Exit status 0.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -65,8 +70,8 @@ std::string State(const std::string& path, const std::string& kept, bool (*whole
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <run folder>\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s <run folder> [stamp]\n", argv[0]);
     return 2;
   }
   const std::string files = fs::canonical(std::string(argv[1]) + "/Files").string();
@@ -90,9 +95,16 @@ int main(int argc, char** argv) {
   ScoresLoaded = 0;
   LoadScores();
   const int records = static_cast<int>(Highscores.Count());
+  const long long stamp = argc == 3 ? std::atoll(argv[2]) : 0;
+  long long newest = 0;
+  int since = 0;
+  for (const auto& r : Highscores) {
+    newest = std::max<long long>(newest, r->Timestamp);
+    if (argc == 3 && r->Timestamp >= stamp) ++since;
+  }
 
-  std::printf("setup=%s scores=%s records=%d temps=%d kept=%d\n", setup.c_str(), scores.c_str(), records, temps,
-              kept);
+  std::printf("setup=%s scores=%s records=%d temps=%d kept=%d now=%lld newest=%lld since=%d\n", setup.c_str(),
+              scores.c_str(), records, temps, kept, static_cast<long long>(Timestamp()), newest, since);
   PlatformShutdown();
   return 0;
 }

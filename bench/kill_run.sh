@@ -19,6 +19,11 @@
 #     The temporary files watched are those of the copies, and one run in
 #     three is killed within 0.3 ms after a copy has been renamed into
 #     place, when the rewrite of the file itself begins.
+#   - two copies: two copies of the game run at once on one run folder
+#     (saves by rename), each killed at a random moment of a run, or, one
+#     in three, not killed: every game of a copy that was not killed must
+#     be in the score file afterwards (the two copies' saves merge), and
+#     so must every record read before (up to the 50 newest).
 # After each run, "Setup.ini" and "nuscores.dat" must be whole as the next
 # start reads them (a file a kill tore in the middle of a rewrite in place
 # counts as recovered when its whole copy is read back instead), the next
@@ -27,6 +32,8 @@
 # keeps of a difficulty).
 #
 #   bench/kill_run.sh [runs] [build-dir]
+#
+# SERIES=rename, SERIES=two or SERIES=inplace runs that series alone.
 #
 # Prints per series the counts: runs, kills, kills inside a save (a
 # temporary file was left behind; the next start removes it), kills inside
@@ -50,7 +57,8 @@ printf '%s\n' '12000 mouse 295 300' '12100 click 1' '13000 tap 27' '13200 key 40
   '20200 tap 9' '20400 tap 27' '20600 tap 32' >"$work/play.txt"
 records() { echo "$1" | sed -n 's/.*records=\([0-9]*\).*/\1/p'; }
 field() { echo "$2" | sed -n "s/.*$1=\([0-9]*\).*/\1/p"; }
-# Random numbers from awk, seeded per run.
+# Random numbers from awk, seeded per run (the seed is a number: digits
+# only).
 pick() { awk -v s="$1$$" -v m="$2" 'BEGIN { srand(s); printf "%d", rand() * m }'; }
 
 # series NAME: runs the game in $work/NAME; $as is the command prefix that
@@ -77,13 +85,13 @@ series() {
   while [ $n -lt "$runs" ]; do
     case $((n % 3)) in
       0) when=ms:$(pick "$n" "$span") ;;
-      1) when=save:$(( $(pick "$n" "$seen") + 1 )):$(pick "x$n" "$window") ;;
+      1) when=save:$(( $(pick "$n" "$seen") + 1 )):$(pick "9$n" "$window") ;;
       *)
         if [ "$name" = inplace ]; then
           # Just after a copy is whole: inside the rewrite of the file itself.
-          when=moved:$(( $(pick "$n" "$seen") + 1 )):$(pick "x$n" 300)
+          when=moved:$(( $(pick "$n" "$seen") + 1 )):$(pick "9$n" 300)
         else
-          when=save:$seen:$(pick "x$n" "$window")  # the last one: the score file
+          when=save:$seen:$(pick "9$n" "$window")  # the last one: the score file
         fi ;;
     esac
     touch "$work/$name/mark"
@@ -117,12 +125,78 @@ series() {
     " runs that lost records: $lost  records after: $prev"
 }
 
+# Two copies on one folder, each killed at random (or not).
+two_copies() {
+  name=two
+  mkdir "$work/$name"
+  cp -r "$build/run" "$work/$name/run"
+  rm -f "$work/$name/run/Files/260/nuscores.dat" "$work/$name/run/Files/Setup.ini"
+  as="" watch="run/Files"
+  game() { (cd "$work/$name" && PIBBO_HEADLESS=1 PIBBO_INPUT_SCRIPT="$work/play.txt" SDL_AUDIODRIVER=dummy \
+    XDG_DATA_HOME="$work/$name/data" "$killer" "$1" $watch -- ./run/pibbo 2>/dev/null); }
+  check_run() { XDG_DATA_HOME="$work/$name/data" "$check" "$work/$name/run" "${1:-0}"; }
+  start=$(date +%s%N)
+  game ms:600000 >/dev/null
+  span=$(( ($(date +%s%N) - start) / 1000000 ))
+  prev=$(records "$(check_run)")
+  echo "$name: records before: $prev  one run: ${span} ms"
+  kills=0 torn=0 lost=0 short=0 kept=0 n=0
+  while [ $n -lt "$runs" ]; do
+    # A stamp later than every record so far: the games of this pair are
+    # those stamped from it on.
+    result=$(check_run)
+    while [ "$(field now "$result")" -le "$(field newest "$result")" ]; do
+      sleep 0.2
+      result=$(check_run)
+    done
+    t0=$(field now "$result")
+    for copy in 1 2; do
+      case $(pick "$copy$n" 3) in
+        0) eval "when_$copy=ms:600000" ;;
+        *) eval "when_$copy=ms:$(pick "$((copy + 2))$n" $((span * 3 / 2)))" ;;
+      esac
+    done
+    game "$when_1" >"$work/1.out" &
+    game "$when_2" >"$work/2.out" &
+    wait
+    whole=0
+    for copy in 1 2; do
+      if grep -q killed=1 "$work/$copy.out"; then kills=$((kills + 1)); else whole=$((whole + 1)); fi
+    done
+    result=$(check_run "$t0")
+    case $result in
+      *setup=torn* | *setup=missing* | *scores=torn* | *scores=missing*) torn=$((torn + 1)) ;;
+    esac
+    now=$(records "$result")
+    now=${now:-0}
+    since=$(field since "$result")
+    kept=$((kept + since))
+    [ "$since" -lt "$whole" ] && short=$((short + 1))
+    least=$prev
+    [ "$least" -gt 50 ] && least=50
+    [ "$now" -lt "$least" ] && lost=$((lost + 1))
+    prev=$now
+    n=$((n + 1))
+  done
+  echo "$name: pairs: $runs  copies killed: $kills  torn or missing files: $torn" \
+    " pairs that lost a game of a copy not killed: $short  pairs that lost older records: $lost" \
+    " games kept: $kept  records after: $prev"
+}
+
+# SERIES=rename, two or inplace runs that series alone.
+series_wanted() { [ "${SERIES:-all}" = all ] || [ "${SERIES:-all}" = "$1" ]; }
+if series_wanted two && [ "${SERIES:-all}" = two ]; then two_copies; exit 0; fi
+
 # Saves by rename.
+if series_wanted rename; then
 mkdir "$work/rename"
 cp -r "$build/run" "$work/rename/run"
 rm -f "$work/rename/run/Files/260/nuscores.dat" "$work/rename/run/Files/Setup.ini"
 as="" watch="run/Files run/Files/260" window=2000
 series rename
+fi
+series_wanted two && two_copies
+series_wanted inplace || exit 0
 
 # Saves in place: one run as root makes the files, then they are handed to
 # nobody in folders that stay root's. The data folder's copies are watched
