@@ -57,6 +57,8 @@ printf '%s\n' '12000 mouse 295 300' '12100 click 1' '13000 tap 27' '13200 key 40
   '20200 tap 9' '20400 tap 27' '20600 tap 32' >"$work/play.txt"
 records() { echo "$1" | sed -n 's/.*records=\([0-9]*\).*/\1/p'; }
 field() { echo "$2" | sed -n "s/.*$1=\([0-9]*\).*/\1/p"; }
+# Microseconds after a temporary file appears within which a kill lands.
+window=2000
 # Random numbers from awk, seeded per run (the seed is a number: digits
 # only).
 pick() { awk -v s="$1$$" -v m="$2" 'BEGIN { srand(s); printf "%d", rand() * m }'; }
@@ -192,7 +194,7 @@ if series_wanted rename; then
 mkdir "$work/rename"
 cp -r "$build/run" "$work/rename/run"
 rm -f "$work/rename/run/Files/260/nuscores.dat" "$work/rename/run/Files/Setup.ini"
-as="" watch="run/Files run/Files/260" window=2000
+as="" watch="run/Files run/Files/260"
 series rename
 fi
 series_wanted two && two_copies

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -794,6 +796,333 @@ TEST_F(ScoreFileSizeLimit, NoRoomAnywhereSaysWhatIsLost) {
   EXPECT_NE(told.find("could not be saved to "), std::string::npos) << told;
   EXPECT_NE(told.find("File too large"), std::string::npos) << told;
   EXPECT_NE(told.find("the 2 games of this run and any account change are lost"), std::string::npos) << told;
+}
+
+// A copy of the game in a child process, as the player "nobody" when we
+// are root: it reads the score files, waits until Finish, then plays one
+// game and saves; Finish answers what it was told.
+class HeldCopy {
+ public:
+  HeldCopy(int64_t score, const std::string& name, int64_t stamp) {
+    if (pipe(ready_) != 0 || pipe(go_) != 0 || pipe(said_) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      if (!testsupport::BecomeNobody()) _exit(77);
+      ClearList(Highscores);
+      ScoresLoaded = 0;
+      LoadScores();
+      char c = 'r';
+      if (write(ready_[1], &c, 1) != 1 || read(go_[0], &c, 1) != 1) _exit(78);
+      auto r = std::make_shared<Scores>();
+      r->Score = score;
+      r->Name = name;
+      r->Timestamp = stamp;
+      r->GameMode = 1;
+      ListAddLast(Highscores, r);
+      SaveScores();
+      std::string told;
+      for (const auto& line : ClosingProblems()) told += line + "\n";
+      if (write(said_[1], told.data(), told.size()) != static_cast<ssize_t>(told.size())) _exit(79);
+      _exit(0);
+    }
+    close(ready_[1]);
+    close(go_[0]);
+    close(said_[1]);
+    char c = 0;
+    loaded_ = pid_ > 0 && read(ready_[0], &c, 1) == 1;
+  }
+  bool Loaded() const { return loaded_; }
+  // Lets it play and save; what it was told, or "status N" when it failed.
+  std::string Finish() {
+    char c = 'g';
+    if (write(go_[1], &c, 1) != 1) return "no copy";
+    std::string said;
+    char buffer[1024];
+    for (ssize_t n; (n = read(said_[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<size_t>(n));
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? said : "status " + std::to_string(WEXITSTATUS(status));
+  }
+  ~HeldCopy() {
+    for (int fd : {ready_[0], go_[1], said_[0]}) close(fd);
+  }
+
+ private:
+  int ready_[2] = {-1, -1}, go_[2] = {-1, -1}, said_[2] = {-1, -1};
+  pid_t pid_ = -1;
+  bool loaded_ = false;
+};
+
+// Two copies of the game on one folder, as a player who is not root: A
+// reads the files and is held; B plays ("Bob") and saves; then A plays
+// ("Ann") and saves. Every game is kept, whether the save renames a new
+// file, writes the file in place (a folder that takes no new file) or
+// keeps the games in the data folder's spare file (no score file can be
+// made); and each copy is told where the games are.
+TEST_F(ScoreFile, TwoCopiesOnOneFolderKeepEachOthersGames) {
+  if (geteuid() == 0 && !getpwnam("nobody")) GTEST_SKIP() << "no user nobody to play as";
+  struct Case {
+    const char* what;
+    bool folderWritable;
+    bool fileThere;
+    bool toldKept;  // the copies are told the games are kept in the spare file
+  };
+  const Case cases[] = {
+      {"saved by rename", true, true, false},
+      {"written in place", false, true, false},
+      {"kept in the data folder", false, false, true},
+  };
+  const auto readOnly = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::permissions(dir_, fs::perms::all);
+    fs::remove_all(dir_ / "data");
+    fs::create_directory(dir_ / "data");
+    fs::permissions(dir_ / "data", fs::perms::all | fs::perms::sticky_bit);
+    fs::remove("nuscores.dat");
+    ClearList(Highscores);
+    ScoresLoaded = 0;
+    Add(1, "Old", 10);
+    if (c.fileThere) {
+      SaveScores();
+      ASSERT_EQ(chmod("nuscores.dat", 0666), 0);
+    } else {
+      // An earlier run's games, kept in the spare file.
+      const fs::path folder = fs::path(DataFile()).parent_path();
+      fs::create_directories(folder);
+      for (fs::path f = folder; f != dir_; f = f.parent_path()) fs::permissions(f, fs::perms::all);
+      SaveLinesAtomic(DataFile(), {AccountToken(), Scramble(ScoreLinePlain(**Highscores.begin()), "")});
+      // The player's own, as a save of theirs left it.
+      if (const passwd* nobody = getpwnam("nobody"); nobody && geteuid() == 0) {
+        ASSERT_EQ(chown(DataFile().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+      }
+    }
+    fs::permissions(dir_, c.folderWritable ? fs::perms::all : readOnly);
+
+    HeldCopy a(200, "Ann", 30);
+    ASSERT_TRUE(a.Loaded());
+    const auto b = testsupport::AsPlayer([] {
+      ClearList(Highscores);
+      Reload();
+      Add(100, "Bob", 20);
+      SaveScores();
+      return Told();
+    });
+    ASSERT_EQ(b.status, 0);
+    const std::string toldA = a.Finish();
+    for (const std::string& told : {b.said, toldA}) {
+      if (c.toldKept) {
+        EXPECT_NE(told.find("They are kept in " + DataFile() + ", and the next start reads them back."),
+                  std::string::npos)
+            << "told: " << told;
+      } else {
+        EXPECT_EQ(told, "");
+      }
+    }
+    ClearList(Highscores);
+    Reload();
+    EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{200, 100, 1}));
+    EXPECT_EQ(fs::exists("nuscores.dat"), c.fileThere);
+    EXPECT_EQ(fs::exists(DataFile()), !c.fileThere);
+  }
+}
+
+// A save finds what another copy saved meanwhile and keeps it once: the
+// same game is not doubled by a second save, the other copy's account is
+// taken while this run changed none, and a table that grows past what the
+// Hiscore tab keeps (its 50 newest and its 25 best) is trimmed to that.
+TEST_F(ScoreFile, ASaveMergesWhatTheFileHoldsNowOnce) {
+  Add(1, "Old", 10);
+  SaveScores();
+  Reload();
+  // Another copy saved two games and an account since.
+  Scores other;
+  other.Score = 5;
+  other.Name = "Bob";
+  other.Timestamp = 20;
+  other.GameMode = 1;
+  std::vector<std::string> lines = FileLines();
+  lines[0] = Scramble("bob|pw", RegKey);
+  lines.push_back(Scramble(ScoreLinePlain(other), ""));
+  other.Timestamp = 21;
+  lines.push_back(Scramble(ScoreLinePlain(other), ""));
+  WriteLines(lines);
+  Add(7, "Ann", 30);
+  SaveScores();
+  SaveScores();
+  EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{7, 5, 5, 1}));
+  EXPECT_EQ(RegName, "bob");
+  Reload();
+  EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{7, 5, 5, 1}));
+  EXPECT_EQ(RegPass, "pw");
+
+  // 60 games of another copy, newest scoring least: the merged table keeps
+  // the 50 newest and, of the older ones, those among the 25 best.
+  lines = FileLines();
+  for (int i = 0; i < 60; ++i) {
+    other.Score = 1000 - i;
+    other.Timestamp = 2000 - i;
+    lines.push_back(Scramble(ScoreLinePlain(other), ""));
+  }
+  WriteLines(lines);
+  SaveScores();
+  Reload();
+  // The 50 newest are stamps 2000..1951; the 25 best are the same games.
+  ASSERT_EQ(Highscores.Count(), 50u);
+  EXPECT_EQ((*Highscores.begin())->Timestamp, 2000);
+  // Another table (Hard) is left alone.
+  EXPECT_EQ(Told(), "");
+}
+
+// The spare file in the data folder is kept to the score file's rules, for
+// a player who is not root in a folder that takes no new file (so the save
+// writes the file in place behind a copy there): one that cannot be read
+// is never replaced, and the player is told why the game could not be
+// saved; a damaged one is copied aside first, its readable games kept.
+TEST_F(ScoreFile, ASpareFileThatCannotBeReadStaysAndADamagedOneIsCopiedAside) {
+  if (geteuid() == 0 && !getpwnam("nobody")) GTEST_SKIP() << "no user nobody to play as";
+  Scores hidden;
+  hidden.Score = 50;
+  hidden.Name = "Hidden";
+  hidden.Timestamp = 15;
+  hidden.GameMode = 1;
+  const std::string spare = Scramble("|", RegKey) + "\r\n" + Scramble(ScoreLinePlain(hidden), "") + "\r\n";
+  struct Case {
+    const char* what;
+    std::string bytes;
+    mode_t mode;
+  };
+  const Case cases[] = {
+      {"unreadable", spare, 0},
+      {"damaged", spare + std::string(60, 'F') + "\r\n", 0644},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::permissions(dir_, fs::perms::all);
+    fs::remove_all(dir_ / "data");
+    ClearList(Highscores);
+    ScoresLoaded = 0;
+    Add(1, "Old", 10);
+    SaveScores();
+    ASSERT_EQ(chmod("nuscores.dat", 0666), 0);
+    const std::string original = testsupport::ReadBytes("nuscores.dat");
+    const fs::path folder = fs::path(DataFile()).parent_path();
+    fs::create_directories(folder);
+    for (fs::path f = folder; f != dir_; f = f.parent_path()) fs::permissions(f, fs::perms::all);
+    testsupport::WriteBytes(DataFile(), c.bytes);
+    ASSERT_EQ(chmod(DataFile().c_str(), c.mode), 0);
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    const auto played = testsupport::AsPlayer([] {
+      if (access(".", W_OK) == 0) _exit(78);
+      ClearList(Highscores);
+      Reload();
+      Add(2, "this run", 20);
+      SaveScores();
+      return Told();
+    });
+    if (played.status == 78) GTEST_SKIP() << "the read-only folder stays writable for this user";
+    ASSERT_EQ(played.status, 0);
+    if (c.mode == 0) {
+      if (geteuid() != 0 && access(DataFile().c_str(), R_OK) == 0) GTEST_SKIP() << "an unreadable file stays readable";
+      EXPECT_EQ(testsupport::ReadBytes(DataFile()), c.bytes);
+      EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), original);
+      struct stat st {};
+      ASSERT_EQ(stat(DataFile().c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0u);
+      EXPECT_NE(played.said.find("nuscores.dat: its folder takes no new file (Permission denied), and no copy to "
+                                 "write it in place could be kept (it could not be read (Permission denied), so "
+                                 "it is left as it was).\n"),
+                std::string::npos)
+          << played.said;
+      EXPECT_NE(played.said.find("the game of this run and any account change are lost"), std::string::npos)
+          << played.said;
+    } else {
+      EXPECT_EQ(testsupport::ReadBytes(DataFile() + ".bad"), c.bytes);
+      EXPECT_FALSE(fs::exists(DataFile()));
+      EXPECT_EQ(played.said, "The scores kept in " + DataFile() +
+                                 " had lines that could not be read: they were left out, and the original is kept "
+                                 "as " + DataFile() + ".bad.\n");
+      ClearList(Highscores);
+      Reload();
+      EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{2, 50, 1}));
+    }
+  }
+}
+
+// A score file that is a link to a FIFO or to a device (stand-in nodes of
+// the test's own; a device only as root, who could replace it) is left as
+// it is, still that kind of node; the game goes beside it, and the player
+// is told so.
+TEST_F(ScoreFile, ALinkToAFifoOrADeviceIsLeftAsItIs) {
+  struct Case {
+    const char* what;
+    mode_t kind;
+  };
+  for (const Case& c : {Case{"a FIFO", S_IFIFO}, Case{"a character device", S_IFCHR}}) {
+    SCOPED_TRACE(c.what);
+    if (c.kind == S_IFCHR && geteuid() != 0) continue;
+    fs::remove_all("node");
+    fs::remove_all("nuscores.dat");
+    fs::remove_all("nuscores.dat.unsaved");
+    ASSERT_EQ(mknod("node", c.kind | 0666, c.kind == S_IFCHR ? makedev(240, 99) : 0), 0);
+    fs::create_symlink("node", "nuscores.dat");
+    ClearList(Highscores);
+    ClearClosingProblems();
+    Reload();
+    Add(3, "this run", 30);
+    SaveScores();
+    struct stat st {};
+    ASSERT_EQ(stat("node", &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, c.kind);
+    EXPECT_TRUE(fs::is_symlink("nuscores.dat"));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"node", "nuscores.dat", "nuscores.dat.unsaved"}));
+    EXPECT_NE(Told().find("nuscores.dat: it is not a regular file (a device, a FIFO or a socket), so it is left as "
+                          "it is.\nThey are kept in "),
+              std::string::npos)
+        << Told();
+    ClearList(Highscores);
+    Reload();
+    EXPECT_EQ(LoadedScores(), std::vector<int64_t>{3});
+  }
+}
+
+// Full disks: the score file's folder full, with room in the data folder
+// for one copy of the file. The rewrite in place fails after its copy was
+// written whole: the player is told the games are kept there, and the next
+// start reads them back from it. (Root only: the disks are small file
+// systems of the test's own.)
+TEST_F(ScoreFile, AFullDiskIsToldAsItIs) {
+  fs::create_directory(dir_ / "game");
+  fs::create_directory(dir_ / "data");
+  fs::permissions(dir_, fs::perms::all);
+  const auto run = testsupport::OnSmallDisks({{(dir_ / "game").string(), 8}, {(dir_ / "data").string(), 12}}, [this] {
+    fs::current_path(dir_ / "game");
+    // 12 games (one page of the disk); the run adds 10 (two pages).
+    for (int i = 1; i <= 12; ++i) Add(i, "Old", i);
+    SaveScores();
+    testsupport::WriteBytes("filler", std::string(4096, 'x'));
+    chmod("nuscores.dat", 0666);
+    chown((dir_ / "data").c_str(), getpwnam("nobody") ? getpwnam("nobody")->pw_uid : 0, -1);
+    if (!testsupport::BecomeNobody()) _exit(77);
+    ClearList(Highscores);
+    Reload();
+    for (int i = 13; i <= 22; ++i) Add(i, "New", i);
+    ClearClosingProblems();
+    SaveScores();
+    std::string told = Told();
+    ClearList(Highscores);
+    Reload();
+    return told + "records " + std::to_string(Highscores.Count());
+  });
+  if (run.status == 77) GTEST_SKIP() << "no small disks of our own (needs root)";
+  ASSERT_EQ(run.status, 0);
+  EXPECT_NE(run.said.find("nuscores.dat: No space left on device.\nThey are kept in " + (dir_ / "data").string() +
+                          "/pibbo-zorravel/scores-"),
+            std::string::npos)
+      << run.said;
+  EXPECT_EQ(run.said.find("could not be kept anywhere"), std::string::npos) << run.said;
+  EXPECT_NE(run.said.find("records 22"), std::string::npos) << run.said;
 }
 
 }  // namespace
