@@ -1,5 +1,7 @@
 // Reading and writing "Setup.ini", and the choice of the audio driver.
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <chrono>
 
@@ -292,6 +294,65 @@ TEST_F(SettingsTest, ACutShortSaveReadsTheCopyAndAnOldCopyIsPassedOver) {
   SetDefaults();
   ReadIni();
   EXPECT_EQ(Options[kOptMaster], 20);
+}
+
+// A "Setup.ini" that is a link to a FIFO or to a device (stand-in nodes of
+// the test's own; a device only as root, who could replace it) is left as
+// it is: the settings are kept in the data folder and the next start reads
+// them from there.
+TEST_F(SettingsTest, ALinkToAFifoOrADeviceIsLeftAsItIs) {
+  for (const mode_t kind : {S_IFIFO, S_IFCHR}) {
+    SCOPED_TRACE(kind == S_IFIFO ? "a FIFO" : "a character device");
+    if (kind == S_IFCHR && geteuid() != 0) continue;
+    std::filesystem::remove_all("node");
+    std::filesystem::remove_all("Setup.ini");
+    std::filesystem::remove_all(dir_ + "/data");
+    ASSERT_EQ(mknod("node", kind | 0666, kind == S_IFCHR ? makedev(240, 99) : 0), 0);
+    std::filesystem::create_symlink("node", "Setup.ini");
+    SetDefaults();
+    Options[kOptMaster] = 33;
+    SaveIni();
+    struct stat st {};
+    ASSERT_EQ(stat("node", &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, kind);
+    EXPECT_TRUE(std::filesystem::is_symlink("Setup.ini"));
+    EXPECT_EQ(IniSaveProblem, "it is not a regular file (a device, a FIFO or a socket), so it is left as it is");
+    EXPECT_EQ(IniKeptAt, KeptSettingsFile());
+    SetDefaults();
+    ReadIni();
+    EXPECT_EQ(Options[kOptMaster], 33);
+  }
+}
+
+// A full disk: "Files/" full, with room in the data folder for one copy of
+// the settings. The rewrite in place fails after its copy was written
+// whole: the settings are told kept there, and the next start reads them.
+// (Root only: the disks are small file systems of the test's own.)
+TEST_F(SettingsTest, AFullDiskIsToldAsItIs) {
+  std::filesystem::create_directory(dir_ + "/files");
+  std::filesystem::create_directory(dir_ + "/data");
+  chmod(dir_.c_str(), 0755);
+  const auto run = testsupport::OnSmallDisks({{dir_ + "/files", 8}, {dir_ + "/data", 12}}, [this] {
+    FilesDir = dir_ + "/files";
+    std::filesystem::current_path(FilesDir);
+    SaveIni();  // one page of the disk
+    WriteBytes("filler", std::string(4096, 'x'));
+    chmod("Setup.ini", 0666);
+    const passwd* nobody = getpwnam("nobody");
+    if (!nobody || chown((dir_ + "/data").c_str(), nobody->pw_uid, nobody->pw_gid) != 0) _exit(77);
+    if (!testsupport::BecomeNobody()) _exit(77);
+    // A server name long enough for the settings to need two pages.
+    ScoreServer = std::string(5000, 's');
+    SaveIni();
+    const std::string told = IniSaveProblem + "|" + (IniKeptAt == KeptSettingsFile() ? "kept" : IniKeptAt);
+    ScoreServer.clear();
+    SetDefaults();
+    ReadIni();
+    return told + "|" + std::to_string(ScoreServer.size());
+  });
+  if (run.status == 77) GTEST_SKIP() << "no small disks of our own (needs root and the user nobody)";
+  ASSERT_EQ(run.status, 0);
+  EXPECT_EQ(run.said, "No space left on device|kept|5000");
 }
 
 TEST_F(SettingsTest, AutomaticDriverChoice) {
