@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <list>
 #include <memory>
@@ -325,6 +326,10 @@ using Stream = std::shared_ptr<TStream>;
 
 Stream ReadFile(const std::string& path);
 Stream WriteFile(const std::string& path);  // creates or cuts to length 0
+// The same open as a C stream, for readers that take one: only a regular
+// file is opened (a FIFO or a device is refused, errno ENODEV), and the
+// open never blocks. Null on failure.
+FILE* OpenRegularFile(const std::string& path, bool write = false);
 // Bytes up to LF, a zero byte or the end; CR dropped; Latin-1.
 std::string ReadLine(const Stream& stream);
 // Low byte of each character, then CR LF.

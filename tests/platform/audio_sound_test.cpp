@@ -1,4 +1,6 @@
 // Loading sounds: WAV layouts good and bad, Ogg Vorbis decoding.
+#include <sys/stat.h>
+
 #include <cmath>
 #include <numbers>
 
@@ -148,6 +150,10 @@ TEST_F(AudioSoundTest, BadFilesGiveNoSound) {
     EXPECT_FALSE(LoadSound(Write("bad" + std::to_string(i), cases[i].file)));
   }
   EXPECT_FALSE(LoadSound((dir_ / "missing.wav").string()));
+  // A FIFO nobody writes to is refused at once rather than waited on.
+  const std::string fifo = (dir_ / "fifo.wav").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(LoadSound(fifo));
   EXPECT_FALSE(LoadSound(dir_.string()));  // a folder
 }
 

@@ -1,5 +1,6 @@
 // PNG decoding of every colour type, encoding round trips and safe saving.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -184,6 +185,11 @@ TEST(ImagePng, UnreadableFilesGiveNoPixmap) {
   }
   EXPECT_FALSE(LoadPixmapPNG(dir / "absent.png"));
   EXPECT_FALSE(LoadPixmapPNG(dir.path().string()));  // a folder
+  // A FIFO nobody writes to is refused at once rather than waited on.
+  const std::string fifo = dir / "fifo.png";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(LoadPixmapPNG(fifo));
+  EXPECT_FALSE(LoadImage(fifo));
 }
 
 TEST(ImagePng, CreatePixmapIsClearAndRefusesBadSizes) {

@@ -25,7 +25,7 @@ uint32_t U32(const uint8_t* p) {
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = OpenRegularFile(path);
   if (!f) return false;
   bool ok = true;
   uint8_t buffer[65536];

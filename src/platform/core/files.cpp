@@ -80,10 +80,12 @@ class FileStream final : public TStream {
   int error_ = 0;
 };
 
+}  // namespace
+
 // Opens a regular file only: a device, a FIFO or a socket is neither
 // opened nor touched (errno ENODEV for them, EISDIR for a folder), and no
 // open can block. Writing creates the file or empties it.
-Stream OpenFile(const std::string& path, bool write) {
+FILE* OpenRegularFile(const std::string& path, bool write) {
   if (path.empty()) return nullptr;
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
@@ -112,6 +114,14 @@ Stream OpenFile(const std::string& path, bool write) {
     errno = error;
     return nullptr;
   }
+  return file;
+}
+
+namespace {
+
+Stream OpenFile(const std::string& path, bool write) {
+  FILE* file = OpenRegularFile(path, write);
+  if (!file) return nullptr;
   return std::make_shared<FileStream>(file);
 }
 

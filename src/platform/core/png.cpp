@@ -139,7 +139,7 @@ Pixmap CreatePixmap(int width, int height) {
 }
 
 Pixmap DecodePNGFile(const std::string& path, bool* hadAlpha) {
-  FILE* file = std::fopen(path.c_str(), "rb");
+  FILE* file = OpenRegularFile(path);
   if (!file) return nullptr;
   png_byte signature[8] = {};
   const bool isPng = std::fread(signature, 1, sizeof signature, file) == sizeof signature &&
