@@ -2,6 +2,7 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/sysmacros.h>
 
 #include <chrono>
 
