@@ -2,7 +2,6 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/sysmacros.h>
 
 #include <chrono>
 
