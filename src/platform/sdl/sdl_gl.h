@@ -68,5 +68,6 @@ class GlRenderer {
   geom::Viewport View() const;
 };
 
-// Texture of one uploaded pixmap, NEAREST or LINEAR.
-GLuint UploadTexture(const TPixmap& pixmap, bool linear);
+// Texture of one uploaded pixmap, NEAREST or LINEAR, with `mipmaps` also
+// when drawn smaller than its pixels.
+GLuint UploadTexture(const TPixmap& pixmap, bool linear, bool mipmaps);

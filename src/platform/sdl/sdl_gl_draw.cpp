@@ -26,6 +26,7 @@ PFNGLBINDFRAMEBUFFERPROC pBindFramebuffer = nullptr;
 PFNGLFRAMEBUFFERTEXTURE2DPROC pFramebufferTexture2D = nullptr;
 PFNGLCHECKFRAMEBUFFERSTATUSPROC pCheckFramebufferStatus = nullptr;
 PFNGLBLITFRAMEBUFFERPROC pBlitFramebuffer = nullptr;
+PFNGLGENERATEMIPMAPPROC pGenerateMipmap = nullptr;
 
 uint32_t gGeneration = 0;
 uint32_t gLiveGeneration = 0;
@@ -68,7 +69,7 @@ struct GlFontData : BackendData {
 uint32_t GlRenderer::Generation() { return gGeneration; }
 uint32_t GlRenderer::LiveGeneration() { return gLiveGeneration; }
 
-GLuint UploadTexture(const TPixmap& pixmap, bool linear) {
+GLuint UploadTexture(const TPixmap& pixmap, bool linear, bool mipmaps) {
   if (pixmap.width <= 0 || pixmap.height <= 0 ||
       pixmap.pixels.size() < static_cast<size_t>(pixmap.width) * pixmap.height * 4)
     return 0;
@@ -79,13 +80,20 @@ GLuint UploadTexture(const TPixmap& pixmap, bool linear) {
   glGenTextures(1, &texture);
   glBindTexture(GL_TEXTURE_2D, texture);
   const GLint filter = linear ? GL_LINEAR : GL_NEAREST;
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  // Drawn smaller than its pixels, a mipmapped texture is sampled from the
+  // level nearest the drawn size, so that its detail averages rather than
+  // drops out; at its size and above it samples as without.
+  const GLint minFilter = !mipmaps ? filter : linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  // Without glGenerateMipmap, the GL 1.4 way: the levels made at upload.
+  if (mipmaps && !pGenerateMipmap) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, pixmap.width, pixmap.height, 0, GL_RGBA,
                GL_UNSIGNED_BYTE, pixmap.pixels.data());
+  if (mipmaps && pGenerateMipmap) pGenerateMipmap(GL_TEXTURE_2D);
   return texture;
 }
 
@@ -96,6 +104,7 @@ void GlRenderer::Init(int width, int height, bool windowBuffer) {
   LoadProc(pFramebufferTexture2D, "glFramebufferTexture2D", "glFramebufferTexture2DEXT");
   LoadProc(pCheckFramebufferStatus, "glCheckFramebufferStatus", "glCheckFramebufferStatusEXT");
   LoadProc(pBlitFramebuffer, "glBlitFramebuffer", "glBlitFramebufferEXT");
+  LoadProc(pGenerateMipmap, "glGenerateMipmap", "glGenerateMipmapEXT");
 
   width_ = width;
   height_ = height;
@@ -141,7 +150,7 @@ void GlRenderer::Init(int width, int height, bool windowBuffer) {
   TPixmap one;
   one.width = one.height = 1;
   one.pixels.assign(white, white + 4);
-  whiteTexture_ = UploadTexture(one, false);
+  whiteTexture_ = UploadTexture(one, false, false);
 
   glViewport(0, 0, width, height);
   SetVirtualResolution(static_cast<float>(width), static_cast<float>(height));
@@ -299,7 +308,7 @@ void GlRenderer::DrawImage(TImage& image, int frame, float x, float y, float wid
   }
   if (data->textures.size() < image.frames.size()) data->textures.resize(image.frames.size(), 0);
   GLuint& texture = data->textures[frame];
-  if (!texture) texture = UploadTexture(*image.frames[frame], linear);
+  if (!texture) texture = UploadTexture(*image.frames[frame], linear, true);
   if (!texture) return;
 
   Use(texture, state.blend);
@@ -328,27 +337,33 @@ void GlRenderer::DrawLine(float x1, float y1, float x2, float y2, bool lastPixel
 
 void GlRenderer::DrawText(TImageFont& font, const std::string& text, float x, float y,
                           const DrawState& state) {
-  if (text.empty() || !font.atlas || font.atlas->width <= 0 || font.atlas->height <= 0) return;
-  auto* data = dynamic_cast<GlFontData*>(font.backendData.get());
+  if (text.empty()) return;
+  const geom::TextGlyphs glyphs = geom::PickTextGlyphs(font, View(), state);
+  if (!glyphs.atlas || glyphs.atlas->width <= 0 || glyphs.atlas->height <= 0) return;
+  std::unique_ptr<BackendData>& slot = *glyphs.backendData;
+  auto* data = dynamic_cast<GlFontData*>(slot.get());
   if (!data || data->generation != gLiveGeneration) {
     auto fresh = std::make_unique<GlFontData>();
     fresh->generation = gLiveGeneration;
-    fresh->version = font.version;
+    fresh->version = glyphs.version;
     data = fresh.get();
-    font.backendData = std::move(fresh);
+    slot = std::move(fresh);
   }
-  if (data->version != font.version && data->texture) {
-    Flush();
+  if (data->version != glyphs.version && data->texture) {
+    Flush();  // the batch may still refer to the old texture
     glDeleteTextures(1, &data->texture);
     data->texture = 0;
   }
-  data->version = font.version;
-  if (!data->texture) data->texture = UploadTexture(*font.atlas, (font.style & SMOOTHFONT) != 0);
+  data->version = glyphs.version;
+  // Glyphs rendered at the size they land at are drawn pixel for pixel;
+  // the font's own are filtered as its style asks.
+  if (!data->texture)
+    data->texture = UploadTexture(*glyphs.atlas, glyphs.sized || (font.style & SMOOTHFONT) != 0, false);
   if (!data->texture) return;
 
   Use(data->texture, state.blend);
   Reserve(text.size() * 4);
-  geom::TextQuads(batch_, font, text, x, y, state);
+  geom::TextQuads(batch_, font, glyphs, View(), text, x, y, state);
 }
 
 Pixmap GlRenderer::ReadPixels(int x, int y, int width, int height) {
