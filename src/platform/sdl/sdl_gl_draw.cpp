@@ -39,19 +39,26 @@ void LoadProc(T& target, const char* name, const char* extName) {
   if (!target && extName) target = reinterpret_cast<T>(SDL_GL_GetProcAddress(extName));
 }
 
-// Textures attached to an image: one per frame, made on first use.
+// Textures attached to an image: one per frame, made on first use, and a
+// mipmapped one per frame made the first time the frame is drawn smaller
+// than its pixels. Drawing at its size and above stays on the plain
+// texture, which software renderers fill faster.
 struct GlImageData : BackendData {
   uint32_t generation = 0;
   uint32_t version = 0;
   bool linear = false;
-  std::vector<GLuint> textures;  // 0: not uploaded yet
+  std::vector<GLuint> textures;   // 0: not uploaded yet
+  std::vector<GLuint> mipmapped;  // 0: not uploaded yet
   ~GlImageData() override { Release(); }
   void Release() {
     if (generation == gLiveGeneration && generation != 0) {
       for (GLuint t : textures)
         if (t) glDeleteTextures(1, &t);
+      for (GLuint t : mipmapped)
+        if (t) glDeleteTextures(1, &t);
     }
     textures.clear();
+    mipmapped.clear();
   }
 };
 
@@ -306,9 +313,17 @@ void GlRenderer::DrawImage(TImage& image, int frame, float x, float y, float wid
     data->version = image.version;
     data->linear = linear;
   }
-  if (data->textures.size() < image.frames.size()) data->textures.resize(image.frames.size(), 0);
-  GLuint& texture = data->textures[frame];
-  if (!texture) texture = UploadTexture(*image.frames[frame], linear, true);
+  if (data->textures.size() < image.frames.size()) {
+    data->textures.resize(image.frames.size(), 0);
+    data->mipmapped.resize(image.frames.size(), 0);
+  }
+  // Display pixels per pixel of the frame, along each of its axes.
+  const TPixmap& pixels = *image.frames[frame];
+  const float kx = std::fabs(width * state.scaleX) * width_ / (virtualWidth_ * std::max(pixels.width, 1));
+  const float ky = std::fabs(height * state.scaleY) * height_ / (virtualHeight_ * std::max(pixels.height, 1));
+  const bool smaller = kx < 0.999f || ky < 0.999f;
+  GLuint& texture = smaller ? data->mipmapped[frame] : data->textures[frame];
+  if (!texture) texture = UploadTexture(pixels, linear, smaller);
   if (!texture) return;
 
   Use(texture, state.blend);
