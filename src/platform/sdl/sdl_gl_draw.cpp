@@ -41,8 +41,13 @@ void LoadProc(T& target, const char* name, const char* extName) {
 
 // Textures attached to an image: one per frame, made on first use, and a
 // mipmapped one per frame made the first time the frame is drawn smaller
-// than its pixels. Drawing at its size and above stays on the plain
-// texture, which software renderers fill faster.
+// than its pixels. A filtered frame keeps every pixel's share down to half
+// its size without mipmaps (each sample blends the four pixels around it,
+// and samples a display pixel apart are at most two pixels apart), so it
+// takes the mipmapped texture only below half: a software renderer fills
+// the plain one at about half the cost, and sprites of one image drawn at
+// mixed sizes stay in one batch. An unfiltered frame samples one pixel of
+// many, so it takes the mipmapped texture as soon as it is drawn smaller.
 struct GlImageData : BackendData {
   uint32_t generation = 0;
   uint32_t version = 0;
@@ -321,7 +326,8 @@ void GlRenderer::DrawImage(TImage& image, int frame, float x, float y, float wid
   const TPixmap& pixels = *image.frames[frame];
   const float kx = std::fabs(width * state.scaleX) * width_ / (virtualWidth_ * std::max(pixels.width, 1));
   const float ky = std::fabs(height * state.scaleY) * height_ / (virtualHeight_ * std::max(pixels.height, 1));
-  const bool smaller = kx < 0.999f || ky < 0.999f;
+  const float least = linear ? 0.499f : 0.999f;
+  const bool smaller = kx < least || ky < least;
   GLuint& texture = smaller ? data->mipmapped[frame] : data->textures[frame];
   if (!texture) texture = UploadTexture(pixels, linear, smaller);
   if (!texture) return;
