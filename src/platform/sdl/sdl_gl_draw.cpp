@@ -95,7 +95,7 @@ GLuint UploadTexture(const TPixmap& pixmap, bool linear, bool mipmaps) {
   // Drawn smaller than its pixels, a mipmapped texture is sampled from the
   // level nearest the drawn size, so that its detail averages rather than
   // drops out; at its size and above it samples as without.
-  const GLint minFilter = !mipmaps ? filter : linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST;
+  const GLint minFilter = !mipmaps ? filter : linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
