@@ -44,13 +44,13 @@ uint32_t PackColor(const DrawState& state) {
 }
 
 void ImageQuad(Mesh& mesh, const TImage& image, float x, float y, float width, float height,
-               const DrawState& state) {
+               const DrawState& state, const float* uv) {
   const float hx = image.width > 0 ? image.handleX * width / image.width : 0.0f;
   const float hy = image.height > 0 ? image.handleY * height / image.height : 0.0f;
   const float local[8] = {-hx, -hy, width - hx, -hy, width - hx, height - hy, -hx, height - hy};
   float c, s;
   Rotation(state, c, s);
-  PushQuad(mesh, local, kFullUv, x, y, PackColor(state), c, s, state.scaleX, state.scaleY);
+  PushQuad(mesh, local, uv ? uv : kFullUv, x, y, PackColor(state), c, s, state.scaleX, state.scaleY);
 }
 
 void RectQuad(Mesh& mesh, float x, float y, float width, float height, const DrawState& state) {

@@ -42,9 +42,10 @@ struct Viewport {
 
 uint32_t PackColor(const DrawState& state);
 
-// Frame-sized quad of an image (width x height drawn, handle scaled to it).
+// Frame-sized quad of an image (width x height drawn, handle scaled to it);
+// `uv`, where given, the corners of the frame in its texture.
 void ImageQuad(Mesh& mesh, const TImage& image, float x, float y, float width, float height,
-               const DrawState& state);
+               const DrawState& state, const float* uv = nullptr);
 void RectQuad(Mesh& mesh, float x, float y, float width, float height, const DrawState& state);
 // Segments an oval gets so that its edge stays smooth at its real size.
 int OvalSegments(const Viewport& view, float width, float height, const DrawState& state);

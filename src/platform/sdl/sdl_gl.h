@@ -68,6 +68,6 @@ class GlRenderer {
   geom::Viewport View() const;
 };
 
-// Texture of one uploaded pixmap, NEAREST or LINEAR, with `mipmaps` also
-// when drawn smaller than its pixels.
-GLuint UploadTexture(const TPixmap& pixmap, bool linear, bool mipmaps);
+// Texture of one uploaded pixmap, magnified NEAREST or LINEAR, minified
+// LINEAR.
+GLuint UploadTexture(const TPixmap& pixmap, bool linear);
