@@ -13,7 +13,9 @@
 # counts, default 3: other load on the machine only ever slows a run down),
 # SEARCH (0 skips the 60 fps search), FRAME (0 skips the engine-test
 # frame), GAME (0 skips the game and title frames), MUSIC (0 skips the
-# mixer).
+# mixer), BASE (the build folder of another checkout, built with the
+# targets draw_bench and game_bench: its sprite and game frames are run in
+# the same session, taking turns with this build's, as a "before" column).
 # Builds the `benchmarks` target first. Use a Release build for real numbers.
 set -eu
 
@@ -29,6 +31,11 @@ cmake --build "$build" --target benchmarks >/dev/null 2>&1 ||
   { echo "run.sh: cannot build the benchmarks in $build" >&2; exit 1; }
 bench=$build/bench/draw_bench
 [ -x "$bench" ] || { echo "run.sh: $bench not built" >&2; exit 1; }
+
+base=${BASE:-}
+if [ -n "$base" ]; then
+  [ -x "$base/bench/draw_bench" ] || { echo "run.sh: $base/bench/draw_bench not built" >&2; exit 1; }
+fi
 
 sprite2=$(dpkg -L libsdl2-tests 2>/dev/null | grep '/testsprite2$' | head -n 1 || true)
 [ -n "$sprite2" ] || sprite2=/usr/libexec/installed-tests/SDL2/testsprite2
@@ -53,20 +60,27 @@ ts_fps() {  # blend count
     timeout -s INT "$secs" "$sprite2" --geometry "$size" --blend "$1" "$2" "$icon" 2>&1) |
     sed -n 's/.* \([0-9.]*\) frames per second.*/\1/p' | tail -n 1
 }
-db_fps() {  # blend count
-  "$bench" --size "$size" --blend "$1" --frames 200 --sprites "$2" |
+db_fps() {  # blend count [draw_bench]
+  "${3:-$bench}" --size "$size" --blend "$1" --frames 200 --sprites "$2" |
     sed -n 's/.*: \([0-9.]*\) fps.*/\1/p'
 }
 
-# Best of $repeat runs, the two programs taking turns.
+# Best of $repeat runs, the programs taking turns.
 best_pair() {  # blend tsblend count
-  db=0 ts=0 i=0
+  db=0 ts=0 bs=0 i=0
   while [ $i -lt "$repeat" ]; do
     db=$(awk -v a="$db" -v b="$(db_fps "$1" "$3")" 'BEGIN{print (b + 0 > a + 0) ? b : a}')
     ts=$(awk -v a="$ts" -v b="$(ts_fps "$2" "$3")" 'BEGIN{print (b + 0 > a + 0) ? b : a}')
+    if [ -n "$base" ]; then
+      bs=$(awk -v a="$bs" -v b="$(db_fps "$1" "$3" "$base/bench/draw_bench")" 'BEGIN{print (b + 0 > a + 0) ? b : a}')
+    fi
     i=$((i + 1))
   done
-  printf '%-8s %8d %14s %15s %7s\n' "" "$3" "$db" "$ts" "$(ratio "$db" "$ts")"
+  if [ -n "$base" ]; then
+    printf '%-8s %8d %14s %15s %7s %14s %9s\n' "" "$3" "$db" "$ts" "$(ratio "$db" "$ts")" "$bs" "$(ratio "$db" "$bs")"
+  else
+    printf '%-8s %8d %14s %15s %7s\n' "" "$3" "$db" "$ts" "$(ratio "$db" "$ts")"
+  fi
 }
 
 # draw_bench over testsprite2, "-" when testsprite2 gave no figure.
@@ -78,7 +92,12 @@ echo "Window ${w}x${h}, 32x32 sprites, no vertical sync, Xvfb; best of $repeat r
 for blend in alpha add; do
   tsblend=blend
   [ "$blend" = add ] && tsblend=add
-  printf '\n%-8s %8s %14s %15s %7s\n' "$blend" sprites "draw_bench fps" "testsprite2 fps" ratio
+  if [ -n "$base" ]; then
+    printf '\n%-8s %8s %14s %15s %7s %14s %9s\n' "$blend" sprites "draw_bench fps" "testsprite2 fps" ratio \
+      "BASE fps" "over BASE"
+  else
+    printf '\n%-8s %8s %14s %15s %7s\n' "$blend" sprites "draw_bench fps" "testsprite2 fps" ratio
+  fi
   for n in $counts; do
     best_pair "$blend" "$tsblend" "$n"
   done
@@ -97,6 +116,11 @@ if [ "${GAME:-1}" != 0 ] && [ -x "$build/bench/game_bench" ]; then
   for s in 800x600 1280x960; do
     echo
     "$build/bench/game_bench" --size "$s"
+    if [ -n "$base" ] && [ -x "$base/bench/game_bench" ]; then
+      echo
+      echo "BASE ($base):"
+      "$base/bench/game_bench" --size "$s"
+    fi
   done
 fi
 

@@ -232,6 +232,10 @@ int MouseHit(int button);  // presses since the last call for this button; reset
 void ClaimMouseButtons(float x, float y, float w, float h);
 int ClaimedMouseDown(int button);
 int ClaimedMouseHit(int button);
+// 1 when the virtual-screen point lies inside the claimed area: a pointer
+// resting there is the claimant's too, and what lies beneath should not
+// follow it.
+int InMouseClaim(float x, float y);
 void FlushMouse();
 // The pointer of this intake: where its first mouse press was made, or
 // without a press where the last move left it.

@@ -18,6 +18,10 @@ constexpr int kRows = 25;
 constexpr int kKeepNewest = 50;
 constexpr int kGraphHeight = 150;
 constexpr int kRowPitch = 17;
+// The scores end this far inside the panel's right edge, so that their last
+// digit lies on the panel whole at every display size (a display pixel is
+// up to 2.5 units of the virtual screen).
+constexpr int kScoreInset = 6;
 
 bool Matches(const Scores& r, int mode, int level, int flags) {
   return r.Level == level && r.GameMode == mode && r.GameFlags == flags;
@@ -156,8 +160,8 @@ int64_t Table(int x0, int width, int mode, int draw) {
       if (MouseDown(1)) HoldMe = 1000 + k;
     }
     const std::string digits = TwelveDigits(e->Score);
-    NameWithin(x0 + 9, y, Left(e->Name, 24), width - 16 - TextWidth(digits), 0);
-    Text(x0 + width + 1, y, digits, 2, 0);
+    NameWithin(x0 + 9, y, Left(e->Name, 24), width - 16 - kScoreInset - 1 - TextWidth(digits), 0);
+    Text(x0 + width - kScoreInset, y, digits, 2, 0);
     if (drawscore == e) {
       SetCol(255, 255, 255, 0.3f);
       DrawRect(static_cast<float>(x0 + 9), static_cast<float>(y), static_cast<float>(width), kRowPitch);

@@ -273,9 +273,13 @@ int Option() {
   DrawRect(0, static_cast<float>(optin + 298), static_cast<float>(JScrw), 2);
   DrawCount[kDrawSprites] = 0;
   DrawCount[kDrawGlow] = 0;
+  // The band's widgets follow the pointer over the band; nothing else does.
+  const int wasClaimant = MouseClaimant;
+  MouseClaimant = 1;
   GraphicsColumn();
   ControlGrid();
   AudioColumn();
+  MouseClaimant = wasClaimant;
   return 0;
 }
 

@@ -209,6 +209,28 @@ TEST_P(BackendDrawTest, ImagesTurnAndScaleAboutTheirHandle) {
   ExpectPixel(p, 128, 200, {0, 0, 0});
 }
 
+// Drawn at a quarter of its size, a picture of one-pixel stripes keeps its
+// average (grey), filtered or not, rather than showing whichever stripes the
+// samples happen to hit.
+TEST_P(BackendDrawTest, ImagesDrawnSmallerKeepTheirAverage) {
+  if (std::string(GetParam()) == "headless") GTEST_SKIP() << "the software picture samples its images as they are";
+  auto stripes = SolidPixmap(64, 64, {0, 0, 0});
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; x += 2) std::memset(stripes->At(x, y), 255, 4);
+  for (int flags : {FILTEREDIMAGE, 0}) {
+    SCOPED_TRACE(flags ? "filtered" : "unfiltered");
+    auto image = MakeImage(stripes, flags);
+    backend_->Clear(0, 0, 0);
+    backend_->DrawImage(*image, 0, 10.5f, 10.25f, 16, 16, State(SOLIDBLEND));
+    Pixmap p = Screen();
+    for (int y = 12; y < 24; y += 3)
+      for (int x = 12; x < 24; x += 3) {
+        SCOPED_TRACE(std::to_string(x) + ", " + std::to_string(y));
+        EXPECT_NEAR(p->At(x, y)[0], 128, 40);
+      }
+  }
+}
+
 TEST_P(BackendDrawTest, ChangedOrReopenedImagesUploadAgain) {
   auto image = MakeImage(SolidPixmap(8, 8, {255, 0, 0}));
   backend_->Clear(0, 0, 0);

@@ -1,6 +1,8 @@
 // Image fonts: metrics, the glyph atlas, selection and the built-in font.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 
 #include "platform/core/image.h"
@@ -154,6 +156,60 @@ TEST_F(FontImage, BuiltInFontWorksWithoutAnyFile) {
   EXPECT_NE(TextWidth("Score"), SumOfAdvances(builtIn, "Score"));
   SetImageFont(nullptr);
   EXPECT_EQ(TextWidth("Score"), SumOfAdvances(builtIn, "Score"));
+}
+
+TEST_F(FontImage, OtherSizesComeFromTheFaceAndAreKeptWhileInUse) {
+  const Font font = LoadImageFont(kFace, 40);
+  const Font twenty = LoadImageFont(kFace, 20);
+  ASSERT_TRUE(font && twenty);
+  GlyphSet* set = SizedGlyphs(*font, 20, 20);
+  ASSERT_TRUE(set);
+  // The same glyphs as the face loaded at 20 pixels.
+  for (int c : {int{'A'}, int{'g'}, int{'W'}, int{' '}, 0xE9}) {
+    SCOPED_TRACE(c);
+    EXPECT_EQ(set->glyphs[c].width, twenty->glyphs[c].width);
+    EXPECT_EQ(set->glyphs[c].height, twenty->glyphs[c].height);
+    EXPECT_EQ(set->glyphs[c].offsetX, twenty->glyphs[c].offsetX);
+    EXPECT_EQ(set->glyphs[c].offsetY, twenty->glyphs[c].offsetY);
+    EXPECT_EQ(set->glyphs[c].advance, twenty->glyphs[c].advance);
+  }
+  TImageFont copy;
+  std::copy(std::begin(set->glyphs), std::end(set->glyphs), std::begin(copy.glyphs));
+  copy.atlas = set->atlas;
+  CheckAtlas(copy, true);
+  const uint32_t version = set->version;
+  EXPECT_EQ(SizedGlyphs(*font, 20, 20), set) << "made once";
+  EXPECT_EQ(set->version, version);
+
+  // Squeezed: narrower glyphs of the same height.
+  GlyphSet* squeezed = SizedGlyphs(*font, 10, 20);
+  ASSERT_TRUE(squeezed);
+  EXPECT_LT(squeezed->glyphs['W'].width, set->glyphs['W'].width * 3 / 4);
+  EXPECT_NEAR(squeezed->glyphs['W'].height, set->glyphs['W'].height, 1);
+
+  // Many sizes in turn: the one in use all along stays as it was, the
+  // others are rendered again, each at its own size, when they come back.
+  const uint32_t squeezedVersion = squeezed->version;
+  const int squeezedW = squeezed->glyphs['W'].width;
+  for (int size = 2; size < 20; ++size) {
+    ASSERT_TRUE(SizedGlyphs(*font, 20, 20));
+    GlyphSet* other = SizedGlyphs(*font, size, size);
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->pixelHeight, size);
+  }
+  EXPECT_EQ(SizedGlyphs(*font, 20, 20), set);
+  EXPECT_EQ(set->version, version);
+  GlyphSet* again = SizedGlyphs(*font, 10, 20);
+  ASSERT_TRUE(again);
+  EXPECT_TRUE(again != squeezed || again->version != squeezedVersion) << "rendered again";
+  EXPECT_EQ(again->glyphs['W'].width, squeezedW);
+  EXPECT_EQ(again->pixelWidth, 10);
+
+  // Fonts made by hand have no face to render.
+  TImageFont handMade;
+  handMade.size = 20;
+  EXPECT_FALSE(SizedGlyphs(handMade, 10, 10));
+  EXPECT_FALSE(SizedGlyphs(*font, 0, 10));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Drawing state, its dispatch to the back end and the headless recording.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <limits>
 
 #include "platform/headless.h"
@@ -249,6 +251,64 @@ TEST_F(DrawTest, HeadlessPictureHoldsScaledImagesAndBlends) {
   EXPECT_EQ(rgb(44, 20), (std::vector<int>{0, 0, 0}));
   EXPECT_EQ(rgb(0, 19), (std::vector<int>{0, 50, 0}));
   EXPECT_EQ(rgb(0, 20), (std::vector<int>{0, 0, 0}));
+}
+
+// A text that lands on the screen at half its font's size, shrunk by the
+// virtual screen, by the drawing scale or by both, shows the face's glyphs at
+// that size: as many fully covered pixels and as much ink as the face
+// loaded at half the size, drawn one for one, across the width TextWidth
+// gives it.
+TEST_F(DrawTest, TextDrawnSmallerShowsTheFaceAtItsScreenSize) {
+  const char* const face = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  const Font big = LoadImageFont(face, 40), half = LoadImageFont(face, 20);
+  ASSERT_TRUE(big && half);
+  const std::string text = "Hiscore 0123456789 Wm";
+  struct Ink {
+    int left = -1, right = -1, full = 0;
+    long total = 0;
+  };
+  const auto draw = [&](const Font& font, float unitsPerPixel, float scale) {
+    EXPECT_EQ(Graphics(400, 60), 1);
+    SetVirtualResolution(400 * unitsPerPixel, 60 * unitsPerPixel);
+    SetClsColor(0, 0, 0);
+    Cls();
+    SetBlend(ALPHABLEND);
+    SetColor(255, 255, 255);
+    SetScale(scale, scale);
+    SetImageFont(font);
+    DrawText(text, 20 * unitsPerPixel, 10 * unitsPerPixel);
+    SetScale(1, 1);
+    Ink ink;
+    const Pixmap p = GrabPixmap(0, 0, 400, 60);
+    for (int y = 0; p && y < p->height; ++y)
+      for (int x = 0; x < p->width; ++x) {
+        const int v = p->At(x, y)[0];
+        ink.total += v;
+        if (v >= 200) ++ink.full;
+        if (v >= 64) {
+          if (ink.left < 0 || x < ink.left) ink.left = x;
+          ink.right = std::max(ink.right, x);
+        }
+      }
+    return ink;
+  };
+  const Ink reference = draw(half, 1, 1);
+  SetImageFont(big);
+  const float measured = 20 + TextWidth(text) * 0.5f;  // where the text ends, in pixels
+  ASSERT_GT(reference.full, 100);
+  struct Case {
+    float unitsPerPixel, scale;
+  } cases[] = {{2, 1}, {1, 0.5f}, {1.6f, 0.8f}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.unitsPerPixel) + " units a pixel, scale " + std::to_string(c.scale));
+    const Ink ink = draw(big, c.unitsPerPixel, c.scale);
+    EXPECT_NEAR(ink.left, reference.left, 1);
+    EXPECT_LE(ink.right, measured + 1);
+    EXPECT_GE(ink.right, measured - 4);
+    EXPECT_NEAR(ink.full, reference.full, reference.full / 10);
+    EXPECT_NEAR(ink.total, reference.total, reference.total / 20);
+  }
+  SetImageFont(nullptr);
 }
 
 }  // namespace

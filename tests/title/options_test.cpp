@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "scores/scores.h"
 #include "test_support.h"
+#include "title/graph.h"
 #include "title/options.h"
 #include "title/title.h"
 #include "script_time.h"
@@ -650,6 +651,61 @@ TEST_F(SmallWindowTest, APressOnTheOpenPanelsBandIsThePanelsAlone) {
   for (int k = 0; k < 3; ++k) PlayFrame();
   EXPECT_EQ(play.hasFired, 1) << "the same click with the panel gone";
   InGame = 0;
+}
+
+// While the settings panel shows, the pointer resting on its band is the
+// panel's too: the score row half under the band shows no details there,
+// and does again just below the band; the panel's own rows still follow the
+// pointer. At 1600x900 the band (y 0..320) covers the top of row 1 (y 311..328).
+TEST_F(OptionsTest, ThePointerRestingOnTheOpenPanelsBandIsThePanelsAlone) {
+  Options[kOptWidth] = 1600;
+  Options[kOptHeight] = 900;
+  ChangeRes();
+  ASSERT_EQ(JScrh, 900);
+  ASSERT_EQ(MyScrw, JScrw);  // a window pixel is a unit of the virtual screen
+  GameMode = 1;
+  TitleTab = 0;
+  for (int k = 0; k < 25; ++k) {
+    auto r = std::make_shared<Scores>();
+    r->Name = "Player " + std::to_string(k);
+    r->Score = 1000000 - k;
+    r->Timestamp = 1700000000 - k;
+    r->GameMode = GameMode;
+    Highscores.AddLast(r);
+  }
+  const auto passes = [](int n) {
+    for (int k = 0; k < n; ++k) TitlePass();
+  };
+  const auto pointer = [&](int x, int y) {
+    Arrive(At(0) + " mouse " + std::to_string(x) + " " + std::to_string(y));
+    passes(3);
+  };
+  passes(33);
+  const int rowX = PanelX + 100;
+  pointer(rowX, 315);
+  ASSERT_TRUE(drawscore) << "the panel shut, the row shows its details";
+  EXPECT_EQ(drawscore, HighTable[1]);
+
+  Arrive(At(0) + " tap 9");
+  passes(12);
+  ASSERT_EQ(optin, 20);
+  pointer(rowX, 315);
+  EXPECT_FALSE(drawscore) << "on the band over row 1";
+  const int scroll = fscroll;
+  pointer(rowX, 200);
+  EXPECT_FALSE(drawscore);
+  EXPECT_EQ(fscroll, scroll);
+  pointer(rowX, 324);
+  EXPECT_EQ(drawscore, HighTable[1]) << "below the band";
+
+  // The Resolution row under the pointer steps the display size on Right.
+  const int width = Options[kOptWidth];
+  pointer(60, optin + 100);
+  Arrive(At(0) + " tap 39");
+  passes(2);
+  EXPECT_NE(Options[kOptWidth], width);
+  Highscores.Clear();
+  drawscore.reset();
 }
 
 }  // namespace

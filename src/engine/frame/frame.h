@@ -147,5 +147,10 @@ int Hex2Int(const std::string& text);
 std::string ShuffleString(const std::string& text);
 int Limit(int value, int lo, int hi);
 float LimitF(float value, float lo, float hi);
+// 1 when the pointer (mx, my; wx, wy a frame earlier) lies inside the box.
+// Over an area whose mouse is claimed (ClaimMouseButtons: the settings
+// panel's band) they answer 0, except to the claimant while it reads
+// (MouseClaimant), so that nothing beneath follows a pointer resting there.
 int Mousein(int x, int y, int w, int h);
 int MouseWasin(int x, int y, int w, int h);
+extern int MouseClaimant;  // 1 while the claimant of the mouse reads it

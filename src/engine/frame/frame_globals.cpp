@@ -12,6 +12,7 @@ int FramesPerSec = 0;
 int DebugMode = 1;
 int mx = 0, my = 0;
 int wx = 0, wy = 0;
+int MouseClaimant = 0;
 int mh1 = 0, mh2 = 0;
 int InGame = 0;
 int fc = 0;

@@ -89,10 +89,15 @@ float LimitF(float value, float lo, float hi) {
   return value;
 }
 
-int Mousein(int x, int y, int w, int h) {
-  return (x < mx && mx < x + w && y < my && my < y + h) ? 1 : 0;
+namespace {
+
+int PointerIn(int px, int py, int x, int y, int w, int h) {
+  if (MouseClaimant == 0 && InMouseClaim(static_cast<float>(px), static_cast<float>(py))) return 0;
+  return (x < px && px < x + w && y < py && py < y + h) ? 1 : 0;
 }
 
-int MouseWasin(int x, int y, int w, int h) {
-  return (x < wx && wx < x + w && y < wy && wy < y + h) ? 1 : 0;
-}
+}  // namespace
+
+int Mousein(int x, int y, int w, int h) { return PointerIn(mx, my, x, y, w, h); }
+
+int MouseWasin(int x, int y, int w, int h) { return PointerIn(wx, wy, x, y, w, h); }

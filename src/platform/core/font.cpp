@@ -1,6 +1,9 @@
-// Image fonts: a TrueType face rendered once, at one pixel size, into a
-// single atlas of white glyphs with their coverage in alpha. Characters are
-// Latin-1 bytes; 32..255 are rendered, the control codes stay empty.
+// Image fonts: a TrueType face rendered at one pixel size into a single
+// atlas of white glyphs with their coverage in alpha. Characters are
+// Latin-1 bytes; 32..255 are rendered, the control codes stay empty. The
+// face stays open, so that a text that lands on the screen smaller than the
+// font's size can be drawn from the face rendered at the size it lands at
+// (SizedGlyphs) rather than from shrunk glyphs.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
@@ -8,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "platform/core/image.h"
@@ -17,6 +21,16 @@
 extern const unsigned char kDefaultFontData[];
 extern const std::size_t kDefaultFontDataSize;
 
+struct FontFace {
+  FT_Face face = nullptr;
+  explicit FontFace(FT_Face f) : face(f) {}
+  FontFace(const FontFace&) = delete;
+  FontFace& operator=(const FontFace&) = delete;
+  ~FontFace() {
+    if (face) FT_Done_Face(face);
+  }
+};
+
 namespace {
 
 constexpr int kDefaultFontSize = 14;
@@ -25,6 +39,10 @@ constexpr int kMaxFontSize = 512;
 // Empty pixels around every glyph in the atlas, so that filtered drawing
 // never picks up a neighbour.
 constexpr int kPadding = 1;
+// Other sizes kept per font: enough for every scale a screen draws one font
+// at, few enough that a text whose scale changes every frame cannot fill
+// the memory.
+constexpr size_t kMaxSizedSets = 8;
 
 Font g_current;
 std::shared_ptr<TImageFont> g_default;
@@ -79,19 +97,24 @@ void CopyCoverage(const FT_Bitmap& bitmap, RenderedGlyph& glyph) {
   }
 }
 
-// Renders characters 32..255 of `face` at `size` pixels into `font`.
-bool RenderFace(FT_Face face, int size, int style, TImageFont& font) {
+// What one rendering of a face at one size gives.
+struct Rendering {
+  int ascent = 0, height = 0;
+  Glyph glyphs[256];
+  Pixmap atlas;
+};
+
+// Renders characters 32..255 of `face` at `width` x `height` pixels.
+bool RenderGlyphs(FT_Face face, int width, int height, int style, Rendering& out) {
   FT_Select_Charmap(face, FT_ENCODING_UNICODE);  // Latin-1 codes are Unicode code points
-  if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) != 0) return false;
+  if (FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(width), static_cast<FT_UInt>(height)) != 0) return false;
 
   const bool smooth = (style & SMOOTHFONT) != 0;
   const FT_Size_Metrics& metrics = face->size->metrics;
-  font.size = size;
-  font.style = style;
-  font.ascent = Ceil26_6(metrics.ascender);
-  font.height = Round26_6(metrics.height);
-  if (font.height <= 0) font.height = Ceil26_6(metrics.ascender - metrics.descender);
-  if (font.height <= 0) font.height = size;
+  out.ascent = Ceil26_6(metrics.ascender);
+  out.height = Round26_6(metrics.height);
+  if (out.height <= 0) out.height = Ceil26_6(metrics.ascender - metrics.descender);
+  if (out.height <= 0) out.height = height;
 
   std::vector<RenderedGlyph> rendered(256);
   const FT_Int32 loadFlags = smooth ? FT_LOAD_TARGET_NORMAL : FT_LOAD_TARGET_MONO;
@@ -129,13 +152,13 @@ bool RenderFace(FT_Face face, int size, int style, TImageFont& font) {
   int penX = 0, penY = 0, shelf = 0;
   for (int c = 0; c < 256; ++c) {
     const RenderedGlyph& g = rendered[c];
-    Glyph& out = font.glyphs[c];
-    out = Glyph{};
-    out.advance = g.advance;
-    out.offsetX = g.left;
-    out.offsetY = font.ascent - g.top;
+    Glyph& glyph = out.glyphs[c];
+    glyph = Glyph{};
+    glyph.advance = g.advance;
+    glyph.offsetX = g.left;
+    glyph.offsetY = out.ascent - g.top;
     if (g.width <= 0 || g.height <= 0) {
-      out.offsetX = out.offsetY = 0;
+      glyph.offsetX = glyph.offsetY = 0;
       continue;
     }
     const int cellW = g.width + 2 * kPadding, cellH = g.height + 2 * kPadding;
@@ -144,40 +167,48 @@ bool RenderFace(FT_Face face, int size, int style, TImageFont& font) {
       penY += shelf;
       shelf = 0;
     }
-    out.x = penX + kPadding;
-    out.y = penY + kPadding;
-    out.width = g.width;
-    out.height = g.height;
+    glyph.x = penX + kPadding;
+    glyph.y = penY + kPadding;
+    glyph.width = g.width;
+    glyph.height = g.height;
     penX += cellW;
     shelf = std::max(shelf, cellH);
   }
   const int atlasHeight = NextPowerOfTwo(std::max(1, penY + shelf));
 
-  font.atlas = CreatePixmap(atlasWidth, atlasHeight);
-  if (!font.atlas) return false;
+  out.atlas = CreatePixmap(atlasWidth, atlasHeight);
+  if (!out.atlas) return false;
   // White everywhere, so that filtering at glyph edges blends toward white
   // rather than black; the coverage goes in alpha.
-  for (size_t i = 0; i < font.atlas->pixels.size(); i += 4) {
-    font.atlas->pixels[i] = font.atlas->pixels[i + 1] = font.atlas->pixels[i + 2] = 255;
+  for (size_t i = 0; i < out.atlas->pixels.size(); i += 4) {
+    out.atlas->pixels[i] = out.atlas->pixels[i + 1] = out.atlas->pixels[i + 2] = 255;
   }
   for (int c = 0; c < 256; ++c) {
     const RenderedGlyph& g = rendered[c];
-    const Glyph& out = font.glyphs[c];
+    const Glyph& glyph = out.glyphs[c];
     for (int y = 0; y < g.height; ++y)
       for (int x = 0; x < g.width; ++x)
-        font.atlas->At(out.x + x, out.y + y)[3] = g.coverage[static_cast<size_t>(y) * g.width + x];
+        out.atlas->At(glyph.x + x, glyph.y + y)[3] = g.coverage[static_cast<size_t>(y) * g.width + x];
   }
-  ++font.version;
   return true;
 }
 
-std::shared_ptr<TImageFont> RenderFromFace(FT_Face face, int size, int style,
+// Fonts of one file share its open face; memory faces keep their bytes.
+std::map<std::string, std::weak_ptr<FontFace>> g_faces;
+
+std::shared_ptr<TImageFont> RenderFromFace(const std::shared_ptr<FontFace>& face, int size, int style,
                                            const std::string& source) {
+  Rendering r;
+  if (!face || !RenderGlyphs(face->face, size, size, style, r)) return nullptr;
   auto font = std::make_shared<TImageFont>();
   font->source = source;
-  const bool ok = RenderFace(face, size, style, *font);
-  FT_Done_Face(face);
-  if (!ok) return nullptr;
+  font->size = size;
+  font->style = style;
+  font->ascent = r.ascent;
+  font->height = r.height;
+  std::copy(std::begin(r.glyphs), std::end(r.glyphs), std::begin(font->glyphs));
+  font->atlas = std::move(r.atlas);
+  font->face = face;
   return font;
 }
 
@@ -187,8 +218,16 @@ Font LoadImageFont(const std::string& path, int size, int style) {
   if (size < 1 || size > kMaxFontSize || path.empty()) return nullptr;
   FT_Library library = Library();
   if (!library) return nullptr;
-  FT_Face face = nullptr;
-  if (FT_New_Face(library, path.c_str(), 0, &face) != 0) return nullptr;
+  std::shared_ptr<FontFace> face = g_faces[path].lock();
+  if (!face) {
+    FT_Face opened = nullptr;
+    if (FT_New_Face(library, path.c_str(), 0, &opened) != 0) {
+      g_faces.erase(path);
+      return nullptr;
+    }
+    face = std::make_shared<FontFace>(opened);
+    g_faces[path] = face;
+  }
   return RenderFromFace(face, size, style, path);
 }
 
@@ -198,7 +237,7 @@ TImageFont& DefaultFont() {
     FT_Face face = nullptr;
     if (library && FT_New_Memory_Face(library, kDefaultFontData,
                                       static_cast<FT_Long>(kDefaultFontDataSize), 0, &face) == 0)
-      g_default = RenderFromFace(face, kDefaultFontSize, SMOOTHFONT, "");
+      g_default = RenderFromFace(std::make_shared<FontFace>(face), kDefaultFontSize, SMOOTHFONT, "");
     if (!g_default) {
       // Without FreeType the built-in font still measures sensibly; it just
       // draws nothing.
@@ -209,6 +248,43 @@ TImageFont& DefaultFont() {
     }
   }
   return *g_default;
+}
+
+GlyphSet* SizedGlyphs(TImageFont& font, int pixelWidth, int pixelHeight) {
+  if (!font.face || pixelWidth < 1 || pixelHeight < 1 || pixelWidth > kMaxFontSize ||
+      pixelHeight > kMaxFontSize)
+    return nullptr;
+  static uint64_t clock = 0;
+  ++clock;
+  GlyphSet* oldest = nullptr;
+  for (const auto& set : font.sized) {
+    if (set->pixelWidth == pixelWidth && set->pixelHeight == pixelHeight) {
+      set->lastUse = clock;
+      return set->atlas ? set.get() : nullptr;
+    }
+    if (!oldest || set->lastUse < oldest->lastUse) oldest = set.get();
+  }
+  GlyphSet* set = oldest;
+  if (font.sized.size() < kMaxSizedSets) {
+    font.sized.push_back(std::make_unique<GlyphSet>());
+    set = font.sized.back().get();
+  }
+  // A set taken over gets a new version: a back end still holding the old
+  // size's texture sees it has to make a new one.
+  ++set->version;
+  set->pixelWidth = pixelWidth;
+  set->pixelHeight = pixelHeight;
+  set->lastUse = clock;
+  Rendering r;
+  if (!RenderGlyphs(font.face->face, pixelWidth, pixelHeight, font.style, r)) {
+    // Remembered as failed, so that it is not tried again every frame.
+    set->atlas = nullptr;
+    return nullptr;
+  }
+  set->ascent = r.ascent;
+  std::copy(std::begin(r.glyphs), std::end(r.glyphs), std::begin(set->glyphs));
+  set->atlas = std::move(r.atlas);
+  return set;
 }
 
 TImageFont& CurrentFont() { return g_current ? *g_current : DefaultFont(); }

@@ -44,13 +44,13 @@ uint32_t PackColor(const DrawState& state) {
 }
 
 void ImageQuad(Mesh& mesh, const TImage& image, float x, float y, float width, float height,
-               const DrawState& state) {
+               const DrawState& state, const float* uv) {
   const float hx = image.width > 0 ? image.handleX * width / image.width : 0.0f;
   const float hy = image.height > 0 ? image.handleY * height / image.height : 0.0f;
   const float local[8] = {-hx, -hy, width - hx, -hy, width - hx, height - hy, -hx, height - hy};
   float c, s;
   Rotation(state, c, s);
-  PushQuad(mesh, local, kFullUv, x, y, PackColor(state), c, s, state.scaleX, state.scaleY);
+  PushQuad(mesh, local, uv ? uv : kFullUv, x, y, PackColor(state), c, s, state.scaleX, state.scaleY);
 }
 
 void RectQuad(Mesh& mesh, float x, float y, float width, float height, const DrawState& state) {
@@ -137,25 +137,94 @@ bool LineQuad(Mesh& mesh, const Viewport& view, float x1, float y1, float x2, fl
   return true;
 }
 
-void TextQuads(Mesh& mesh, const TImageFont& font, const std::string& text, float x, float y,
-               const DrawState& state) {
-  if (text.empty() || !font.atlas || font.atlas->width <= 0 || font.atlas->height <= 0) return;
+TextGlyphs PickTextGlyphs(TImageFont& font, const Viewport& view, const DrawState& state) {
+  TextGlyphs own;
+  own.glyphs = font.glyphs;
+  own.atlas = font.atlas;
+  own.version = font.version;
+  own.backendData = &font.backendData;
+  if (!font.face || font.size <= 0 || !view.Valid()) return own;
+  const double kx = std::fabs(static_cast<double>(state.scaleX)) * view.width / view.virtualWidth;
+  const double ky = std::fabs(static_cast<double>(state.scaleY)) * view.height / view.virtualHeight;
+  if (!(kx > 0 && ky > 0 && kx < 1e3 && ky < 1e3)) return own;
+  const long width = std::lround(font.size * kx), height = std::lround(font.size * ky);
+  // Drawn at its size or larger: the font's own glyphs, filtered up.
+  if (width >= font.size && height >= font.size) return own;
+  GlyphSet* set = SizedGlyphs(font, static_cast<int>(std::max(width, 1L)), static_cast<int>(std::max(height, 1L)));
+  if (!set) return own;
+  TextGlyphs sized;
+  sized.glyphs = set->glyphs;
+  sized.atlas = set->atlas;
+  sized.version = set->version;
+  sized.backendData = &set->backendData;
+  sized.sized = true;
+  return sized;
+}
+
+void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, const Viewport& view,
+               const std::string& text, float x, float y, const DrawState& state) {
+  if (text.empty() || !glyphs.glyphs || !glyphs.atlas || glyphs.atlas->width <= 0 || glyphs.atlas->height <= 0)
+    return;
   float c, s;
   Rotation(state, c, s);
   const uint32_t rgba = PackColor(state);
-  const float iw = 1.0f / font.atlas->width, ih = 1.0f / font.atlas->height;
-  float pen = 0.0f;
+  const float iw = 1.0f / glyphs.atlas->width, ih = 1.0f / glyphs.atlas->height;
+  if (!glyphs.sized || !view.Valid()) {
+    float pen = 0.0f;
+    for (unsigned char ch : text) {
+      const Glyph& g = glyphs.glyphs[ch];
+      if (g.width > 0 && g.height > 0) {
+        const float l = pen + g.offsetX, t = static_cast<float>(g.offsetY);
+        const float r = l + g.width, b = t + g.height;
+        const float local[8] = {l, t, r, t, r, b, l, b};
+        const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
+        const float uv[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
+        PushQuad(mesh, local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
+      }
+      pen += glyphs.glyphs[ch].advance;
+    }
+    return;
+  }
+  // Display pixels per virtual unit, and per unit of the font's own size.
+  const double px = view.width / static_cast<double>(view.virtualWidth);
+  const double py = view.height / static_cast<double>(view.virtualHeight);
+  const double ax = std::fabs(static_cast<double>(state.scaleX)) * px;
+  const double ay = std::fabs(static_cast<double>(state.scaleY)) * py;
+  // Unturned and unmirrored, each glyph starts on a whole display pixel, so
+  // that its pixels land on the screen's one for one.
+  const bool upright = state.rotation == 0.0f && state.scaleX > 0.0f && state.scaleY > 0.0f;
+  const double top = std::round(y * py);
+  // The glyphs keep the spacing of their own size, stretched evenly so
+  // that the text ends where the font's own advances end it; display pixels
+  // per pixel of the rendered size's advances.
+  long ownWidth = 0, sizedWidth = 0;
   for (unsigned char ch : text) {
-    const Glyph& g = font.glyphs[ch];
+    ownWidth += font.glyphs[ch].advance;
+    sizedWidth += glyphs.glyphs[ch].advance;
+  }
+  const double stretch = sizedWidth > 0 ? ownWidth * ax / sizedWidth : 0.0;
+  double pen = 0.0;  // display pixels from the start
+  for (unsigned char ch : text) {
+    const Glyph& g = glyphs.glyphs[ch];
     if (g.width > 0 && g.height > 0) {
-      const float l = pen + g.offsetX, t = static_cast<float>(g.offsetY);
-      const float r = l + g.width, b = t + g.height;
-      const float local[8] = {l, t, r, t, r, b, l, b};
       const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
       const float uv[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
-      PushQuad(mesh, local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
+      if (upright) {
+        const double left = std::round(x * px + pen) + g.offsetX;
+        const float l = static_cast<float>(left / px), r = static_cast<float>((left + g.width) / px);
+        const float t = static_cast<float>((top + g.offsetY) / py);
+        const float b = static_cast<float>((top + g.offsetY + g.height) / py);
+        const float corners[8] = {l, t, r, t, r, b, l, b};
+        PushQuad(mesh, corners, uv, 0.0f, 0.0f, rgba, 1.0f, 0.0f, 1.0f, 1.0f);
+      } else {
+        const float l = static_cast<float>((pen + g.offsetX) / ax), t = static_cast<float>(g.offsetY / ay);
+        const float r = static_cast<float>((pen + g.offsetX + g.width) / ax);
+        const float b = static_cast<float>((g.offsetY + g.height) / ay);
+        const float local[8] = {l, t, r, t, r, b, l, b};
+        PushQuad(mesh, local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
+      }
     }
-    pen += g.advance;
+    pen += glyphs.glyphs[ch].advance * stretch;
   }
 }
 

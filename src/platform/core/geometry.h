@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,10 @@ struct Viewport {
 
 uint32_t PackColor(const DrawState& state);
 
-// Frame-sized quad of an image (width x height drawn, handle scaled to it).
+// Frame-sized quad of an image (width x height drawn, handle scaled to it);
+// `uv`, where given, the corners of the frame in its texture.
 void ImageQuad(Mesh& mesh, const TImage& image, float x, float y, float width, float height,
-               const DrawState& state);
+               const DrawState& state, const float* uv = nullptr);
 void RectQuad(Mesh& mesh, float x, float y, float width, float height, const DrawState& state);
 // Segments an oval gets so that its edge stays smooth at its real size.
 int OvalSegments(const Viewport& view, float width, float height, const DrawState& state);
@@ -52,8 +54,24 @@ void OvalFan(Mesh& mesh, const Viewport& view, float x, float y, float width, fl
 // False (and nothing added) for a zero-length line without its last pixel.
 bool LineQuad(Mesh& mesh, const Viewport& view, float x1, float y1, float x2, float y2,
               bool lastPixel, const DrawState& state);
-// One quad per visible glyph; texture coordinates into the font's atlas.
-void TextQuads(Mesh& mesh, const TImageFont& font, const std::string& text, float x, float y,
-               const DrawState& state);
+// The glyphs a text is drawn from: the font's own, or, where the text lands
+// on the screen smaller than the font's size (the virtual screen shrunk to
+// the display, a drawing scale below 1), the face rendered at the pixel
+// size it lands at.
+struct TextGlyphs {
+  const Glyph* glyphs = nullptr;
+  Pixmap atlas;
+  uint32_t version = 0;
+  // Where a back end keeps what it made of the atlas (its texture).
+  std::unique_ptr<BackendData>* backendData = nullptr;
+  bool sized = false;
+};
+TextGlyphs PickTextGlyphs(TImageFont& font, const Viewport& view, const DrawState& state);
+// One quad per visible glyph; texture coordinates into the picked atlas.
+// The pen advances by the font's own advances, so that a text covers what
+// TextWidth measured whatever it is drawn from; glyphs of a rendered size
+// keep their pixel size on the screen and, unturned, start on whole pixels.
+void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, const Viewport& view,
+               const std::string& text, float x, float y, const DrawState& state);
 
 }  // namespace geom

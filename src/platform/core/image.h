@@ -34,6 +34,24 @@ struct Glyph {
   int advance = 0;
 };
 
+// The face rendered at another pixel size than the font's own: the glyphs
+// a text gets when it lands on the screen smaller than the font's size
+// (SizedGlyphs). Offsets and advances are in the pixels of that size.
+struct GlyphSet {
+  int pixelWidth = 0, pixelHeight = 0;  // the size the face was rendered at
+  int ascent = 0;
+  Glyph glyphs[256];
+  Pixmap atlas;  // white glyphs, coverage in alpha; replaced, never changed in place
+  // Bumped whenever the set is rendered at another size.
+  uint32_t version = 1;
+  uint64_t lastUse = 0;
+  std::unique_ptr<BackendData> backendData;
+};
+
+// The TrueType face a font was rendered from, kept open to render it again
+// at other sizes (defined in font.cpp).
+struct FontFace;
+
 struct TImageFont {
   std::string source;  // file name, or "" for the built-in font
   int size = 0;
@@ -44,7 +62,18 @@ struct TImageFont {
   Pixmap atlas;          // white glyphs, coverage in alpha
   uint32_t version = 1;
   std::unique_ptr<BackendData> backendData;
+  // Empty for fonts made by hand: those are only ever drawn from `atlas`.
+  std::shared_ptr<FontFace> face;
+  // The face at the other sizes drawn lately, the least recently used one
+  // rendered again when a new size is asked for and all are taken.
+  std::vector<std::unique_ptr<GlyphSet>> sized;
 };
+
+// The font's face rendered at `pixelWidth` x `pixelHeight` pixels (a text
+// squeezed or stretched gets glyphs of its own proportions), made on first
+// use and kept among the font's recent sizes. Null for a font without a
+// face, or when the face cannot be rendered at that size.
+GlyphSet* SizedGlyphs(TImageFont& font, int pixelWidth, int pixelHeight);
 
 // The built-in font (handle "empty" selects it).
 TImageFont& DefaultFont();

@@ -20,7 +20,9 @@
 // A reader can claim the mouse buttons over an area of the virtual screen
 // (ClaimMouseButtons): a press made with the pointer inside it, held or
 // counted, is then answered only by the claimed queries, and every other
-// reader sees the button up, until it is released.
+// reader sees the button up, until it is released. The pointer resting over
+// the area is the claimant's as well (InMouseClaim): the engine's hover
+// test answers only the claimant there.
 #include <algorithm>
 #include <array>
 #include <csignal>
@@ -82,10 +84,7 @@ float VirtualScaleX();
 float VirtualScaleY();
 
 bool InClaim(int x, int y) {
-  const float vx = static_cast<float>(x) * VirtualScaleX();
-  const float vy = static_cast<float>(y) * VirtualScaleY();
-  return gInput.claimW > 0 && gInput.claimH > 0 && vx >= gInput.claimX && vx < gInput.claimX + gInput.claimW &&
-         vy >= gInput.claimY && vy < gInput.claimY + gInput.claimH;
+  return InMouseClaim(static_cast<float>(x) * VirtualScaleX(), static_cast<float>(y) * VirtualScaleY()) != 0;
 }
 
 class FrontInputSink : public InputSink {
@@ -262,6 +261,13 @@ void ClaimMouseButtons(float x, float y, float w, float h) {
   gInput.claimY = y;
   gInput.claimW = w;
   gInput.claimH = h;
+}
+
+int InMouseClaim(float x, float y) {
+  return gInput.claimW > 0 && gInput.claimH > 0 && x >= gInput.claimX && x < gInput.claimX + gInput.claimW &&
+                 y >= gInput.claimY && y < gInput.claimY + gInput.claimH
+             ? 1
+             : 0;
 }
 
 void FlushMouse() {

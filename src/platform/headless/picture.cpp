@@ -158,12 +158,14 @@ void Picture::DrawLine(float x1, float y1, float x2, float y2, bool lastPixel, c
   End(nullptr, false, state.blend);
 }
 
-void Picture::DrawText(const TImageFont& font, const std::string& text, float x, float y,
+void Picture::DrawText(TImageFont& font, const std::string& text, float x, float y,
                        const DrawState& state) {
-  if (!Ready() || !font.atlas || font.atlas->width <= 0 || font.atlas->height <= 0) return;
+  if (!Ready()) return;
+  const geom::TextGlyphs glyphs = geom::PickTextGlyphs(font, view_, state);
+  if (!glyphs.atlas || glyphs.atlas->width <= 0 || glyphs.atlas->height <= 0) return;
   Begin();
-  geom::TextQuads(mesh_, font, text, x, y, state);
-  End(font.atlas, (font.style & SMOOTHFONT) != 0, state.blend);
+  geom::TextQuads(mesh_, font, glyphs, view_, text, x, y, state);
+  End(glyphs.atlas, glyphs.sized || (font.style & SMOOTHFONT) != 0, state.blend);
 }
 
 void Picture::Materialise() {

@@ -27,7 +27,7 @@ class Picture {
   void DrawRect(float x, float y, float width, float height, const DrawState& state);
   void DrawOval(float x, float y, float width, float height, const DrawState& state);
   void DrawLine(float x1, float y1, float x2, float y2, bool lastPixel, const DrawState& state);
-  void DrawText(const TImageFont& font, const std::string& text, float x, float y,
+  void DrawText(TImageFont& font, const std::string& text, float x, float y,
                 const DrawState& state);
 
   // Real pixels; what lies outside the display stays transparent black.

@@ -68,5 +68,6 @@ class GlRenderer {
   geom::Viewport View() const;
 };
 
-// Texture of one uploaded pixmap, NEAREST or LINEAR.
+// Texture of one uploaded pixmap, magnified NEAREST or LINEAR, minified
+// LINEAR.
 GLuint UploadTexture(const TPixmap& pixmap, bool linear);

@@ -13,6 +13,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -27,6 +29,9 @@ PFNGLFRAMEBUFFERTEXTURE2DPROC pFramebufferTexture2D = nullptr;
 PFNGLCHECKFRAMEBUFFERSTATUSPROC pCheckFramebufferStatus = nullptr;
 PFNGLBLITFRAMEBUFFERPROC pBlitFramebuffer = nullptr;
 
+// Halvings at the most: a 4096-pixel frame drawn one pixel wide.
+constexpr size_t kMaxHalvings = 12;
+
 uint32_t gGeneration = 0;
 uint32_t gLiveGeneration = 0;
 
@@ -38,12 +43,26 @@ void LoadProc(T& target, const char* name, const char* extName) {
   if (!target && extName) target = reinterpret_cast<T>(SDL_GL_GetProcAddress(extName));
 }
 
-// Textures attached to an image: one per frame, made on first use.
+// Textures attached to an image: one per frame, made on first use. Every
+// texture is minified linearly, filtered or not (an unfiltered frame stays
+// pixel for pixel at its size and above): each sample blends the four
+// pixels around it, and samples a display pixel apart are at most two
+// pixels apart, so from its size down to half a texture keeps every pixel's
+// share. The first time a frame is drawn below half its size, its texture is
+// replaced by a strip of the frame and its halved copies side by side, and
+// each draw samples the copy that keeps the drawn size at least half of it:
+// a mipmap chain without the blending between levels that a software
+// renderer fills at several times a plain texture's cost, and in one
+// texture, so that sprites of one frame drawn at mixed sizes stay in one
+// batch.
 struct GlImageData : BackendData {
   uint32_t generation = 0;
   uint32_t version = 0;
   bool linear = false;
   std::vector<GLuint> textures;  // 0: not uploaded yet
+  // Per frame, once it has its strip: where the frame halved 0, 1, 2, ...
+  // times stands in it, as u0, v0, u1, v1.
+  std::vector<std::vector<std::array<float, 4>>> levels;
   ~GlImageData() override { Release(); }
   void Release() {
     if (generation == gLiveGeneration && generation != 0) {
@@ -51,6 +70,7 @@ struct GlImageData : BackendData {
         if (t) glDeleteTextures(1, &t);
     }
     textures.clear();
+    levels.clear();
   }
 };
 
@@ -68,6 +88,69 @@ struct GlFontData : BackendData {
 uint32_t GlRenderer::Generation() { return gGeneration; }
 uint32_t GlRenderer::LiveGeneration() { return gLiveGeneration; }
 
+// `pixmap` at half its size (halves rounded up), each pixel the average of
+// the up to four it covers, its colour weighted by their coverage.
+TPixmap Halve(const TPixmap& pixmap) {
+  TPixmap half;
+  half.width = std::max(1, (pixmap.width + 1) / 2);
+  half.height = std::max(1, (pixmap.height + 1) / 2);
+  half.pixels.assign(static_cast<size_t>(half.width) * half.height * 4, 0);
+  for (int y = 0; y < half.height; ++y) {
+    for (int x = 0; x < half.width; ++x) {
+      unsigned sum[4] = {0, 0, 0, 0}, count = 0;
+      for (int dy = 0; dy < 2; ++dy) {
+        for (int dx = 0; dx < 2; ++dx) {
+          const int sx = 2 * x + dx, sy = 2 * y + dy;
+          if (sx >= pixmap.width || sy >= pixmap.height) continue;
+          const unsigned char* p = &pixmap.pixels[(static_cast<size_t>(sy) * pixmap.width + sx) * 4];
+          for (int c = 0; c < 3; ++c) sum[c] += p[c] * (p[3] + 1u);
+          sum[3] += p[3];
+          ++count;
+        }
+      }
+      unsigned char* out = &half.pixels[(static_cast<size_t>(y) * half.width + x) * 4];
+      const unsigned weight = sum[3] + count;  // the coverage + 1 of each pixel, summed
+      for (int c = 0; c < 3; ++c) out[c] = static_cast<unsigned char>(sum[c] / weight);
+      out[3] = static_cast<unsigned char>((sum[3] + count / 2) / count);
+    }
+  }
+  return half;
+}
+
+// The strip of `frame` and its halved copies, each with a border of its own
+// edge pixels, so that sampling near an edge finds what clamping would;
+// where each copy stands goes to `levels`.
+TPixmap HalvingStrip(const TPixmap& frame, size_t halvings, std::vector<std::array<float, 4>>& levels) {
+  std::vector<TPixmap> copies;
+  copies.push_back(frame);
+  while (copies.size() <= halvings) copies.push_back(Halve(copies.back()));
+  TPixmap strip;
+  for (const TPixmap& c : copies) strip.width += c.width + 2;
+  strip.height = frame.height + 2;
+  // Sides of a power of two, which a software renderer samples fastest.
+  strip.width = static_cast<int>(std::bit_ceil(static_cast<unsigned>(strip.width)));
+  strip.height = static_cast<int>(std::bit_ceil(static_cast<unsigned>(strip.height)));
+  strip.pixels.assign(static_cast<size_t>(strip.width) * strip.height * 4, 0);
+  levels.clear();
+  int left = 0;
+  for (const TPixmap& c : copies) {
+    for (int y = -1; y <= c.height; ++y) {
+      const int sy = std::clamp(y, 0, c.height - 1);
+      for (int x = -1; x <= c.width; ++x) {
+        const int sx = std::clamp(x, 0, c.width - 1);
+        const unsigned char* from = &c.pixels[(static_cast<size_t>(sy) * c.width + sx) * 4];
+        unsigned char* to = &strip.pixels[(static_cast<size_t>(y + 1) * strip.width + left + 1 + x) * 4];
+        std::copy(from, from + 4, to);
+      }
+    }
+    levels.push_back({static_cast<float>(left + 1) / strip.width, 1.0f / strip.height,
+                      static_cast<float>(left + 1 + c.width) / strip.width,
+                      static_cast<float>(1 + c.height) / strip.height});
+    left += c.width + 2;
+  }
+  return strip;
+}
+
 GLuint UploadTexture(const TPixmap& pixmap, bool linear) {
   if (pixmap.width <= 0 || pixmap.height <= 0 ||
       pixmap.pixels.size() < static_cast<size_t>(pixmap.width) * pixmap.height * 4)
@@ -79,7 +162,9 @@ GLuint UploadTexture(const TPixmap& pixmap, bool linear) {
   glGenTextures(1, &texture);
   glBindTexture(GL_TEXTURE_2D, texture);
   const GLint filter = linear ? GL_LINEAR : GL_NEAREST;
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  // Minified linearly, so that a frame drawn smaller keeps every pixel's
+  // share down to half its size; magnified as asked.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
@@ -297,14 +382,47 @@ void GlRenderer::DrawImage(TImage& image, int frame, float x, float y, float wid
     data->version = image.version;
     data->linear = linear;
   }
-  if (data->textures.size() < image.frames.size()) data->textures.resize(image.frames.size(), 0);
-  GLuint& texture = data->textures[frame];
-  if (!texture) texture = UploadTexture(*image.frames[frame], linear);
-  if (!texture) return;
+  if (data->textures.size() < image.frames.size()) {
+    data->textures.resize(image.frames.size(), 0);
+    data->levels.resize(image.frames.size());
+  }
+  // Display pixels per pixel of the frame, along each of its axes; the
+  // frame is halved until the smaller of them is at least a half.
+  const TPixmap& pixels = *image.frames[frame];
+  const float kx = std::fabs(width * state.scaleX) * width_ / (virtualWidth_ * std::max(pixels.width, 1));
+  const float ky = std::fabs(height * state.scaleY) * height_ / (virtualHeight_ * std::max(pixels.height, 1));
+  size_t halvings = 0;
+  for (float k = std::min(kx, ky); k < 0.499f && halvings < kMaxHalvings; k *= 2.0f) ++halvings;
+  GLuint* texture = &data->textures[frame];
+  std::vector<std::array<float, 4>>& levels = data->levels[frame];
+  if (halvings >= std::max<size_t>(levels.size(), 1)) {
+    // A strip, or a longer one: made with a few halvings to spare, so that a
+    // frame shrinking on the screen is not made again at every halving.
+    if (*texture) {
+      Flush();  // the batch may still refer to the old texture
+      glDeleteTextures(1, texture);
+    }
+    std::vector<std::array<float, 4>> made;
+    const TPixmap strip = HalvingStrip(pixels, std::min(halvings + 2, kMaxHalvings), made);
+    *texture = UploadTexture(strip, linear);
+    levels = *texture ? made : std::vector<std::array<float, 4>>{};
+    if (!*texture) *texture = UploadTexture(pixels, linear);
+  } else if (!*texture) {
+    *texture = UploadTexture(pixels, linear);
+  }
+  if (!*texture) return;
+  float uv[8];
+  const float* uvs = nullptr;
+  if (!levels.empty()) {
+    const std::array<float, 4>& at = levels[std::min(halvings, levels.size() - 1)];
+    const float corners[8] = {at[0], at[1], at[2], at[1], at[2], at[3], at[0], at[3]};
+    std::copy(std::begin(corners), std::end(corners), uv);
+    uvs = uv;
+  }
 
-  Use(texture, state.blend);
+  Use(*texture, state.blend);
   Reserve(4);
-  geom::ImageQuad(batch_, image, x, y, width, height, state);
+  geom::ImageQuad(batch_, image, x, y, width, height, state, uvs);
 }
 
 void GlRenderer::DrawRect(float x, float y, float width, float height, const DrawState& state) {
@@ -328,27 +446,33 @@ void GlRenderer::DrawLine(float x1, float y1, float x2, float y2, bool lastPixel
 
 void GlRenderer::DrawText(TImageFont& font, const std::string& text, float x, float y,
                           const DrawState& state) {
-  if (text.empty() || !font.atlas || font.atlas->width <= 0 || font.atlas->height <= 0) return;
-  auto* data = dynamic_cast<GlFontData*>(font.backendData.get());
+  if (text.empty()) return;
+  const geom::TextGlyphs glyphs = geom::PickTextGlyphs(font, View(), state);
+  if (!glyphs.atlas || glyphs.atlas->width <= 0 || glyphs.atlas->height <= 0) return;
+  std::unique_ptr<BackendData>& slot = *glyphs.backendData;
+  auto* data = dynamic_cast<GlFontData*>(slot.get());
   if (!data || data->generation != gLiveGeneration) {
     auto fresh = std::make_unique<GlFontData>();
     fresh->generation = gLiveGeneration;
-    fresh->version = font.version;
+    fresh->version = glyphs.version;
     data = fresh.get();
-    font.backendData = std::move(fresh);
+    slot = std::move(fresh);
   }
-  if (data->version != font.version && data->texture) {
-    Flush();
+  if (data->version != glyphs.version && data->texture) {
+    Flush();  // the batch may still refer to the old texture
     glDeleteTextures(1, &data->texture);
     data->texture = 0;
   }
-  data->version = font.version;
-  if (!data->texture) data->texture = UploadTexture(*font.atlas, (font.style & SMOOTHFONT) != 0);
+  data->version = glyphs.version;
+  // Glyphs rendered at the size they land at are drawn pixel for pixel;
+  // the font's own are filtered as its style asks.
+  if (!data->texture)
+    data->texture = UploadTexture(*glyphs.atlas, glyphs.sized || (font.style & SMOOTHFONT) != 0);
   if (!data->texture) return;
 
   Use(data->texture, state.blend);
   Reserve(text.size() * 4);
-  geom::TextQuads(batch_, font, text, x, y, state);
+  geom::TextQuads(batch_, font, glyphs, View(), text, x, y, state);
 }
 
 Pixmap GlRenderer::ReadPixels(int x, int y, int width, int height) {
