@@ -17,7 +17,10 @@
 // account uploading games as fast as 8 connections from 127.0.0.4 can, and
 // 20 addresses (127.0.0.3 to 127.0.0.22) holding 64 unfinished requests
 // each, 1280 against the server's cap of 1000, opening a new one whenever
-// the server closes one. Every attack stops by itself once the player is
+// the server closes one; then 64 unfinished requests from the player's own
+// address, a guesser at that address (at another account) while players who
+// logged in from there before play, and 20 addresses guessing at one
+// account for 30 s while its owner logs in and uploads every 0.5 s. Every attack stops by itself once the player is
 // done, after at most 120 s, or after a bounded number of requests. Last a
 // table reply that trickles in from an in-process server is fetched by the
 // Online tab, timing its steps.
@@ -228,12 +231,12 @@ int main(int argc, char** argv) {
               players, requests, uploads, fetches, failed.load());
 
   // The attacks' player and the spamming account.
-  for (int k = 0; k < 4 * rounds; ++k)
+  for (int k = 0; k < 6 * rounds; ++k)
     if (testsupport::HttpBody(testsupport::HttpGet(port, testsupport::LoginTarget("honest" + std::to_string(k), "secret"),
                                                    30000))
             .rfind("Welcome!", 0) != 0)
       std::fprintf(stderr, "online_bench: no account honest%d\n", k);
-  for (const char* name : {"spamplayer", "victim0"})
+  for (const char* name : {"spamplayer", "victim0", "victim1"})
     testsupport::HttpGet(port, testsupport::LoginTarget(name, "secret"), 30000);
 
   // A server started afresh on the same database has checked no password
@@ -339,6 +342,85 @@ int main(int argc, char** argv) {
       });
   next += rounds;
   report("1280 unfinished requests from 20 addresses", times, Said(flood));
+
+  // Attacks from the player's own address: 64 unfinished requests,
+  // reopened as the server closes them; then a guesser there, at another
+  // account, while players who logged in from there before play on.
+  std::atomic<int> ready{0};
+  const Counts own = Beside(
+      1,
+      [port, &ready](int, const std::atomic<bool>& stop, Counts& c) {
+        const std::string half = "GET " + testsupport::TableTarget(1) + " HTTP/1.0\r\nHost: 127.0.0.1\r\n";
+        std::vector<pollfd> fds;
+        auto open = [&] {
+          const int fd = testsupport::ConnectToLoopback(port, "127.0.0.2");
+          if (fd >= 0) send(fd, half.data(), half.size(), MSG_NOSIGNAL);
+          return fd;
+        };
+        for (int k = 0; k < 64; ++k) fds.push_back({open(), POLLIN, 0});
+        ++ready;
+        for (long made = 0; !stop && made < 200000;) {
+          if (poll(fds.data(), fds.size(), 100) <= 0) continue;
+          for (pollfd& p : fds) {
+            if (p.fd >= 0 && !(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            if (p.fd >= 0) close(p.fd), ++c["closed by the server"];
+            p.fd = open();
+            ++made;
+          }
+        }
+        for (pollfd& p : fds)
+          if (p.fd >= 0) close(p.fd);
+      },
+      [&] {
+        for (int k = 0; k < 100 && ready < 1; ++k) usleep(50 * 1000);
+        times = PlayerRounds(port, next, rounds);
+      });
+  next += rounds;
+  report("64 unfinished requests from the player's address", times, Said(own));
+
+  for (int k = 0; k < rounds; ++k)  // returning players: logged in from there before
+    testsupport::HttpGet(port, testsupport::LoginTarget("honest" + std::to_string(next + k), "secret"), 30000,
+                         "127.0.0.2");
+  auto guessing = [port](const std::string& name, int firstAddress, bool oneAddress) {
+    return [=](int t, const std::atomic<bool>& stop, Counts& c) {
+      const std::string from = "127.0.0." + std::to_string(oneAddress ? firstAddress : firstAddress + t);
+      for (int k = 0; k < 20000 && !stop; ++k) {
+        const std::string reply = testsupport::HttpGet(
+            port, testsupport::LoginTarget(name, "guess" + std::to_string(t) + "_" + std::to_string(k)), 30000,
+            from.c_str());
+        const int status = testsupport::HttpStatus(reply);
+        ++c[status == 200 ? "checked" : status == 429 ? "refused unhashed" : status == 503 ? "busy" : "other"];
+        usleep(5 * 1000);
+      }
+    };
+  };
+  const Counts sharedGuesses =
+      Beside(4, guessing("victim0", 2, true), [&] { times = PlayerRounds(port, next, rounds); });
+  next += rounds;
+  report("a guesser at the player's address, at another account", times, "guesses: " + Said(sharedGuesses));
+
+  // 20 addresses guess at one account for 30 s while its owner, from the
+  // address they logged in from, logs in and uploads every 0.5 s.
+  testsupport::HttpGet(port, testsupport::LoginTarget("victim1", "secret"), 30000, "127.0.0.2");
+  PlayerTimes owner;
+  const Counts manyGuesses = Beside(20, guessing("victim1", 3, false), [&] {
+    const Clock::time_point begun = Clock::now();
+    for (int k = 0; k < 60 && Seconds(begun) < 30; ++k) {
+      Clock::time_point t0 = Clock::now();
+      std::string body = testsupport::HttpBody(
+          testsupport::HttpGet(port, testsupport::LoginTarget("victim1", "secret"), 30000, "127.0.0.2"));
+      owner.login.push_back(Seconds(t0) * 1000.0);
+      owner.wrong += body.rfind("Password Correct", 0) == 0 ? 0 : 1;
+      t0 = Clock::now();
+      body = testsupport::HttpBody(testsupport::HttpGet(
+          port, testsupport::UploadTarget("victim1", "secret", BenchGame("V", 100 + k, 300000 + k)), 30000,
+          "127.0.0.2"));
+      owner.upload.push_back(Seconds(t0) * 1000.0);
+      owner.wrong += body == "Score Saved" || body.rfind("TOO MANY GAMES", 0) == 0 ? 0 : 1;
+      usleep(500 * 1000);
+    }
+  });
+  report("20 addresses guessing at the owner's account, 30 s", owner, "guesses: " + Said(manyGuesses));
   std::printf("load average after: %s\n", LoadAverage().c_str());
 
   // A server that sends its reply one byte every 20 ms, for ever.

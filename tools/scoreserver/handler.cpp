@@ -129,7 +129,6 @@ class Window {
     return at != times_.end() &&
            std::any_of(at->second.begin(), at->second.end(), [&tag](const auto& m) { return m.second == tag; });
   }
-  void Clear(const std::string& key) { times_.erase(key); }
 
  private:
   size_t keys_;
@@ -241,13 +240,21 @@ std::string TableName(std::string name) {
 
 enum class Check { Known, New, Wrong, NoAccount, Limited, Failed };
 
-// A password check let through the failed-login limits: it counts against
-// its address and account from `at` until it turns out right.
+// A password check let through the failed-login limits: unless its password
+// is the one its address logged in to the account with, it counts against
+// its lane (the account's strangers, or the account at an address trusted
+// for it) from `at` until it turns out right.
 struct Attempt {
-  std::string peer, name;
+  std::string peer, name, lane;
+  bool trusted = false;  // the lane is the account at this address
+  bool counted = false;  // counted against the lane while under way
   int64_t at = 0;
   std::string guess;  // the password's keyed digest: the same wrong one again counts once
 };
+
+// What the server remembers of an account's password for a request: none,
+// another one, or the request's.
+enum class Memory { None, Other, Same };
 
 using Later = std::function<void(Reply)>;
 
@@ -282,9 +289,19 @@ struct Handler::Impl {
   // Room enough that guesses spread over many names or addresses cannot
   // flush the counts that matter.
   Window failedByAddress{kMaxProofs};  // wrong passwords, each once
-  Window failedByAccount{kMaxProofs};  // wrong passwords, each once, and checks under way
+  // Per account, from addresses not trusted for it; and per account '\0'
+  // peer trusted for it: wrong passwords, each once, and checks under way.
+  // Neither is cleared by a right password: only a minute ends a count.
+  Window failedByStrangers{kMaxProofs};
+  Window failedByTrusted{kMaxProofs};
   std::unordered_map<std::string, int> checking;  // per peer, checks waiting or under way
-  std::unordered_map<std::string, int64_t> trusted;  // account '\0' peer: logged in from there, until
+  // Account '\0' peer: logged in from there, until when, and with which
+  // password (its keyed digest).
+  struct TrustedAddress {
+    int64_t until = 0;
+    std::string digest;
+  };
+  std::unordered_map<std::string, TrustedAddress> trusted;
 
   // Per account, the moment its game allowance is used up to (a game
   // stored moves it on by gameSeconds; it may run gameBurst - 1 games
@@ -360,16 +377,19 @@ struct Handler::Impl {
     MakeRoom(proofs, kMaxProofs, name, [now](const auto& e) { return e.second.expires <= now; });
     proofs[name] = p;
   }
-  bool Remembered(const std::string& name, const std::string& password) {
-    const auto digest = Digest(name, password);
+  // `digest` is Digest(name, password).
+  Memory Recall(const std::string& name, const std::string& digest) {
     std::lock_guard<std::mutex> lock(proofMutex);
     const auto at = proofs.find(name);
-    if (at == proofs.end()) return false;
+    if (at == proofs.end()) return Memory::None;
     if (at->second.expires <= Now()) {
       proofs.erase(at);
-      return false;
+      return Memory::None;
     }
-    return sodium_memcmp(at->second.digest.data(), digest.data(), digest.size()) == 0;
+    return digest.size() == at->second.digest.size() &&
+                   sodium_memcmp(at->second.digest.data(), digest.data(), digest.size()) == 0
+               ? Memory::Same
+               : Memory::Other;
   }
 
   // These three run on the pool's threads only.
@@ -401,58 +421,74 @@ struct Handler::Impl {
 
   // --- Failed logins --------------------------------------------------------
   enum class Gate { Refused, Busy, Known, Wrong, Check };
-  // Whether a password may be checked: refused while the address, or the
-  // account (unless this address has logged in to it before), has too many
-  // failed checks; a password remembered as right is let through only then
-  // too, so that the limit cannot be got round by guessing it. One address
-  // has a few checks under way at most, so a crowd of guesses all sent at
-  // once is mostly refused too. A check let through is noted in `attempt`.
-  Gate Admit(const std::string& peer, const std::string& name, const std::string& guess, bool remembered,
+  // Whether a password may be checked. A check belongs to a lane: the
+  // account at this address when the account has logged in from here
+  // before, else the account's strangers (every address not trusted for
+  // it). A lane with too many failed checks in the last minute is closed to
+  // every password, so that at most that many guesses a minute are checked
+  // against an account from all its strangers together, and as many from
+  // each address it has logged in from, whatever its owner does meanwhile.
+  // Below that, the password the server remembers for the account, and the
+  // one this address logged in to it with, are no guesses: they pass the
+  // limit of an address with too many failed checks (a crowd behind one
+  // router, one of them guessing, does not shut the others out). Any other
+  // password is refused there; since it would have passed had it been the
+  // right one, the refusal tells its sender it is wrong, so it counts
+  // against its lane like a failed check. One address has a few checks
+  // under way at most, so a crowd of guesses all sent at once is mostly
+  // refused too. A check let through is noted in `attempt`.
+  Gate Admit(const std::string& peer, const std::string& name, const std::string& guess, Memory memory,
              Attempt& attempt) {
     const int64_t now = Now();
     std::lock_guard<std::mutex> lock(addressMutex);
-    const auto trust = trusted.find(name + '\0' + peer);
-    const bool trustedHere = trust != trusted.end() && trust->second > now;
-    if (failedByAddress.Count(peer, now) >= settings.failedLoginsPerAddress ||
-        (!trustedHere && failedByAccount.Count(name, now) >= settings.failedLoginsPerAccount))
-      return Gate::Refused;
-    if (remembered) {
-      Trust(name, peer, now);
+    const std::string pair = name + '\0' + peer;
+    const auto trust = trusted.find(pair);
+    const bool trustedHere = trust != trusted.end() && trust->second.until > now;
+    Window& lane = trustedHere ? failedByTrusted : failedByStrangers;
+    const std::string& laneKey = trustedHere ? pair : name;
+    if (lane.Count(laneKey, now) >= settings.failedLoginsPerAccount) return Gate::Refused;
+    if (memory == Memory::Same) {
+      Trust(name, peer, guess, now);
       return Gate::Known;
+    }
+    const bool ownHere = trustedHere && trust->second.digest.size() == guess.size() &&
+                         sodium_memcmp(trust->second.digest.data(), guess.data(), guess.size()) == 0;
+    if (!ownHere && failedByAddress.Count(peer, now) >= settings.failedLoginsPerAddress) {
+      if (trustedHere || memory == Memory::Other) lane.Add(laneKey, now, guess, true);
+      return Gate::Refused;
     }
     if (failedByAddress.Holds(peer, guess, now)) return Gate::Wrong;  // found wrong lately: no second hash
     if (checking.size() >= kMaxAddresses && !checking.contains(peer)) return Gate::Busy;
     int& under = checking[peer];
     if (under >= kChecksPerAddress) return Gate::Busy;
     ++under;
-    attempt = {peer, name, now, guess};
-    failedByAccount.Add(name, now, guess);
+    attempt = {peer, name, laneKey, trustedHere, !ownHere, now, guess};
+    if (attempt.counted) lane.Add(laneKey, now, guess);
     return Gate::Check;
   }
   // A check's outcome: a wrong password counts against its address and its
-  // account, once however often it is sent (as the game does while its
-  // Login button is held); a right one clears the account's count and
-  // trusts the address for the account.
+  // lane, once however often it is sent (as the game does while its Login
+  // button is held); a right one trusts the address for the account.
   void Settle(const Attempt& a, Check outcome) {
     const int64_t now = Now();
     std::lock_guard<std::mutex> lock(addressMutex);
     if (const auto at = checking.find(a.peer); at != checking.end() && --at->second <= 0) checking.erase(at);
-    failedByAccount.Remove(a.name, a.at, a.guess);
+    Window& lane = a.trusted ? failedByTrusted : failedByStrangers;
+    if (a.counted) lane.Remove(a.lane, a.at, a.guess);
     if (outcome == Check::Wrong) {
       failedByAddress.Add(a.peer, now, a.guess, true);
-      failedByAccount.Add(a.name, now, a.guess, true);
+      lane.Add(a.lane, now, a.guess, true);
     } else if (outcome == Check::NoAccount) {  // no hash was needed, and a later login may make the account
       failedByAddress.Add(a.peer, now);
-      failedByAccount.Add(a.name, now);
+      lane.Add(a.lane, now);
     }
-    if (outcome == Check::Known || outcome == Check::New) Trust(a.name, a.peer, now);
+    if (outcome == Check::Known || outcome == Check::New) Trust(a.name, a.peer, a.guess, now);
   }
-  // Under addressMutex: the right password came from `peer`.
-  void Trust(const std::string& name, const std::string& peer, int64_t now) {
-    failedByAccount.Clear(name);
+  // Under addressMutex: the right password (its digest) came from `peer`.
+  void Trust(const std::string& name, const std::string& peer, const std::string& digest, int64_t now) {
     const std::string key = name + '\0' + peer;
-    MakeRoom(trusted, kMaxProofs, key, [now](const auto& e) { return e.second <= now; });
-    trusted[key] = now + kTrustMs;
+    MakeRoom(trusted, kMaxProofs, key, [now](const auto& e) { return e.second.until <= now; });
+    trusted[key] = {now + kTrustMs, digest};
   }
 
   std::optional<std::pair<std::string, std::string>> Stored(const std::string& name) {
@@ -498,7 +534,7 @@ struct Handler::Impl {
     Attempt attempt;
     const auto digest = Digest(name, password);
     const std::string guess(digest.begin(), digest.end());
-    switch (Admit(peer, name, guess, Remembered(name, password), attempt)) {
+    switch (Admit(peer, name, guess, Recall(name, guess), attempt)) {
       case Gate::Refused: return Reply{429, kTooManyFailed};
       case Gate::Busy: return Reply{503, kBusy};
       case Gate::Wrong: return known(Check::Wrong);

@@ -10,8 +10,9 @@
 // connections (port 0 picks a free one). No client can hold another up: a
 // connection idle for 10 s is closed, and so is one whose request has not
 // come whole 10 s after it connected, however it trickles; the server
-// takes at most 1000 connections, 64 from one address, and when it is full
-// a new connection closes the oldest one whose request has not come whole.
+// takes at most 1000 connections, 64 from one address, and when it, or the
+// address, is full a new connection closes the oldest one (of the address)
+// whose request has not come whole.
 // A request waiting for a password hash is set aside (suspended) so that
 // the request threads go on serving. Refused connections are reported as
 // a count per address once a minute, and the library's messages at most
@@ -27,6 +28,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <condition_variable>
 #include <cstdarg>
 #include <deque>
@@ -82,12 +84,17 @@ struct Connection {
   int fd = -1;
   std::string peer;
   int64_t since = 0;
+  uint64_t order = 0;  // the how-manieth to start: the oldest of those started in one millisecond
   bool whole = false;  // the request has come: no deadline, never closed to make room
   bool shut = false;   // shut down, the library is yet to drop it
 };
 std::mutex gConnMutex;
 std::unordered_map<MHD_Connection*, Connection> gConnections;
-std::unordered_map<std::string, unsigned> gPerAddress;  // connections open, shut ones too
+// Per address: connections open, shut ones too, and of them the ones shut.
+struct Held {
+  unsigned open = 0, shut = 0;
+};
+std::unordered_map<std::string, Held> gPerAddress;
 unsigned gLive = 0;                                      // open and not shut
 // Connections let in whose start the library has not yet told, per
 // address, with the moment: they count from the moment they are let in, so
@@ -106,29 +113,42 @@ void Shut(Connection& c) {
   shutdown(c.fd, SHUT_RDWR);
   c.shut = true;
   --gLive;
+  ++gPerAddress[c.peer].shut;
 }
 
+// Under gConnMutex: shuts the oldest connection (of `*peer` only, unless it
+// is null) whose request has not come whole; false when there is none,
+// every one being answered or hashed.
+bool MakeRoom(const std::string* peer) {
+  Connection* oldest = nullptr;
+  for (auto& [connection, c] : gConnections)
+    if (!c.whole && !c.shut && (!peer || c.peer == *peer) && (!oldest || c.order < oldest->order)) oldest = &c;
+  if (!oldest) return false;
+  Shut(*oldest);
+  ++gMadeRoom;
+  return true;
+}
+
+// A new connection from `address`: let in while its address holds fewer
+// than 64 and the server fewer than 1000; past either, it takes the place
+// of the oldest one (of its address, or of all) whose request has not come
+// whole, so that a client which fills its address's share, or the whole
+// server, with unfinished requests shuts out no one who sends a request.
 MHD_Result Admit(void*, const sockaddr* address, socklen_t) {
   const std::string peer = AddressText(address);
   std::lock_guard<std::mutex> lock(gConnMutex);
   const auto open = gPerAddress.find(peer);
   const auto starting = gStarting.find(peer);
-  const size_t held = (open == gPerAddress.end() ? 0 : open->second) +
+  const size_t held = (open == gPerAddress.end() ? 0 : open->second.open - open->second.shut) +
                       (starting == gStarting.end() ? 0 : starting->second.size());
   if (held >= kMaxPerAddress) {
-    ++gRefused[peer];
-    return MHD_NO;
-  }
-  if (gLive + gStartingCount >= kMaxConnections) {
-    Connection* oldest = nullptr;
-    for (auto& [connection, c] : gConnections)
-      if (!c.whole && !c.shut && (!oldest || c.since < oldest->since)) oldest = &c;
-    if (!oldest) {  // every one is being answered
+    if (!MakeRoom(&peer)) {
       ++gRefused[peer];
       return MHD_NO;
     }
-    Shut(*oldest);
-    ++gMadeRoom;
+  } else if (gLive + gStartingCount >= kMaxConnections && !MakeRoom(nullptr)) {
+    ++gRefused[peer];
+    return MHD_NO;
   }
   gStarting[peer].push_back(NowMs());
   ++gStartingCount;
@@ -162,17 +182,20 @@ void NotifyConnection(void*, MHD_Connection* connection, void**, MHD_ConnectionN
     const MHD_ConnectionInfo* fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     const MHD_ConnectionInfo* from = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     if (!fd) return;
-    Connection c{fd->connect_fd, from ? AddressText(from->client_addr) : "", NowMs()};
+    static uint64_t started = 0;
+    Connection c{fd->connect_fd, from ? AddressText(from->client_addr) : "", NowMs(), ++started};
     Started(c.peer);
-    ++gPerAddress[c.peer];
+    ++gPerAddress[c.peer].open;
     ++gLive;
     gConnections[connection] = std::move(c);
     return;
   }
   const auto at = gConnections.find(connection);
   if (at == gConnections.end()) return;
-  if (!at->second.shut) --gLive;
-  if (--gPerAddress[at->second.peer] == 0) gPerAddress.erase(at->second.peer);
+  Held& held = gPerAddress[at->second.peer];
+  if (at->second.shut) --held.shut;
+  else --gLive;
+  if (--held.open == 0) gPerAddress.erase(at->second.peer);
   gConnections.erase(at);
 }
 
