@@ -120,13 +120,14 @@ HttpReply ReadHttpReply(const std::string& bytes) {
       return reply;
     }
     reply.http = true;
-    reply.text = ReplyText(bytes.substr(head));
-    reply.status = ReplyStatus(reply.text);
+    bool empty = false;
+    const size_t statusEnd = LineEnd(bytes, head, empty);
+    reply.status = ReplyStatus(ReplyText(bytes.substr(head, statusEnd == std::string::npos ? 16 : statusEnd - head)));
     // The head's lines after the status line, up to the empty one.
-    bool lengthGiven = false, lengthBad = false, empty = false;
+    bool lengthGiven = false, lengthBad = false;
     uint64_t length = 0;
     size_t bodyStart = std::string::npos;
-    for (size_t at = LineEnd(bytes, head, empty); at != std::string::npos;) {
+    for (size_t at = statusEnd; at != std::string::npos;) {
       const size_t next = LineEnd(bytes, at, empty);
       if (next == std::string::npos) break;  // a line cut off
       if (empty) {
@@ -143,14 +144,16 @@ HttpReply ReadHttpReply(const std::string& bytes) {
       }
       at = next;
     }
-    if (bodyStart == std::string::npos) return reply;  // the head never ended
     // An interim answer ("100 Continue") goes before the one that counts.
-    if (reply.status >= 100 && reply.status < 200 && bodyStart < bytes.size()) {
+    const bool interim = reply.status >= 100 && reply.status < 200;
+    if (interim && bodyStart != std::string::npos && bodyStart < bytes.size()) {
       head = bodyStart;
       continue;
     }
-    if (reply.status >= 100 && reply.status < 200) return reply;  // nothing came after it
-    reply.whole = !lengthBad && (!lengthGiven || bytes.size() - bodyStart >= length);
+    reply.text = ReplyText(bytes.substr(head));
+    // Whole once the head has ended, and the body is as long as it says.
+    reply.whole = bodyStart != std::string::npos && !interim && !lengthBad &&
+                  (!lengthGiven || bytes.size() - bodyStart >= length);
     return reply;
   }
 }
