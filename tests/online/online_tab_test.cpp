@@ -371,6 +371,8 @@ TEST_F(OnlineTab, ATableAnswerUploadsTheLocalBestOnlyWhenItIsATable) {
        fiveOfThirty, 0, 0, kCutShort},
       {"its length whole", "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(thirty.size()) + "\r\n\r\n" +
        thirty, 0, 30, ""},
+      // Past the reply cap (1 MiB here): what was read is only its start.
+      {"longer than the cap", "HTTP/1.0 200 OK\r\n\r\n" + entry + std::string(3 << 20, ' '), 0, 0, kBadAnswer},
       // Rows of other tables and numbers no game makes are passed over.
       {"stray rows and impossible numbers",
        "HTTP/1.0 200 OK\n\n" + entry + "600|Easy|0|5|0|0|0|0\n" + kBest + "\n600|Lvl|0|5|1|1|0|0\n" + kBest +
