@@ -15,6 +15,12 @@
 
 namespace fuzzsupport {
 
+// What the last input reached of the code under test, in a few words
+// ("12 settings read", say); "" when it stopped before (the seed replay
+// of the ordinary build fails on a seed that reaches nothing). Each
+// harness defines it.
+std::string SeedReached();
+
 // Changes into the scratch folder for its lifetime.
 class InScratchFolder {
  public:
@@ -37,6 +43,9 @@ class InScratchFolder {
     static const std::string folder = [] {
       std::string pattern = (std::filesystem::temp_directory_path() / "pibbo-fuzz-XXXXXX").string();
       if (!mkdtemp(pattern.data())) Fail("mkdtemp");
+      // The readers also look for files kept in the player's data folder:
+      // theirs is in here, so nothing of the player's is read or written.
+      if (setenv("XDG_DATA_HOME", (pattern + "/data").c_str(), 1) != 0) Fail("XDG_DATA_HOME");
       return pattern;
     }();
     static const bool cleanup = [] {

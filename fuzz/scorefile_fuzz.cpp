@@ -10,8 +10,17 @@
 #include "fuzz_support.h"
 #include "scores/scores.h"
 
+namespace {
+size_t gRecordsRead = 0;
+}  // namespace
+
+std::string fuzzsupport::SeedReached() {
+  return gRecordsRead == 0 ? "" : std::to_string(gRecordsRead) + " records read";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzsupport::InScratchFolder scratch;
+  gRecordsRead = 0;
   if (GameUniqueKey.empty()) GetUniqueKey();
   if (size == 0) return 0;
   const bool plain = data[0] & 1;
@@ -34,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResetScoreTables();
   ScoresLoaded = 0;
   LoadScores();
+  gRecordsRead = Highscores.Count();
   // Each record read comes back the same from the line the next save
   // writes for it.
   for (const auto& r : Highscores) {

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_support.h"
 #include "handler.h"
 
 namespace {
@@ -38,7 +39,13 @@ std::string Line(const std::string& text, size_t& at) {
   return line;
 }
 
+// The last reply: its status and first line, or "" when the request met
+// only the page for paths the server does not know.
+std::string gReached;
+
 }  // namespace
+
+std::string fuzzsupport::SeedReached() { return gReached; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
@@ -53,5 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // whose blank line would not cut the game's reading of it short.
   if (reply.status < 200 || reply.status > 599) std::abort();
   if (reply.body.find("\n\n") != std::string::npos) std::abort();
+  const bool unknownPath = reply.status == 404 && reply.body.find("No such table") == std::string::npos;
+  gReached = unknownPath ? "" : std::to_string(reply.status) + " " + reply.body.substr(0, reply.body.find('\n')).substr(0, 40);
   return 0;
 }

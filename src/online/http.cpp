@@ -1,6 +1,9 @@
 // The HTTP/1.0 client record. Every wait is bounded by the platform's
 // connect and read time-outs and its reply size cap (SetNetLimits), so a
 // silent, slow or endless server costs the frame at most those limits.
+#include <algorithm>
+#include <cstdint>
+
 #include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
 #include "online/online.h"
@@ -46,16 +49,113 @@ int Thttp::Open(const std::string& hostName, int autoCloseFlag, int port) {
 }
 
 std::string Thttp::Exchange(const std::string& request) {
+  received.clear();
+  cappedReply = 0;
   if (!stream) return "";
   WriteLine(stream, request);
-  std::string text;
+  // The bytes as they come (the stream bounds them), then the text.
+  char buffer[8192];
   while (!Eof(stream)) {
-    text += ReadLine(stream);
-    text += '\n';
+    const int n = stream->Read(buffer, static_cast<int>(sizeof buffer));
+    if (n <= 0) break;
+    received.append(buffer, static_cast<size_t>(n));
   }
+  cappedReply = SocketStreamCapped(stream);
   if (autoClose != 0) Close();
-  if (!text.empty()) text.pop_back();
+  return ReplyText(received);
+}
+
+std::string ReplyText(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (const char c : bytes) {
+    if (c == '\r') continue;
+    text += c == '\0' ? '\n' : c;
+  }
   return text;
+}
+
+namespace {
+
+// The byte after the line that starts at `at` (ended by LF or a zero
+// byte), or npos when the bytes end first; `empty` tells whether the line
+// held nothing but CRs.
+size_t LineEnd(const std::string& bytes, size_t at, bool& empty) {
+  empty = true;
+  for (size_t p = at; p < bytes.size(); ++p) {
+    const char c = bytes[p];
+    if (c == '\n' || c == '\0') return p + 1;
+    if (c != '\r') empty = false;
+  }
+  return std::string::npos;
+}
+
+// A header's value as a length: decimal digits only, blanks around them.
+bool ReadLength(const std::string& value, uint64_t& length) {
+  const std::string digits = Trim(value);
+  if (digits.empty() || digits.size() > 15 || digits.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  length = std::stoull(digits);
+  return true;
+}
+
+bool StartsLikeHttp(const std::string& bytes, size_t at) {
+  static const std::string kStart = "HTTP/";
+  const size_t n = std::min(kStart.size(), bytes.size() - at);
+  return bytes.compare(at, n, kStart, 0, n) == 0;
+}
+
+}  // namespace
+
+HttpReply ReadHttpReply(const std::string& bytes) {
+  HttpReply reply;
+  for (size_t head = 0;;) {
+    if (!StartsLikeHttp(bytes, head)) {
+      // No reply of HTTP (or none after an interim one): the text as it
+      // came, judged by its content.
+      reply.text = ReplyText(bytes.substr(head));
+      reply.status = 0;
+      reply.http = false;
+      reply.whole = true;
+      return reply;
+    }
+    reply.http = true;
+    bool empty = false;
+    const size_t statusEnd = LineEnd(bytes, head, empty);
+    reply.status = ReplyStatus(ReplyText(bytes.substr(head, statusEnd == std::string::npos ? 16 : statusEnd - head)));
+    // The head's lines after the status line, up to the empty one.
+    bool lengthGiven = false, lengthBad = false;
+    uint64_t length = 0;
+    size_t bodyStart = std::string::npos;
+    for (size_t at = statusEnd; at != std::string::npos;) {
+      const size_t next = LineEnd(bytes, at, empty);
+      if (next == std::string::npos) break;  // a line cut off
+      if (empty) {
+        bodyStart = next;
+        break;
+      }
+      const std::string line = ReplyText(bytes.substr(at, next - 1 - at));
+      const size_t colon = line.find(':');
+      if (colon != std::string::npos && Lower(Trim(line.substr(0, colon))) == "content-length") {
+        uint64_t value = 0;
+        if (!ReadLength(line.substr(colon + 1), value) || (lengthGiven && value != length)) lengthBad = true;
+        lengthGiven = true;
+        length = value;
+      }
+      at = next;
+    }
+    // An interim answer ("100 Continue") goes before the one that counts.
+    const bool interim = reply.status >= 100 && reply.status < 200;
+    if (interim && bodyStart != std::string::npos && bodyStart < bytes.size()) {
+      head = bodyStart;
+      continue;
+    }
+    reply.text = ReplyText(bytes.substr(head));
+    // Whole once the head has ended, and the body is as long as it says.
+    reply.whole = bodyStart != std::string::npos && !interim && !lengthBad &&
+                  (!lengthGiven || bytes.size() - bodyStart >= length);
+    return reply;
+  }
 }
 
 std::string Thttp::Get(const std::string& url) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,10 @@ struct Thttp {
   std::string host;
   std::string agent = "VortaThttp/1.0";
   int autoClose = 0;
+  // The bytes of the last reply as they came (CRs and all), and 1 when the
+  // reply byte cap ended it while the server was still sending.
+  std::string received;
+  int cappedReply = 0;
   int Compare(const Thttp&) const { return 1; }
 
   // Connects to `port` of `host` (port 80 when 0). 1 when
@@ -36,6 +41,21 @@ struct Thttp {
   std::string Exchange(const std::string& request);
 };
 
+// The text of reply bytes as the client gives it: CRs dropped, a zero byte
+// ending a line as an LF does.
+std::string ReplyText(const std::string& bytes);
+// Reply bytes read as HTTP. A reply is whole once its head has ended (the
+// empty line after the status and header lines) and its body is as long
+// as the Content-Length it declares; interim answers (1xx) before it do
+// not count. Bytes that do not begin as HTTP does are no reply of it.
+struct HttpReply {
+  bool http = false;   // begins with "HTTP/" (or a first part of it: nothing at all, say)
+  bool whole = false;  // an HTTP reply that came whole; always true for other text
+  int status = 0;      // the status of the reply that counts; 0 without one
+  std::string text;    // from that reply's status line on, as ReplyText gives it
+};
+HttpReply ReadHttpReply(const std::string& bytes);
+
 // The score server: the host and port of the settings' "ScoreServer"
 // ("host" or "host:port"); without a valid one, a host name that never
 // resolves, port 80.
@@ -45,7 +65,7 @@ void ScoreServerAddress(std::string& host, int& port);
 // The requests: login, one table, one upload. Each filters the account
 // first; login and upload answer "WRONG PASSWORD" without a request when the
 // server could not take the account (AccountProblem). Each answers the body
-// cut from the reply, or "" when no connection came about.
+// cut from the reply, or "" when no whole reply came.
 std::string ServerSend2(const std::string& input);
 std::string ServerGet(const std::string& table);
 std::string ServerSend(const std::string& input);
@@ -58,10 +78,12 @@ struct ServerExchange {
 };
 bool PrepareRequest(const std::string& path, bool needsAccount, ServerExchange& exchange, std::string& refusal);
 // What came of one request: no connection, a reply cut short by the time
-// limits (whatever part of it came), a whole reply, or no request at all
-// since the account could not be sent.
+// limits (whatever part of it came), one that ended before it was whole
+// (the server closed early), one longer than the reply byte cap, a whole
+// reply, or no request at all since the account could not be sent. Only a
+// whole reply is read for what it says.
 struct ServerAnswer {
-  enum Kind { NoConnection, TimedOut, Reply, RefusedHere };
+  enum Kind { NoConnection, TimedOut, CutShort, TooLong, Reply, RefusedHere };
   Kind kind = NoConnection;
   int status = 0;    // the status of the reply's first line; 0 without one
   std::string body;  // the text cut from the reply (ReplyBody)
@@ -145,16 +167,19 @@ extern int OnlineRefreshState;  // 0 idle; 1 drop the table, 2 fetch, 3 wait for
 extern int LastEditFocus;       // intextedit at the status view's last look
 extern std::string MOTD[20];    // message of the day, lines 1..motds
 extern int motds;
+// The characters kept of a message line: more than the panel shows.
+constexpr size_t kMotdLineMax = 100;
 
 extern int UploadCount;         // uploads of the refresh under way
 extern std::string OnlineReply;  // the last table reply
 // Why the last login or table fetch failed when the server, not the account,
-// was at fault: kCannotReach, kTooSlow, kBadAnswer or the reason the server
-// gave for a refusal; empty after a good answer.
+// was at fault: kCannotReach, kTooSlow, kCutShort, kBadAnswer or the reason
+// the server gave for a refusal; empty after a good answer.
 extern std::string OnlineTrouble;
 extern const char* const kCannotReach;
 extern const char* const kTooSlow;
 extern const char* const kBadAnswer;
+extern const char* const kCutShort;
 
 // The game's limits on a score-server request: 3 s to connect (the name
 // look-up included), 3 s for each wait for bytes, 5 s for a whole reply and
@@ -166,10 +191,26 @@ void ResetOnlineTables();
 // The login answer judged (LoggedIn, LoginFailed, OnlineTrouble) and the
 // message of the day of a greeting read into MOTD.
 void JudgeLogin(const ServerAnswer& answer);
-// A table answer: its entries added to AltScores, OnlineTrouble set when it
-// is no table, and `best` (the local best of the table asked for, or none)
-// uploaded when it belongs in the table.
-void ReadOnlineTable(const ServerAnswer& answer, const std::shared_ptr<Scores>& best);
+// One online table: its difficulty (GameMode), level and flags.
+struct OnlineTable {
+  int mode = 0, level = 0, flags = 0;
+};
+// The highest score an online entry may hold: as many digits as the score
+// table shows.
+constexpr int64_t kOnlineScoreMax = 999999999999;
+// An entry line and its Best line read into an online entry of `table`
+// (its GameMode -1 - mode, its name cut to kMaxNameLength); none when the
+// line holds no "|", belongs to another table or holds a number no game
+// makes (a score without digits, below 0 or above kOnlineScoreMax, a
+// value past its field's range).
+std::shared_ptr<Scores> ReadOnlineEntry(const std::string& entryLine, const std::string& bestLine,
+                                        const OnlineTable& table);
+// A table answer for `table`: its entries put in place of the list's rows
+// of that table in AltScores, OnlineTrouble set when it is no table (a
+// page of HTML other than the 404 of an empty table, a reply not whole),
+// and `best` (the local best of the table asked for, or none) uploaded
+// when it belongs in the table.
+void ReadOnlineTable(const ServerAnswer& answer, const std::shared_ptr<Scores>& best, const OnlineTable& table);
 // Sends `record` (nothing without one) to the score server with the
 // account's proof (the request runs beside the frame loop; its answer goes
 // to the debug output).

@@ -1,6 +1,7 @@
 // The Online tab of the title screen's side panel: its heading and status,
 // the account fields, the Login button and the login exchange.
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "engine/frame/frame.h"
@@ -20,6 +21,7 @@ std::string OnlineTrouble;
 const char* const kCannotReach = "CANNOT REACH THE SERVER";
 const char* const kTooSlow = "NO ANSWER FROM THE SERVER IN TIME";
 const char* const kBadAnswer = "BAD ANSWER FROM THE SERVER";
+const char* const kCutShort = "NO WHOLE ANSWER FROM THE SERVER";
 
 namespace {
 
@@ -29,6 +31,7 @@ ServerCall gLoginCall, gFetchCall, gUploadCall;
 // The local best of the table the fetch under way asks for, taken when it
 // started: the upload after it is judged against that table alone.
 std::shared_ptr<Scores> gFetchBest;
+OnlineTable gFetchTable;
 void RefreshFetch();
 void RefreshRelease();
 
@@ -164,13 +167,16 @@ void StartLogin() { gLoginCall.Start(LoginPath(LoginInput()), true); }
 namespace {
 
 // What an answer that is no answer of the protocol shows: no connection,
-// no whole reply in time, a refusal with its reason (any status but 2xx),
-// or a bad answer. "" for a whole 2xx reply, and for a request that never
-// went (its account is at fault), which the caller judges.
+// no whole reply in time, a reply that broke off, a refusal with its reason
+// (any status but 2xx), or a bad answer (a reply past the byte cap is
+// one). "" for a whole 2xx reply, and for a request that never went (its
+// account is at fault), which the caller judges.
 std::string ServerTrouble(const ServerAnswer& answer) {
   switch (answer.kind) {
     case ServerAnswer::NoConnection: return kCannotReach;
     case ServerAnswer::TimedOut: return kTooSlow;
+    case ServerAnswer::CutShort: return kCutShort;
+    case ServerAnswer::TooLong: return kBadAnswer;
     case ServerAnswer::RefusedHere: return "";
     case ServerAnswer::Reply: break;
   }
@@ -186,10 +192,18 @@ void JudgeLogin(const ServerAnswer& answer) {
   LoginFailed = 1;
   OnlineRefreshState = 0;
   // A refusal in plain words shows as the wrong password, a refusal with a
-  // reason as that reason; anything else says the server is at fault.
+  // reason (whatever its status) as that reason; anything else says the
+  // server is at fault.
   OnlineTrouble = ServerTrouble(answer);
-  if (OnlineTrouble.empty() && answer.kind == ServerAnswer::Reply && !IsPlainLine(Trim(reply))) OnlineTrouble = kBadAnswer;
   const bool whole = answer.kind == ServerAnswer::Reply;
+  if (OnlineTrouble.empty() && whole) {
+    const std::string line = Trim(reply);
+    if (!IsPlainLine(line)) {
+      OnlineTrouble = kBadAnswer;
+    } else if (IsRefusalReason(line)) {
+      OnlineTrouble = line;
+    }
+  }
   if (whole && (reply.rfind("Password Correct", 0) == 0 || reply.rfind("Welcome!", 0) == 0)) {
     LoggedIn = 1;
     LoginFailed = 0;
@@ -205,7 +219,7 @@ void JudgeLogin(const ServerAnswer& answer) {
       const size_t end = std::min(text.find('\n', start), text.size());
       const std::string line = text.substr(start, end - start);
       if (line.empty() || line == "-+-") break;
-      MOTD[++motds] = Trim(line);
+      MOTD[++motds] = Trim(line).substr(0, kMotdLineMax);
       start = end + 1;
     }
   }
@@ -307,11 +321,12 @@ void RefreshFetch() {
     const bool ours = ThisIsHigh && ThisIsHigh->GameMode == GameMode && ThisIsHigh->Level == GameLevel &&
                       ThisIsHigh->GameFlags == GameFlags;
     gFetchBest = ours ? ThisIsHigh : nullptr;
+    gFetchTable = {GameMode, GameLevel, GameFlags};
     gFetchCall.Start(TablePath(std::to_string(table)), false);
     return;
   }
   if (!gFetchCall.Ready()) return;  // the frame goes on while the server is slow
-  ReadOnlineTable(gFetchCall.Take(), gFetchBest);
+  ReadOnlineTable(gFetchCall.Take(), gFetchBest, gFetchTable);
   gFetchBest.reset();
   PlaySFX(99, 1.0f, 1.0f, 0.0f);
   OnlineRefreshState = 3;
@@ -319,49 +334,116 @@ void RefreshFetch() {
 
 }  // namespace
 
-void ReadOnlineTable(const ServerAnswer& answer, const std::shared_ptr<Scores>& best) {
+namespace {
+
+// The fields of a line split at "|" (after blanks and control characters
+// at its ends are dropped): field k (from 1) at [k - 1], "" past the end.
+std::vector<std::string> Fields(const std::string& line, size_t count) {
+  const std::string t = Trim(line);
+  std::vector<std::string> fields;
+  for (size_t start = 0; fields.size() < count && start <= t.size();) {
+    const size_t end = std::min(t.find('|', start), t.size());
+    fields.push_back(t.substr(start, end - start));
+    start = end + 1;
+  }
+  fields.resize(count);
+  return fields;
+}
+
+// A number field that holds no more than `max` (sign aside); one without
+// digits reads as 0.
+bool Fits(const std::string& field, uint64_t max) {
+  uint64_t magnitude = 0;
+  return !NumberMagnitude(field, magnitude) || magnitude <= max;
+}
+
+void DropOnlineRows(const OnlineTable& table) {
+  const int mode = -(table.mode + 1);
+  AltScores.ForEach([&](const std::shared_ptr<Scores>& r) {
+    High = r;
+    if (r->GameMode == mode && r->Level == table.level && r->GameFlags == table.flags) AltScores.RemoveLink(r);
+  });
+}
+
+}  // namespace
+
+std::shared_ptr<Scores> ReadOnlineEntry(const std::string& entryLine, const std::string& bestLine,
+                                        const OnlineTable& table) {
+  if (entryLine.find('|') == std::string::npos) return nullptr;
+  const std::vector<std::string> f = Fields(entryLine, 8);
+  const std::vector<std::string> best = Fields(bestLine, 30);
+  constexpr uint64_t kInt = 0x7FFFFFFF, kLong = 0x7FFFFFFFFFFFFFFF;
+  // The score: digits, not negative, no longer than the table shows.
+  uint64_t score = 0;
+  if (!NumberMagnitude(f[0], score) || score > static_cast<uint64_t>(kOnlineScoreMax) || ToLong(f[0]) < 0)
+    return nullptr;
+  if (!Fits(f[3], kLong)) return nullptr;
+  for (const size_t k : {2, 4, 5, 6, 7})
+    if (!Fits(f[k], kInt)) return nullptr;
+  for (const std::string& value : best)
+    if (!Fits(value, kInt)) return nullptr;
+  auto r = std::make_shared<Scores>();
+  r->Score = ToLong(f[0]);
+  r->Name = Trim(f[1]).substr(0, kMaxNameLength);
+  r->Badges = Abs(ToInt(f[2]));
+  r->Timestamp = ToLong(f[3]);
+  r->Level = Abs(ToInt(f[4]));
+  const int mode = Abs(ToInt(f[5]));
+  r->GameFlags = Abs(ToInt(f[6]));
+  r->Quit = Abs(ToInt(f[7]));
+  for (int k = 1; k <= 30; ++k) r->Best[k] = Abs(ToInt(best[k - 1]));
+  // A row of another table than the one asked for is none of this one's.
+  if (mode != table.mode || r->Level != table.level || r->GameFlags != table.flags) return nullptr;
+  r->GameMode = -1 - mode;  // online entries never match a local table
+  return r;
+}
+
+void ReadOnlineTable(const ServerAnswer& answer, const std::shared_ptr<Scores>& best, const OnlineTable& table) {
   OnlineReply = answer.body;
   OnlineTrouble.clear();
   const bool whole = answer.kind == ServerAnswer::Reply;
-  if (whole && answer.status == 404 && Upper(OnlineReply).find("<HEAD>") != std::string::npos) {
-    UploadScore(best);  // the server's page for a table no one has played yet
+  // A page of HTML is no table, whatever its status; the server's 404 page
+  // is the table no one has played yet.
+  const bool page = whole && Upper(OnlineReply).find("<HEAD>") != std::string::npos;
+  if (page && answer.status == 404) {
+    UploadScore(best);
     return;
   }
   OnlineTrouble = ServerTrouble(answer);
+  if (OnlineTrouble.empty() && page) OnlineTrouble = kBadAnswer;
   if (!OnlineTrouble.empty()) return;  // no table came: nothing to measure an upload by
+  // The table that came replaces what the list held of it.
+  DropOnlineRows(table);
   if (Trim(OnlineReply).empty()) {
     UploadScore(best);  // a table with no entries
-  } else {
-    // Entry lines and their Best lines, in pairs; the reply is split once.
-    // Blanks and line breaks at either end of the reply do not count.
-    const std::string text = Trim(OnlineReply);
-    std::vector<std::string> lines;
-    for (size_t start = 0; lines.size() < 60 && start <= text.size();) {
-      const size_t end = std::min(text.find('\n', start), text.size());
-      lines.push_back(text.substr(start, end - start));
-      start = end + 1;
-    }
-    lines.resize(60);
-    int found = 0;
-    for (int n = 0; n < 30; ++n) {
-      if (lines[2 * n].find('|') == std::string::npos) continue;
-      // An entry line and its Best line read as a local score line does.
-      auto r = ParseScoreLine(lines[2 * n] + ScoreLineToken + lines[2 * n + 1]);
-      if (!r) continue;
-      ++found;
-      r->GameMode = -1 - r->GameMode;  // online entries never match a local table
-      ListAddLast(AltScores, r);
-      // The local best against the entry just read.
-      if (best && UploadCount == 0 && best->Score >= r->Score) UploadScore(best);
-    }
-    if (found == 0) {
-      OnlineTrouble = kBadAnswer;  // not a table: nothing to measure an upload by
-    } else if (found < 30 && UploadCount == 0 && best) {
-      UploadScore(best);
-    }
-    SortList(Highscores);
-    SortList(AltScores);
+    return;
   }
+  // Entry lines and their Best lines, in pairs; the reply is split once.
+  // Blanks and line breaks at either end of the reply do not count.
+  const std::string text = Trim(OnlineReply);
+  std::vector<std::string> lines;
+  for (size_t start = 0; lines.size() < 60 && start <= text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  lines.resize(60);
+  int found = 0;
+  for (int n = 0; n < 30; ++n) {
+    auto r = ReadOnlineEntry(lines[2 * n], lines[2 * n + 1], table);
+    if (!r) continue;
+    ++found;
+    ListAddLast(AltScores, r);
+    // The local best against the entry just read.
+    if (best && UploadCount == 0 && best->Score >= r->Score) UploadScore(best);
+  }
+  if (found == 0) {
+    OnlineTrouble = kBadAnswer;  // not a table: nothing to measure an upload by
+  } else if (found < 30 && UploadCount == 0 && best) {
+    UploadScore(best);
+  }
+  SortList(Highscores);
+  SortList(AltScores);
 }
 
 namespace {
@@ -377,10 +459,6 @@ void RefreshRelease() {
 
 void OnlineTableClear() {
   if (OnlineRefreshState != 1) return;
-  const int mode = -(GameMode + 1);
-  AltScores.ForEach([&](const std::shared_ptr<Scores>& r) {
-    High = r;
-    if (r->GameMode == mode && r->Level == GameLevel && r->GameFlags == GameFlags) AltScores.RemoveLink(r);
-  });
+  DropOnlineRows({GameMode, GameLevel, GameFlags});
   OnlineRefreshState = 2;
 }

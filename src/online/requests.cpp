@@ -113,10 +113,17 @@ ServerAnswer RunExchange(const ServerExchange& exchange) {
   // Once connected, whatever comes is a reply, even none at all: only a
   // connection that never came about counts as no connection.
   if (client.Open(exchange.host, 0, exchange.port) != 0) {
-    const std::string reply = client.Get(exchange.path);
-    answer.kind = SocketStreamTimedOut(client.stream) ? ServerAnswer::TimedOut : ServerAnswer::Reply;
-    answer.status = ReplyStatus(reply);
-    answer.body = ReplyBody(reply);
+    client.Get(exchange.path);
+    const HttpReply reply = ReadHttpReply(client.received);
+    if (SocketStreamTimedOut(client.stream)) {
+      answer.kind = ServerAnswer::TimedOut;
+    } else if (client.cappedReply) {
+      answer.kind = ServerAnswer::TooLong;
+    } else {
+      answer.kind = reply.whole ? ServerAnswer::Reply : ServerAnswer::CutShort;
+    }
+    answer.status = reply.status;
+    answer.body = ReplyBody(reply.text);
   }
   client.Close();
   return answer;
@@ -231,7 +238,8 @@ std::string Request(const std::string& path, bool needsAccount) {
   ServerExchange exchange;
   std::string refusal;
   if (!PrepareRequest(path, needsAccount, exchange, refusal)) return refusal;
-  return RunExchange(exchange).body;
+  const ServerAnswer answer = RunExchange(exchange);
+  return answer.kind == ServerAnswer::Reply ? answer.body : "";
 }
 
 }  // namespace

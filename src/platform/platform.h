@@ -427,6 +427,9 @@ Stream CreateSocketStream(const Socket& socket, int autoClose = 1);
 // 1 when a socket stream ended because the peer kept it waiting past the
 // read time-out or the reply time limit, not because the peer closed.
 int SocketStreamTimedOut(const Stream& stream);
+// 1 when a socket stream ended at the reply byte cap (SetNetLimits), with
+// the peer still connected: what it sent may go on past what was read.
+int SocketStreamCapped(const Stream& stream);
 void CloseSocket(const Socket& socket);
 // Limits that keep a slow or hostile server from freezing the game.
 // Defaults 5 s, 5 s and 1 MiB; a value of 0 or less restores its default.

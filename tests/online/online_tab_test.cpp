@@ -336,25 +336,49 @@ std::string RedText() {
 }
 
 // A table answer of each kind: the protocol's (an empty body, the empty
-// table's page, entries) against refusals and pages that are no table.
+// table's page, entries) against refusals, pages that are no table,
+// replies that broke off, and rows that are none of the table's.
 TEST_F(OnlineTab, ATableAnswerUploadsTheLocalBestOnlyWhenItIsATable) {
   const std::string entry = "500|Ann|0|5|0|1|0|0\n" + kBest + "\n";
+  std::string thirty;
+  for (int k = 0; k < 30; ++k) thirty += std::to_string(5000 - k) + "|P" + std::to_string(k) + "|0|5|0|1|0|0\n" + kBest + "\n";
+  const std::string fiveOfThirty = thirty.substr(0, thirty.find("|P5|"));
   const struct {
     const char* name;
     std::string reply;
-    size_t uploads;
+    size_t uploads, rows;
     std::string trouble;
   } cases[] = {
-      {"empty body", "HTTP/1.0 200 OK\r\n\r\n", 1, ""},
-      {"blank lines only", "HTTP/1.0 200 OK\n\n \n", 1, ""},
+      {"empty body", "HTTP/1.0 200 OK\r\n\r\n", 1, 0, ""},
+      {"blank lines only", "HTTP/1.0 200 OK\n\n \n", 1, 0, ""},
       {"the empty table's page", "HTTP/1.0 404 Not Found\n\n<html><head></head><body>No such table</body></html>\n",
-       1, ""},
-      {"one entry beaten", "HTTP/1.0 200 OK\n\n" + entry, 1, ""},
-      {"server busy", "HTTP/1.0 503 Service Unavailable\n\nSERVER BUSY: TRY AGAIN IN A MOMENT\n", 0,
+       1, 0, ""},
+      {"one entry beaten", "HTTP/1.0 200 OK\n\n" + entry, 1, 1, ""},
+      {"after an interim answer", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n\r\n" + entry, 1, 1, ""},
+      {"server busy", "HTTP/1.0 503 Service Unavailable\n\nSERVER BUSY: TRY AGAIN IN A MOMENT\n", 0, 0,
        "SERVER BUSY: TRY AGAIN IN A MOMENT"},
-      {"a page of HTML with status 200", "HTTP/1.0 200 OK\n\n<HTML><HEAD></HEAD></HTML>\n", 0, kBadAnswer},
-      {"an error page", "HTTP/1.0 500 Oops\n\n<HTML><HEAD></HEAD><BODY>Oops</BODY></HTML>\n", 0, kBadAnswer},
-      {"words, no table", "HTTP/1.0 200 OK\n\nhello there\n", 0, kBadAnswer},
+      {"a page of HTML with status 200", "HTTP/1.0 200 OK\n\n<HTML><HEAD></HEAD></HTML>\n", 0, 0, kBadAnswer},
+      {"a captive portal's sign-in page",
+       "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html><head><title>Login | Captive portal</title>"
+       "</head>\r\n<body><p>Sign in | Help</p></body></html>\r\n",
+       0, 0, kBadAnswer},
+      {"an error page", "HTTP/1.0 500 Oops\n\n<HTML><HEAD></HEAD><BODY>Oops</BODY></HTML>\n", 0, 0, kBadAnswer},
+      {"words, no table", "HTTP/1.0 200 OK\n\nhello there\n", 0, 0, kBadAnswer},
+      {"an error line with a |", "HTTP/1.0 200 OK\n\nERROR|database is locked\n", 0, 0, kBadAnswer},
+      {"cut in its head", "HTTP/1.0 200 OK\r\nContent-Type: text/pl", 0, 0, kCutShort},
+      {"an interim answer alone", "HTTP/1.1 100 Continue\r\n\r\n", 0, 0, kCutShort},
+      {"short of its length", "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(thirty.size()) + "\r\n\r\n" +
+       fiveOfThirty, 0, 0, kCutShort},
+      {"its length whole", "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(thirty.size()) + "\r\n\r\n" +
+       thirty, 0, 30, ""},
+      // Past the reply cap (1 MiB here): what was read is only its start.
+      {"longer than the cap", "HTTP/1.0 200 OK\r\n\r\n" + entry + std::string(3 << 20, ' '), 0, 0, kBadAnswer},
+      // Rows of other tables and numbers no game makes are passed over.
+      {"stray rows and impossible numbers",
+       "HTTP/1.0 200 OK\n\n" + entry + "600|Easy|0|5|0|0|0|0\n" + kBest + "\n600|Lvl|0|5|1|1|0|0\n" + kBest +
+       "\n600|Flag|0|5|0|1|1|0\n" + kBest + "\n99999999999999999999999|Huge|0|5|0|1|0|0\n" + kBest +
+       "\n-5|Minus|0|5|0|1|0|0\n" + kBest + "\n600|BigBest|0|5|0|1|0|0\n2147483648\n",
+       1, 1, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -369,6 +393,7 @@ TEST_F(OnlineTab, ATableAnswerUploadsTheLocalBestOnlyWhenItIsATable) {
     Frames([] { return OnlineRefreshState == 0 && !OnlineRequestsBusy(); });
     EXPECT_EQ(OnlineRefreshState, 0);
     EXPECT_EQ(scripted.Uploads().size(), c.uploads);
+    EXPECT_EQ(AltScores.Count(), c.rows);
     EXPECT_EQ(OnlineTrouble, c.trouble);
     Frames([n = 0]() mutable { return n++ == 1; });
     EXPECT_EQ(RedText(), c.trouble) << "shown, fitted to the panel, under the message";
@@ -395,6 +420,14 @@ TEST_F(OnlineTab, ARefusedLoginShowsTheReasonTheServerGives) {
       {"HTTP/1.0 200 OK\n\n<HTML><HEAD></HEAD></HTML>\n", kBadAnswer},
       {"HTTP/1.0 200 OK\n\n", kBadAnswer},
       {"HTTP/1.0 500 Oops\n\n" + std::string(120, 'X') + "\n", kBadAnswer},
+      {"HTTP/1.0 200 OK\r\n\r\nSERVER BUSY: TRY AGAIN IN A MOMENT\r\n", "SERVER BUSY: TRY AGAIN IN A MOMENT"},
+      // Replies that broke off: the head, the body short of its length, a
+      // reply that never came after an interim one.
+      {"HTTP/1.0 200 OK\r\nContent-Le", kCutShort},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\nPassword Co", kCutShort},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\nWelcome!|hi", kCutShort},
+      {"HTTP/1.1 100 Continue\r\n\r\n", kCutShort},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 429 Too Many\r\n\r\n" + tooMany + "\r\n", tooMany},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply);
@@ -489,6 +522,116 @@ TEST_F(OnlineTab, TheAccountFieldsTakeOnlyWhatTheServerCanRegister) {
     EXPECT_EQ(RedText(), c.shown);
   }
   EXPECT_EQ(scripted.requests, 0) << "none of them went to the server";
+}
+
+}  // namespace
+
+namespace {
+
+// An entry line and its Best line as the table of Medium reads them: the
+// numbers a game makes, the fields the reader fills in, and rows that are
+// passed over.
+TEST(OnlineEntry, NumbersNoGameMakesAndRowsOfOtherTablesArePassedOver) {
+  const OnlineTable medium{1, 0, 0};
+  const struct {
+    std::string entry, best;
+    bool read;
+    int64_t score;
+    int best1;
+    std::string name;
+  } cases[] = {
+      {"1000|  Ann Lee |3|17|0|1|0|1", "4|-5|6", true, 1000, 4, "Ann Lee"},
+      {"1000|Ann|-3|17|-0|-1|0|-1", "", true, 1000, 0, "Ann"},  // signs dropped, as the score file does
+      {"999999999999|Ann|0|0|0|1|0|0", "", true, 999999999999, 0, "Ann"},
+      {"$10|Hex|0|0|0|1|0|0", "%11", true, 16, 3, "Hex"},
+      {"1000|" + std::string(900000, 'n') + "|0|0|0|1|0|0", "", true, 1000, 0, std::string(kMaxNameLength, 'n')},
+      {"1000|Ann|0|0|0|1", "", true, 1000, 0, "Ann"},  // missing fields read as 0
+      {"ERROR|database is locked", "", false, 0, 0, ""},
+      {"|Nobody|0|0|0|1|0|0", "", false, 0, 0, ""},
+      {"-5|Ann|0|0|0|1|0|0", "", false, 0, 0, ""},
+      {"1000000000000|Ann|0|0|0|1|0|0", "", false, 0, 0, ""},
+      {"99999999999999999999999|Ann|0|0|0|1|0|0", "", false, 0, 0, ""},
+      {"1000|Ann|0|99999999999999999999|0|1|0|0", "", false, 0, 0, ""},
+      {"1000|Ann|2147483648|0|0|1|0|0", "", false, 0, 0, ""},
+      {"1000|Ann|0|0|0|1|0|0", "1|2147483648", false, 0, 0, ""},
+      {"1000|Ann|0|0|0|1|0|0", "1|-2147483648", false, 0, 0, ""},
+      {"1000|Ann|0|0|0|0|0|0", "", false, 0, 0, ""},  // Easy's
+      {"1000|Ann|0|0|0|2|0|0", "", false, 0, 0, ""},  // Hard's
+      {"1000|Ann|0|0|1|1|0|0", "", false, 0, 0, ""},  // another level
+      {"1000|Ann|0|0|0|1|1|0", "", false, 0, 0, ""},  // other flags
+      {"no bar at all", "", false, 0, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entry.substr(0, 60) + " / " + c.best);
+    const auto r = ReadOnlineEntry(c.entry, c.best, medium);
+    ASSERT_EQ(r != nullptr, c.read);
+    if (!r) continue;
+    EXPECT_EQ(r->GameMode, -2);
+    EXPECT_EQ(r->Score, c.score);
+    EXPECT_EQ(r->Best[1], c.best1);
+    EXPECT_EQ(r->Name, c.name);
+  }
+  // Field by field, as the score line lays them out.
+  const auto r = ReadOnlineEntry("1000|Ann|3|17|0|1|0|1", "4|5|6", medium);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Badges, 3);
+  EXPECT_EQ(r->Timestamp, 17);
+  EXPECT_EQ(r->Quit, 1);
+  EXPECT_EQ(r->Best[3], 6);
+  EXPECT_EQ(r->Best[4], 0);
+}
+
+// What a server sends is bounded before it is kept: refreshes against a
+// server whose tables carry rows of other tables besides their own, with
+// a name of 900 KB, after a login whose message has a line of nearly 1 MiB.
+TEST_F(OnlineTab, WhatTheServerSendsIsBoundedBeforeItIsKept) {
+  ScriptedServer scripted;
+  scripted.login = "HTTP/1.0 200 OK\r\n\r\nWelcome!|" + std::string(1000000, 'm') + "\nsecond line\n";
+  std::string table;
+  for (int k = 0; k < 30; ++k) {
+    const std::string name = k == 0 ? std::string(900000, 'n') : "P" + std::to_string(k);
+    table += std::to_string(5000 - k) + "|" + name + "|0|5|0|1|0|0\n" + kBest + "\n";
+  }
+  // A stray row of another table after each row of this one (the reader
+  // takes the pairs of the first 60 lines, so 15 of the table's own).
+  std::string mixed;
+  for (int k = 0; k < 30; ++k) {
+    mixed += std::to_string(4000 - k) + "|Own" + std::to_string(k) + "|0|5|0|1|0|0\n" + kBest + "\n";
+    mixed += std::to_string(4000 - k) + "|Stray" + std::to_string(k) + "|0|5|" + std::to_string(k % 3) + "|" +
+             std::to_string(k % 2 == 0 ? 0 : 2) + "|0|0\n" + kBest + "\n";
+  }
+  scripted.table = "HTTP/1.0 200 OK\r\n\r\n" + table;
+  UseServer(scripted.server);
+  headless::Script(Press(1000, 945, 0));  // Login
+  Frames([] { return LoggedIn == 1 && OnlineRefreshState == 0 && !OnlineRequestsBusy(); });
+  ASSERT_EQ(LoggedIn, 1);
+  EXPECT_EQ(motds, 2);
+  EXPECT_EQ(MOTD[1], std::string(kMotdLineMax, 'm'));
+  EXPECT_EQ(MOTD[2], "second line");
+  ASSERT_EQ(AltScores.Count(), 30u);
+  size_t longestName = 0;
+  for (const auto& r : AltScores) longestName = std::max(longestName, r->Name.size());
+  EXPECT_EQ(longestName, static_cast<size_t>(kMaxNameLength));
+
+  // 300 presses of "Refresh Scores" against the mixed tables; bounded in
+  // time too, for a machine that is very busy.
+  scripted.table = "HTTP/1.0 200 OK\n\n" + mixed;
+  size_t most = 0;
+  int refreshes = 0;
+  const auto t0 = Clock::now();
+  for (; refreshes < 300 && Clock::now() - t0 < std::chrono::seconds(90); ++refreshes) {
+    OnlineRefreshState = 1;
+    for (int pass = 0; pass < 2000 && (OnlineRefreshState != 0 || OnlineRequestsBusy()); ++pass) {
+      OnlineView(940, 335, 1);
+      OnlineTableClear();
+      most = std::max(most, AltScores.Count());
+      if (OnlineRefreshState != 0 || OnlineRequestsBusy()) usleep(200);
+    }
+  }
+  EXPECT_GE(refreshes, 100) << "refreshes made in the time given";
+  EXPECT_EQ(AltScores.Count(), 15u) << "the table's own rows among the first 60 lines";
+  EXPECT_LE(most, 30u) << "never more than one table";
+  AltScores.ForEach([](const std::shared_ptr<Scores>& r) { EXPECT_EQ(r->Name.rfind("Own", 0), 0u) << r->Name; });
 }
 
 }  // namespace

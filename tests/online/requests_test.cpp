@@ -93,6 +93,45 @@ TEST_F(Requests, BodyCutting) {
   for (const auto& [reply, body] : cases) EXPECT_EQ(ReplyBody(reply), body) << reply;
 }
 
+// The reply layer: a reply counts once its head has ended and its body
+// is as long as it says; interim answers go before the one that counts;
+// bytes that are no HTTP are judged by what they say.
+TEST_F(Requests, ARepliesWholenessStatusAndText) {
+  const struct {
+    std::string bytes;
+    bool http, whole;
+    int status;
+    std::string body;
+  } cases[] = {
+      {"HTTP/1.0 200 OK\r\nA: b\r\n\r\nbody\r\n", true, true, 200, "body\n"},
+      {"HTTP/1.0 200 OK\n\n", true, true, 200, ""},
+      {"", true, false, 0, ""},
+      {"HTT", true, false, 0, ""},
+      {"HTTP/1.0 200 OK\r\nContent-Type: text/pl", true, false, 200, ""},
+      {"HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n", true, false, 200, ""},
+      // The length counts the bytes as sent, CRs and all.
+      {"HTTP/1.0 200 OK\r\nContent-Length: 7\r\n\r\nab\r\nc\r\n", true, true, 200, "ab\nc\n"},
+      {"HTTP/1.0 200 OK\r\ncontent-length:  8 \r\n\r\nab\r\nc\r\n", true, false, 200, "ab\nc\n"},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\nPassword Co", true, false, 200, "Password Co"},
+      {"HTTP/1.0 200 OK\r\nContent-Length: x\r\n\r\nbody", true, false, 200, "body"},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 4\r\nContent-Length: 5\r\n\r\nbody!", true, false, 200, "body!"},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", true, true, 200, "ok"},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\nHTTP/1.1 404 No\r\n\r\nx", true, true, 404, "x"},
+      {"HTTP/1.1 100 Continue\r\n\r\n", true, false, 100, ""},
+      {"HTTP/1.1 100 Continue\r\n\r\nWelcome!|hi", false, true, 0, ""},
+      {std::string("HTTP/1.0 200 OK\0\0one\0two", 24), true, true, 200, "one\ntwo"},
+      {"Welcome!|hi\n\nthere", false, true, 0, "there"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    const HttpReply reply = ReadHttpReply(c.bytes);
+    EXPECT_EQ(reply.http, c.http);
+    EXPECT_EQ(reply.whole, c.whole);
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(ReplyBody(reply.text), c.body);
+  }
+}
+
 TEST_F(Requests, NoConnectionAnswersTheEmptyText) {
   {
     TinyServer server([](int fd) {
@@ -269,7 +308,7 @@ TEST_F(Requests, MisbehavingServersFailVisiblyWhileFramesGoOn) {
       {"100 MB reply", &huge, kBadAnswer},
       {"garbage", &garbage, kBadAnswer},
       {"garbage before the request is read", &blurts, kBadAnswer},
-      {"hangs up without a word", &hangsUp, kBadAnswer},
+      {"hangs up without a word", &hangsUp, kCutShort},
       {"a page of HTML", &page, kBadAnswer},
   };
   auto shown = [](const std::string& text) {

@@ -109,6 +109,8 @@ class SocketStream final : public TStream {
 
   // The reply stopped at a time-out, not at the peer's close.
   bool TimedOut() const { return timedOut_; }
+  // The reply stopped at the byte cap: more may have been sent.
+  bool Capped() const { return capped_; }
 
   void Close() override {
     if (closed_) return;
@@ -125,6 +127,7 @@ class SocketStream final : public TStream {
   bool Fill(int waitMs) {
     if (ended_) return false;
     if (!socket_ || socket_->fd < 0 || delivered_ >= g_maxReplyBytes) {
+      capped_ = socket_ && socket_->fd >= 0;
       End();
       return false;
     }
@@ -185,6 +188,7 @@ class SocketStream final : public TStream {
   int64_t deadline_;
   bool ended_ = false;
   bool timedOut_ = false;
+  bool capped_ = false;
   bool closed_ = false;
   int delivered_ = 0;
   std::vector<char> buffer_;
@@ -312,6 +316,11 @@ Stream CreateSocketStream(const Socket& socket, int autoClose) {
 int SocketStreamTimedOut(const Stream& stream) {
   const auto* socketStream = dynamic_cast<const SocketStream*>(stream.get());
   return socketStream && socketStream->TimedOut() ? 1 : 0;
+}
+
+int SocketStreamCapped(const Stream& stream) {
+  const auto* socketStream = dynamic_cast<const SocketStream*>(stream.get());
+  return socketStream && socketStream->Capped() ? 1 : 0;
 }
 
 void CloseSocket(const Socket& socket) {
