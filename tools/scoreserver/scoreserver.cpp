@@ -18,9 +18,11 @@
 // a count per address once a minute, and the library's messages at most
 // once a minute each with their count. SIGINT or SIGTERM ends it cleanly.
 #include <arpa/inet.h>
+#include <cerrno>
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,14 +38,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "handler.h"
+#include "request_head.h"
 
 namespace {
 
@@ -74,129 +80,118 @@ std::string AddressText(const sockaddr* a) {
   return text;
 }
 
-// Every open connection: its socket, its address, the moment it came, and
-// whether its request has come whole. A watcher shuts down the socket of
-// one whose request has not come whole by the deadline, and the accepting
-// thread one to make room, which makes the library drop it. The entry goes
-// before the library closes the socket, so no one touches a number already
-// given to another connection.
+// Every open connection, by its socket: its address, the moment it came,
+// where it is, and whether its request has come whole. The door thread
+// accepts connections and reads each request's head (without taking its
+// bytes) until it is whole or refused; a whole head goes to the library,
+// which reads the request again. A watcher shuts down the socket of one
+// whose request has not come whole by the deadline, and the door one to
+// make room, which makes whoever has it drop it. The entry goes before its
+// socket is closed, so no one touches a number already given to another
+// connection.
+enum class Stage {
+  kHead,     // the door's: the head is coming
+  kRefused,  // the door's: a refusal sent, what the client still sends is read and dropped a while
+  kLibrary,  // the library's
+};
 struct Connection {
-  int fd = -1;
   std::string peer;
+  sockaddr_storage address{};
+  socklen_t addressLength = 0;
   int64_t since = 0;
-  uint64_t order = 0;  // the how-manieth to start: the oldest of those started in one millisecond
-  bool whole = false;  // the request has come: no deadline, never closed to make room
-  bool shut = false;   // shut down, the library is yet to drop it
+  uint64_t order = 0;  // the how-manieth to come: the oldest of those come in one millisecond
+  Stage stage = Stage::kHead;
+  int64_t lookAgain = 0;  // kHead: not read again before (a head that trickles); kRefused: closed then
+  bool due = false;       // kHead: more came while it waited to be read again
+  bool ended = false;     // kHead: the client has sent all it will
+  bool started = false;   // kLibrary: the library has said it has it
+  bool whole = false;     // the request has come: no deadline, never closed to make room
+  bool shut = false;      // shut down, whoever has it is yet to drop it
 };
 std::mutex gConnMutex;
-std::unordered_map<MHD_Connection*, Connection> gConnections;
+std::unordered_map<int, Connection> gConnections;
+std::unordered_map<MHD_Connection*, int> gLibrarySockets;
 // Per address: connections open, shut ones too, and of them the ones shut.
 struct Held {
   unsigned open = 0, shut = 0;
 };
 std::unordered_map<std::string, Held> gPerAddress;
-unsigned gLive = 0;                                      // open and not shut
-// Connections let in whose start the library has not yet told, per
-// address, with the moment: they count from the moment they are let in, so
-// that the request threads, which let connections in at the same time,
-// never take more than the caps between them. One the library never starts
-// is forgotten after a second.
-std::unordered_map<std::string, std::deque<int64_t>> gStarting;
-unsigned gStartingCount = 0;
-constexpr int64_t kStartingMs = 1000;
-// Since the last report: connections refused, per address; and those
-// closed to make room.
+unsigned gLive = 0;  // open and not shut
+// Since the last report: connections refused, per address; those closed to
+// make room; and heads refused.
 std::map<std::string, unsigned> gRefused;
 unsigned gMadeRoom = 0;
+unsigned gBadHeads = 0;
 
-void Shut(Connection& c) {
-  shutdown(c.fd, SHUT_RDWR);
+void Shut(int fd, Connection& c) {
+  shutdown(fd, SHUT_RDWR);
   c.shut = true;
   --gLive;
   ++gPerAddress[c.peer].shut;
+}
+
+// Under gConnMutex: the entry of a connection about to be closed goes.
+void Forget(std::unordered_map<int, Connection>::iterator at) {
+  Held& held = gPerAddress[at->second.peer];
+  if (at->second.shut) --held.shut;
+  else --gLive;
+  if (--held.open == 0) gPerAddress.erase(at->second.peer);
+  gConnections.erase(at);
 }
 
 // Under gConnMutex: shuts the oldest connection (of `*peer` only, unless it
 // is null) whose request has not come whole; false when there is none,
 // every one being answered or hashed.
 bool MakeRoom(const std::string* peer) {
+  int oldestFd = -1;
   Connection* oldest = nullptr;
-  for (auto& [connection, c] : gConnections)
-    if (!c.whole && !c.shut && (!peer || c.peer == *peer) && (!oldest || c.order < oldest->order)) oldest = &c;
+  for (auto& [fd, c] : gConnections)
+    if (!c.whole && !c.shut && (!peer || c.peer == *peer) && (!oldest || c.order < oldest->order)) {
+      oldest = &c;
+      oldestFd = fd;
+    }
   if (!oldest) return false;
-  Shut(*oldest);
+  Shut(oldestFd, *oldest);
   ++gMadeRoom;
   return true;
 }
 
-// A new connection from `address`: let in while its address holds fewer
-// than 64 and the server fewer than 1000; past either, it takes the place
-// of the oldest one (of its address, or of all) whose request has not come
-// whole, so that a client which fills its address's share, or the whole
-// server, with unfinished requests shuts out no one who sends a request.
-MHD_Result Admit(void*, const sockaddr* address, socklen_t) {
-  const std::string peer = AddressText(address);
-  std::lock_guard<std::mutex> lock(gConnMutex);
+// Under gConnMutex: whether a new connection from `peer` may come in. It
+// may while its address holds fewer than 64 and the server fewer than
+// 1000; past either, it takes the place of the oldest one (of its address,
+// or of all) whose request has not come whole, so that a client which
+// fills its address's share, or the whole server, with unfinished requests
+// shuts out no one who sends a request.
+bool Admit(const std::string& peer) {
   const auto open = gPerAddress.find(peer);
-  const auto starting = gStarting.find(peer);
-  const size_t held = (open == gPerAddress.end() ? 0 : open->second.open - open->second.shut) +
-                      (starting == gStarting.end() ? 0 : starting->second.size());
+  const unsigned held = open == gPerAddress.end() ? 0 : open->second.open - open->second.shut;
   if (held >= kMaxPerAddress) {
     if (!MakeRoom(&peer)) {
       ++gRefused[peer];
-      return MHD_NO;
+      return false;
     }
-  } else if (gLive + gStartingCount >= kMaxConnections && !MakeRoom(nullptr)) {
+  } else if (gLive >= kMaxConnections && !MakeRoom(nullptr)) {
     ++gRefused[peer];
-    return MHD_NO;
+    return false;
   }
-  gStarting[peer].push_back(NowMs());
-  ++gStartingCount;
-  return MHD_YES;
-}
-
-// Under gConnMutex: one of the address's connections let in has started,
-// or (peer empty) those let in too long ago are forgotten.
-void Started(const std::string& peer) {
-  if (!peer.empty()) {
-    const auto at = gStarting.find(peer);
-    if (at == gStarting.end()) return;
-    at->second.pop_front();
-    --gStartingCount;
-    if (at->second.empty()) gStarting.erase(at);
-    return;
-  }
-  const int64_t old = NowMs() - kStartingMs;
-  for (auto at = gStarting.begin(); at != gStarting.end();) {
-    while (!at->second.empty() && at->second.front() <= old) {
-      at->second.pop_front();
-      --gStartingCount;
-    }
-    at = at->second.empty() ? gStarting.erase(at) : std::next(at);
-  }
+  return true;
 }
 
 void NotifyConnection(void*, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
   std::lock_guard<std::mutex> lock(gConnMutex);
   if (code == MHD_CONNECTION_NOTIFY_STARTED) {
     const MHD_ConnectionInfo* fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-    const MHD_ConnectionInfo* from = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    if (!fd) return;
-    static uint64_t started = 0;
-    Connection c{fd->connect_fd, from ? AddressText(from->client_addr) : "", NowMs(), ++started};
-    Started(c.peer);
-    ++gPerAddress[c.peer].open;
-    ++gLive;
-    gConnections[connection] = std::move(c);
+    const auto at = fd ? gConnections.find(fd->connect_fd) : gConnections.end();
+    if (at == gConnections.end()) return;
+    at->second.started = true;
+    gLibrarySockets[connection] = fd->connect_fd;
     return;
   }
-  const auto at = gConnections.find(connection);
-  if (at == gConnections.end()) return;
-  Held& held = gPerAddress[at->second.peer];
-  if (at->second.shut) --held.shut;
-  else --gLive;
-  if (--held.open == 0) gPerAddress.erase(at->second.peer);
-  gConnections.erase(at);
+  const auto socket = gLibrarySockets.find(connection);
+  if (socket == gLibrarySockets.end()) return;
+  const auto at = gConnections.find(socket->second);
+  gLibrarySockets.erase(socket);
+  if (at != gConnections.end()) Forget(at);
 }
 
 // The library's messages: the first of each kind in a minute is written at
@@ -220,11 +215,12 @@ void Log(void*, const char* format, va_list arguments) {
 // What the last minute refused and closed, in a few lines.
 void Report() {
   std::map<std::string, unsigned> refused;
-  unsigned madeRoom = 0;
+  unsigned madeRoom = 0, badHeads = 0;
   {
     std::lock_guard<std::mutex> lock(gConnMutex);
     refused.swap(gRefused);
     std::swap(madeRoom, gMadeRoom);
+    std::swap(badHeads, gBadHeads);
   }
   for (const auto& [peer, n] : refused)
     std::fprintf(stderr, "pibbo-scoreserver: refused %u connections from %s (%u at most from one address, %u in all)\n",
@@ -232,6 +228,8 @@ void Report() {
   if (madeRoom)
     std::fprintf(stderr, "pibbo-scoreserver: closed %u connections whose request had not come, to make room\n",
                  madeRoom);
+  if (badHeads)
+    std::fprintf(stderr, "pibbo-scoreserver: refused %u malformed or too large requests\n", badHeads);
   std::lock_guard<std::mutex> lock(gLogMutex);
   for (const auto& [format, message] : gMessages)
     if (message.second > 1)
@@ -246,9 +244,19 @@ void WatchDeadlines(const std::atomic<bool>& stop) {
     const int64_t now = NowMs(), late = now - kRequestDeadlineMs;
     {
       std::lock_guard<std::mutex> lock(gConnMutex);
-      for (auto& [connection, c] : gConnections)
-        if (!c.whole && !c.shut && c.since <= late) Shut(c);
-      Started("");
+      for (auto at = gConnections.begin(); at != gConnections.end();) {
+        Connection& c = at->second;
+        // One handed to the library that it never took up (it closed the
+        // socket when it could not): nobody has it any more.
+        if (c.stage == Stage::kLibrary && !c.started && c.since <= late - 1000) {
+          const auto next = std::next(at);
+          Forget(at);
+          at = next;
+          continue;
+        }
+        if (!c.whole && !c.shut && c.since <= late) Shut(at->first, c);
+        ++at;
+      }
     }
     if (now - reported >= kReportMs) {
       Report();
@@ -308,7 +316,8 @@ MHD_Result Answer(void*, MHD_Connection* connection, const char*, const char* me
       // the answer takes (a password hash on a busy machine) is not held
       // against it.
       std::lock_guard<std::mutex> lock(gConnMutex);
-      const auto at = gConnections.find(connection);
+      const auto socket = gLibrarySockets.find(connection);
+      const auto at = socket == gLibrarySockets.end() ? gConnections.end() : gConnections.find(socket->second);
       if (at != gConnections.end()) at->second.whole = true;
     }
     if (r->target.size() > kMaxRequest) r->tooLarge = true;
@@ -346,6 +355,276 @@ MHD_Result Answer(void*, MHD_Connection* connection, const char*, const char* me
   return queued;
 }
 
+// --- The door ---------------------------------------------------------
+// One thread accepts every connection and reads its head with MSG_PEEK,
+// leaving the bytes where they are: a whole head that passes the check
+// (request_head.h) goes to the library with the connection, one refused is
+// answered here. The answer's socket then drains what the client still
+// sends for a while before it is closed, so that its reply is not lost to
+// a reset.
+constexpr int64_t kLookAgainMs = 50;  // a head that trickles is read again at most this often
+constexpr int64_t kLingerMs = 2000;
+
+std::string HttpDate() {
+  char text[64];
+  const time_t now = time(nullptr);
+  tm parts{};
+  gmtime_r(&now, &parts);
+  strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
+  return text;
+}
+
+class Door {
+ public:
+  Door(int listener, MHD_Daemon* daemon) : listener_(listener), daemon_(daemon) {}
+
+  void Run(const std::atomic<bool>& stop) {
+    poll_ = epoll_create1(EPOLL_CLOEXEC);
+    epoll_event listen{};
+    listen.events = EPOLLIN;
+    listen.data.fd = listener_;
+    epoll_ctl(poll_, EPOLL_CTL_ADD, listener_, &listen);
+    epoll_event events[64];
+    while (!stop) {
+      const int n = epoll_wait(poll_, events, 64, 10);
+      for (int i = 0; i < n; ++i) {
+        if (events[i].data.fd == listener_) Accept();
+        else Ready(events[i].data.fd, events[i].events);
+      }
+      Sweep();
+    }
+    // Closing: the door's connections go unanswered.
+    std::vector<int> mine;
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      for (auto at = gConnections.begin(); at != gConnections.end();) {
+        const auto next = std::next(at);
+        if (at->second.stage != Stage::kLibrary) {
+          mine.push_back(at->first);
+          Forget(at);
+        }
+        at = next;
+      }
+    }
+    for (const int fd : mine) close(fd);
+    close(poll_);
+  }
+
+ private:
+  void Accept() {
+    const int64_t now = NowMs();
+    if (now < acceptAgain_) return;
+    for (int k = 0; k < 64; ++k) {
+      sockaddr_storage address{};
+      socklen_t length = sizeof address;
+      const int fd = accept4(listener_, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      if (fd < 0) {
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+          // Out of sockets: the listener is left alone a moment, as the
+          // connections waiting in its queue would only fail the same way.
+          acceptAgain_ = now + 100;
+          epoll_event none{};
+          none.data.fd = listener_;
+          epoll_ctl(poll_, EPOLL_CTL_MOD, listener_, &none);
+          paused_ = true;
+          Note("cannot accept a connection: %s", std::strerror(errno));
+        }
+        return;
+      }
+      const std::string peer = AddressText(reinterpret_cast<sockaddr*>(&address));
+      {
+        std::lock_guard<std::mutex> lock(gConnMutex);
+        // An entry still under this number is one whose socket someone
+        // closed without telling (the library, failing to take it up).
+        const auto stale = gConnections.find(fd);
+        if (stale != gConnections.end()) Forget(stale);
+        if (!Admit(peer)) {
+          close(fd);
+          continue;
+        }
+        static uint64_t came = 0;
+        Connection c;
+        c.peer = peer;
+        c.address = address;
+        c.addressLength = length;
+        c.since = now;
+        c.order = ++came;
+        ++gPerAddress[peer].open;
+        ++gLive;
+        gConnections[fd] = std::move(c);
+      }
+      epoll_event event{};
+      event.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+      event.data.fd = fd;
+      epoll_ctl(poll_, EPOLL_CTL_ADD, fd, &event);
+    }
+  }
+
+  // Something came on a connection of the door's, or it was shut down.
+  void Ready(int fd, uint32_t events) {
+    Stage stage;
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      const auto at = gConnections.find(fd);
+      if (at == gConnections.end() || at->second.stage == Stage::kLibrary) return;
+      if (at->second.shut) {
+        Close(at);
+        return;
+      }
+      stage = at->second.stage;
+      if (events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) at->second.ended = true;
+      if (stage == Stage::kHead && NowMs() < at->second.lookAgain) {
+        if (!at->second.due) due_.push_back(fd);
+        at->second.due = true;
+        return;
+      }
+    }
+    if (stage == Stage::kRefused) Drain(fd);
+    else Look(fd);
+  }
+
+  // Reads the head so far and acts on the check's verdict.
+  void Look(int fd) {
+    const ssize_t n = recv(fd, buffer_, sizeof buffer_, MSG_PEEK);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n <= 0) {  // gone before a head came: nothing to answer
+      CloseByFd(fd);
+      return;
+    }
+    scoreserver::HeadVerdict verdict =
+        scoreserver::CheckRequestHead(std::string_view(buffer_, static_cast<size_t>(n)), kMaxRequest, kMaxRequest);
+    if (verdict == scoreserver::HeadVerdict::kIncomplete) {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      const auto at = gConnections.find(fd);
+      if (at == gConnections.end()) return;
+      if (!at->second.ended) {
+        at->second.lookAgain = NowMs() + kLookAgainMs;
+        return;
+      }
+      verdict = scoreserver::HeadVerdict::kBad;  // cut off within its head
+    }
+    if (verdict == scoreserver::HeadVerdict::kPass) {
+      HandOver(fd);
+      return;
+    }
+    const std::string reply = scoreserver::HeadRefusal(verdict, HttpDate());
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      const auto at = gConnections.find(fd);
+      if (at == gConnections.end()) return;
+      at->second.stage = Stage::kRefused;
+      at->second.lookAgain = NowMs() + kLingerMs;
+      ++gBadHeads;
+    }
+    send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    shutdown(fd, SHUT_WR);
+    Drain(fd);
+  }
+
+  // A refused connection: what the client sends is dropped until it
+  // closes its side.
+  void Drain(int fd) {
+    for (int k = 0; k < 16; ++k) {
+      const ssize_t n = recv(fd, buffer_, sizeof buffer_, 0);
+      if (n > 0) continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+      break;
+    }
+    CloseByFd(fd);
+  }
+
+  void HandOver(int fd) {
+    epoll_ctl(poll_, EPOLL_CTL_DEL, fd, nullptr);
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      const auto at = gConnections.find(fd);
+      if (at == gConnections.end()) return;
+      at->second.stage = Stage::kLibrary;
+      address = at->second.address;
+      length = at->second.addressLength;
+    }
+    // The library closes the socket if it cannot take it; the entry goes
+    // then (the library told nothing of it).
+    if (MHD_add_connection(daemon_, fd, reinterpret_cast<sockaddr*>(&address), length) != MHD_YES) {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      const auto at = gConnections.find(fd);
+      if (at != gConnections.end() && !at->second.started) Forget(at);
+      Note("the HTTP library could not take a connection: %s", std::strerror(errno));
+    }
+  }
+
+  // Heads read again that came on meanwhile, refusals lingered long
+  // enough, connections shut by the watcher or to make room, and the
+  // listener after a pause.
+  void Sweep() {
+    const int64_t now = NowMs();
+    if (paused_ && now >= acceptAgain_) {
+      epoll_event listen{};
+      listen.events = EPOLLIN;
+      listen.data.fd = listener_;
+      epoll_ctl(poll_, EPOLL_CTL_MOD, listener_, &listen);
+      paused_ = false;
+    }
+    std::vector<int> look, close;
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      for (size_t i = 0; i < due_.size();) {
+        const auto at = gConnections.find(due_[i]);
+        if (at == gConnections.end() || at->second.stage != Stage::kHead) {
+          due_[i] = due_.back();
+          due_.pop_back();
+        } else if (now >= at->second.lookAgain) {
+          at->second.due = false;
+          look.push_back(due_[i]);
+          due_[i] = due_.back();
+          due_.pop_back();
+        } else {
+          ++i;
+        }
+      }
+      if (now - swept_ >= 100) {  // a few times a second is enough for these
+        swept_ = now;
+        for (auto& [fd, c] : gConnections)
+          if (c.stage != Stage::kLibrary && (c.shut || (c.stage == Stage::kRefused && now >= c.lookAgain)))
+            close.push_back(fd);
+      }
+    }
+    for (const int fd : close) CloseByFd(fd);
+    for (const int fd : look) Look(fd);
+  }
+
+  // Under gConnMutex.
+  void Close(std::unordered_map<int, Connection>::iterator at) {
+    const int fd = at->first;
+    Forget(at);
+    epoll_ctl(poll_, EPOLL_CTL_DEL, fd, nullptr);
+    ::close(fd);
+  }
+  void CloseByFd(int fd) {
+    std::lock_guard<std::mutex> lock(gConnMutex);
+    const auto at = gConnections.find(fd);
+    if (at != gConnections.end() && at->second.stage != Stage::kLibrary) Close(at);
+  }
+
+  // A message of the door's, as the library's are written.
+  static void Note(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Log(nullptr, format, arguments);
+    va_end(arguments);
+  }
+
+  const int listener_;
+  MHD_Daemon* const daemon_;
+  int poll_ = -1;
+  char buffer_[kMaxRequest];
+  std::vector<int> due_;  // kHead connections to read again once their time comes
+  int64_t acceptAgain_ = 0, swept_ = 0;
+  bool paused_ = false;
+};
+
 // A listening socket on the address and port; -1 when there is none.
 int Listen(const std::string& address, int port, std::string& shown) {
   sockaddr_storage storage{};
@@ -365,7 +644,7 @@ int Listen(const std::string& address, int port, std::string& shown) {
   } else {
     return -1;
   }
-  const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);  // the door accepts until none is left
   if (fd < 0) return -1;
   const int yes = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
@@ -441,11 +720,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pibbo-scoreserver: cannot listen on %s port %d\n", listenAddress.c_str(), port);
     return 1;
   }
-  std::atomic<bool> stop{false};
+  std::atomic<bool> stop{false}, closing{false};
   std::thread watcher(WatchDeadlines, std::cref(stop));
+  // The door hands connections over (MHD_add_connection); the library
+  // listens on nothing itself.
   MHD_Daemon* daemon = MHD_start_daemon(
-      MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME, 0, &Admit, nullptr, &Answer,
-      nullptr, MHD_OPTION_EXTERNAL_LOGGER, &Log, nullptr, MHD_OPTION_LISTEN_SOCKET, listener,
+      MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_NO_LISTEN_SOCKET |
+          MHD_USE_ITC,
+      0, nullptr, nullptr, &Answer, nullptr, MHD_OPTION_EXTERNAL_LOGGER, &Log, nullptr,
       MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(threads), MHD_OPTION_CONNECTION_LIMIT, kLibraryConnections,
       MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kMaxRequest * 2,
       MHD_OPTION_URI_LOG_CALLBACK, &LogUri, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &Completed, nullptr,
@@ -456,10 +738,14 @@ int main(int argc, char** argv) {
     watcher.join();
     return 1;
   }
+  auto door = std::make_unique<Door>(listener, daemon);
+  std::thread doorThread([&] { door->Run(closing); });
   std::printf("listening on %s\n", shown.c_str());
   std::fflush(stdout);
   int signalNumber = 0;
   sigwait(&stopSignals, &signalNumber);
+  closing = true;  // no one new comes in
+  doorThread.join();
   handler.Stop();  // the checks under way answer, and their connections go on
   MHD_stop_daemon(daemon);
   stop = true;

@@ -414,6 +414,92 @@ TEST_F(ServerProgram, PlayersServedBesideAttacksFromTheirOwnAddressAndFromMany) 
   }
 }
 
+// Sends `request` on a connection of its own, whole or `piece` bytes at a
+// time, then `more` bytes of filler (a body the server will not take),
+// then ends its side; answers all the server sent before it closed ("" on
+// a reset or after 5 s of silence).
+std::string Exchange(int port, const std::string& request, size_t piece = 0, size_t more = 0) {
+  const int fd = ConnectToLoopback(port);
+  if (fd < 0) return "";
+  timeval tv{5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  for (size_t at = 0; at < request.size();) {
+    const size_t n = piece ? std::min(piece, request.size() - at) : request.size() - at;
+    if (send(fd, request.data() + at, n, MSG_NOSIGNAL) != static_cast<ssize_t>(n)) break;
+    at += n;
+    if (piece) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const std::string filler(64 * 1024, 'z');
+  for (size_t sent = 0; sent < more;) {
+    const ssize_t n = send(fd, filler.data(), std::min(filler.size(), more - sent), MSG_NOSIGNAL);
+    if (n <= 0) break;
+    sent += static_cast<size_t>(n);
+  }
+  shutdown(fd, SHUT_WR);
+  std::string reply;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = recv(fd, buffer, sizeof buffer, 0)) > 0) reply.append(buffer, static_cast<size_t>(n));
+  close(fd);
+  return n == 0 ? reply : "";
+}
+
+// Requests the HTTP library would answer twice, or not at all, and others
+// it refuses: each gets one whole reply, sent at once or in pieces, and one
+// refused with a body behind it gets its reply before the connection
+// closes. The players' requests go on as before.
+TEST_F(ServerProgram, EveryMalformedRequestGetsOneReply) {
+  const std::string log = dir_ / "errors.txt";
+  ScoreServerProcess server(PIBBO_SCORESERVER, Db(), "Hi", {}, log);
+  const int port = server.port();
+  ASSERT_GT(port, 0);
+  const std::string post = "POST " + TableTarget(1) + " HTTP/1.0\r\nContent-Length: ";
+  const struct {
+    std::string request;
+    int status;
+    std::string body;  // its start
+  } cases[] = {
+      {post + "-5\r\n\r\n", 400, "BAD REQUEST"},
+      {post + "abc\r\n\r\n", 400, "BAD REQUEST"},
+      {post + "12345678901234567890123\r\n\r\n", 413, "TOO LARGE"},
+      {post + "99999\r\n\r\n", 413, "TOO LARGE"},
+      {"GET " + TableTarget(1) + " HTTP/1.0\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", 400,
+       "BAD REQUEST"},
+      {"GET\r\n\r\n", 400, "BAD REQUEST"},
+      {"\x16\x03\x01\x02\xa5\x01\r\n\r\n", 400, "BAD REQUEST"},
+      {"GET " + TableTarget(1) + " HTTP/1.0\r\nHost", 400, "BAD REQUEST"},  // and nothing more
+      {"GET " + TableTarget(1) + " HTTP/1.0\r\nHost : a\r\n\r\n", 400, "BAD REQUEST"},
+      {"GET /" + std::string(20000, 'a') + " HTTP/1.0\r\n\r\n", 413, "TOO LARGE"},
+      // Left to the library, and answered once as before.
+      {post + "3\r\n\r\nabc", 405, "ONLY GET"},
+      {"POST / HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 400, "<html>"},
+      {"GET " + TableTarget(1) + " HTTP/1.0\nHost: 127.0.0.1\n\n", 404, "<HTML><HEAD>"},
+  };
+  for (const auto& c : cases) {
+    for (const size_t piece : {size_t{0}, size_t{7}}) {
+      if (piece && c.request.size() > 400) continue;
+      SCOPED_TRACE(c.request.substr(0, 60) + (piece ? " (in pieces)" : ""));
+      const auto t0 = Clock::now();
+      const std::string reply = Exchange(port, c.request, piece);
+      EXPECT_LT(Seconds(Clock::now() - t0), 4.0);
+      EXPECT_EQ(HttpStatus(reply), c.status) << reply;
+      EXPECT_EQ(HttpBody(reply).rfind(c.body, 0), 0u) << reply;
+      size_t lines = 0;
+      for (size_t at = 0; (at = reply.find("HTTP/1.", at)) != std::string::npos; ++at) ++lines;
+      EXPECT_EQ(lines, 1u) << reply;
+    }
+  }
+  const std::string behind = Exchange(port, post + "-5\r\n\r\n", 0, 1024 * 1024);
+  EXPECT_EQ(HttpBody(behind), "BAD REQUEST") << "a megabyte behind the head: " << behind;
+  EXPECT_EQ(HttpBody(HttpGet(port, LoginTarget("zoeplayer", "right1"), 20000)).substr(0, 8), "Welcome!");
+  ASSERT_TRUE(server.Stop());
+  std::ifstream in(log);
+  int said = 0;
+  for (std::string line; std::getline(in, line);) said += line.find("malformed or too large requests") != std::string::npos;
+  EXPECT_EQ(said, 1) << "counted in one line";
+}
+
 // 100 silent connections from one address, one after the other: each of
 // the 36 past the 64 it may hold takes the place of the oldest, and the
 // error output says so in one line, not one a connection.
