@@ -4,6 +4,7 @@
 // game's frame.
 //
 //   online_bench [--players N] [--requests N] [--silent N] [--rounds N]
+//                [--server PATH]
 //
 // Starts the project's score server on a free port of 127.0.0.1 with a
 // fresh database. N players (16) each make an account, then all upload
@@ -20,8 +21,13 @@
 // the server closes one; then 64 unfinished requests from the player's own
 // address, a guesser at that address (at another account) while players who
 // logged in from there before play, and 20 addresses guessing at one
-// account for 30 s while its owner logs in and uploads every 0.5 s. Every attack stops by itself once the player is
-// done, after at most 120 s, or after a bounded number of requests. Last a
+// account for 30 s while its owner logs in and uploads every 0.5 s; then
+// malformed requests as fast as 8 connections from 127.0.0.5 can send them,
+// and 1000 heads (50 from each of 20 addresses) sent a byte at a time, each
+// row with the CPU time the server used meanwhile. Every attack stops by
+// itself once the player is done, after at most 120 s, or after a bounded
+// number of requests. --server runs another build of the server (an older
+// one, as a peer) instead of this build's. Last a
 // table reply that trickles in from an in-process server is fetched by the
 // Online tab, timing its steps.
 #include <poll.h>
@@ -40,6 +46,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,6 +164,21 @@ Counts Beside(int threads, const std::function<void(int, const std::atomic<bool>
   return all;
 }
 
+// The CPU time a process has used so far, in seconds (user and system).
+double ServerCpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(in, line);
+  const size_t close = line.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(line.substr(close + 2));
+  std::string field;
+  double ticks = 0;
+  for (int k = 3; k <= 15 && fields >> field; ++k)
+    if (k == 14 || k == 15) ticks += std::atof(field.c_str());
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 std::string Said(const Counts& c) {
   std::string out;
   for (const auto& [what, n] : c) out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + what;
@@ -167,6 +189,7 @@ std::string Said(const Counts& c) {
 
 int main(int argc, char** argv) {
   int players = 16, requests = 50, silentCount = 50, rounds = 10;
+  std::string serverBinary = PIBBO_SCORESERVER;
   rlimit files{};
   getrlimit(RLIMIT_NOFILE, &files);
   files.rlim_cur = files.rlim_max;
@@ -179,10 +202,11 @@ int main(int argc, char** argv) {
     else if (a == "--requests") requests = v;
     else if (a == "--silent") silentCount = v;
     else if (a == "--rounds") rounds = v;
+    else if (a == "--server") serverBinary = argv[i + 1];
   }
   GetUniqueKey();
   testsupport::TempDir dir("online-bench");
-  auto server = std::make_unique<testsupport::ScoreServerProcess>(PIBBO_SCORESERVER, dir / "scores.db", "Bench",
+  auto server = std::make_unique<testsupport::ScoreServerProcess>(serverBinary, dir / "scores.db", "Bench",
                                                                   std::vector<std::string>{"--new-accounts-per-minute", "10000", "--seconds-per-game", "0"});
   int port = server->port();
   if (port == 0) {
@@ -231,7 +255,7 @@ int main(int argc, char** argv) {
               players, requests, uploads, fetches, failed.load());
 
   // The attacks' player and the spamming account.
-  for (int k = 0; k < 6 * rounds; ++k)
+  for (int k = 0; k < 8 * rounds; ++k)  // one set of rounds a row
     if (testsupport::HttpBody(testsupport::HttpGet(port, testsupport::LoginTarget("honest" + std::to_string(k), "secret"),
                                                    30000))
             .rfind("Welcome!", 0) != 0)
@@ -242,7 +266,7 @@ int main(int argc, char** argv) {
   // A server started afresh on the same database has checked no password
   // yet: each login below checks its password against the stored hash.
   server.reset();
-  server = std::make_unique<testsupport::ScoreServerProcess>(PIBBO_SCORESERVER, dir / "scores.db", "Bench");
+  server = std::make_unique<testsupport::ScoreServerProcess>(serverBinary, dir / "scores.db", "Bench");
   port = server->port();
   const int timed = std::max(1, players / 2);
   const auto [alone, aloneMax] = LoginTimes(port, 0, timed);
@@ -421,6 +445,83 @@ int main(int argc, char** argv) {
     }
   });
   report("20 addresses guessing at the owner's account, 30 s", owner, "guesses: " + Said(manyGuesses));
+
+  // Malformed requests, each answered and closed, as fast as 8 connections
+  // send them: how often each came back with one status line, two, or none.
+  double cpu = ServerCpuSeconds(server->pid());
+  const Counts malformed = Beside(
+      8,
+      [port](int, const std::atomic<bool>& stop, Counts& c) {
+        const std::string request = "POST " + testsupport::TableTarget(1) + " HTTP/1.0\r\nContent-Length: -5\r\n\r\n";
+        for (int k = 0; k < 20000 && !stop; ++k) {
+          const int fd = testsupport::ConnectToLoopback(port, "127.0.0.5");
+          if (fd < 0) {
+            ++c["with no connection"];
+            continue;
+          }
+          timeval tv{5, 0};
+          setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+          send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+          std::string reply;
+          char buffer[1024];
+          for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, static_cast<size_t>(n));
+          close(fd);
+          size_t lines = 0;
+          for (size_t at = 0; (at = reply.find("HTTP/1.", at)) != std::string::npos; ++at) ++lines;
+          ++c[lines == 1 ? "answered once" : lines == 0 ? "not answered" : "answered twice or more"];
+        }
+      },
+      [&] { times = PlayerRounds(port, next, rounds); });
+  next += rounds;
+  char used[64];
+  std::snprintf(used, sizeof used, "; server CPU %.2f s", ServerCpuSeconds(server->pid()) - cpu);
+  report("malformed requests, 8 connections (127.0.0.5)", times, Said(malformed) + used);
+
+  // 1000 heads a byte at a time: each of 20 addresses keeps 50 connections
+  // and sends the next byte of each one's head every 5 ms; a connection the
+  // server closes is opened again.
+  cpu = ServerCpuSeconds(server->pid());
+  std::atomic<int> trickling{0};
+  const Counts heads = Beside(
+      20,
+      [port, &trickling](int t, const std::atomic<bool>& stop, Counts& c) {
+        const std::string from = "127.0.0." + std::to_string(3 + t);
+        const std::string head = "GET " + testsupport::TableTarget(1) + " HTTP/1.0\r\nHost: 127.0.0.1\r\nX-Pad: " +
+                                 std::string(4000, 'p') + "\r\n\r\n";
+        struct Sending {
+          int fd = -1;
+          size_t at = 0;
+        };
+        std::vector<Sending> conns(50);
+        auto open = [&](Sending& s) {
+          s.fd = testsupport::ConnectToLoopback(port, from.c_str());
+          s.at = 0;
+          ++c["connections opened"];
+        };
+        for (Sending& s : conns) open(s);
+        ++trickling;
+        for (long round = 0; !stop && round < 100000; ++round) {
+          for (Sending& s : conns) {
+            if (s.fd < 0 || s.at >= head.size() || send(s.fd, &head[s.at], 1, MSG_NOSIGNAL | MSG_DONTWAIT) != 1) {
+              if (s.fd >= 0) close(s.fd), ++c["closed by the server or sent whole"];
+              open(s);
+              continue;
+            }
+            ++s.at;
+            ++c["bytes sent"];
+          }
+          usleep(5 * 1000);
+        }
+        for (Sending& s : conns)
+          if (s.fd >= 0) close(s.fd);
+      },
+      [&] {
+        for (int k = 0; k < 100 && trickling < 20; ++k) usleep(50 * 1000);
+        times = PlayerRounds(port, next, rounds);
+      });
+  next += rounds;
+  std::snprintf(used, sizeof used, "; server CPU %.2f s", ServerCpuSeconds(server->pid()) - cpu);
+  report("1000 heads a byte at a time, 20 addresses", times, Said(heads) + used);
   std::printf("load average after: %s\n", LoadAverage().c_str());
 
   // A server that sends its reply one byte every 20 ms, for ever.

@@ -61,6 +61,8 @@ class ScoreServerProcess {
   ScoreServerProcess(const ScoreServerProcess&) = delete;
   ScoreServerProcess& operator=(const ScoreServerProcess&) = delete;
 
+  pid_t pid() const { return pid_; }
+
   // Asks the server to end (SIGTERM) and waits for it: true when it ended
   // of itself, with status 0.
   bool Stop() {

@@ -108,7 +108,7 @@ struct Connection {
   int64_t lookAgain = 0;  // kHead: not read again before (a head that trickles); kRefused: closed then
   bool due = false;       // kHead: more came while it waited to be read again
   bool ended = false;     // kHead: the client has sent all it will
-  bool started = false;   // kLibrary: the library has said it has it
+  MHD_Connection* library = nullptr;  // kLibrary: the library's connection, once it has said it has it
   bool whole = false;     // the request has come: no deadline, never closed to make room
   bool shut = false;      // shut down, whoever has it is yet to drop it
 };
@@ -136,6 +136,7 @@ void Shut(int fd, Connection& c) {
 
 // Under gConnMutex: the entry of a connection about to be closed goes.
 void Forget(std::unordered_map<int, Connection>::iterator at) {
+  if (at->second.library) gLibrarySockets.erase(at->second.library);
   Held& held = gPerAddress[at->second.peer];
   if (at->second.shut) --held.shut;
   else --gLive;
@@ -186,16 +187,16 @@ void NotifyConnection(void*, MHD_Connection* connection, void**, MHD_ConnectionN
   if (code == MHD_CONNECTION_NOTIFY_STARTED) {
     const MHD_ConnectionInfo* fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     const auto at = fd ? gConnections.find(fd->connect_fd) : gConnections.end();
-    if (at == gConnections.end()) return;
-    at->second.started = true;
+    if (at == gConnections.end() || at->second.stage != Stage::kLibrary) return;
+    at->second.library = connection;
     gLibrarySockets[connection] = fd->connect_fd;
     return;
   }
   const auto socket = gLibrarySockets.find(connection);
   if (socket == gLibrarySockets.end()) return;
   const auto at = gConnections.find(socket->second);
-  gLibrarySockets.erase(socket);
-  if (at != gConnections.end()) Forget(at);
+  if (at != gConnections.end() && at->second.library == connection) Forget(at);
+  else gLibrarySockets.erase(socket);
 }
 
 // The library's messages: the first of each kind in a minute is written at
@@ -252,7 +253,7 @@ void WatchDeadlines(const std::atomic<bool>& stop) {
         Connection& c = at->second;
         // One handed to the library that it never took up (it closed the
         // socket when it could not): nobody has it any more.
-        if (c.stage == Stage::kLibrary && !c.started && c.since <= late - 1000) {
+        if (c.stage == Stage::kLibrary && !c.library && c.since <= late - 1000) {
           const auto next = std::next(at);
           Forget(at);
           at = next;
@@ -489,6 +490,11 @@ class Door {
 
   // Reads the head so far and acts on the check's verdict.
   void Look(int fd) {
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      const auto at = gConnections.find(fd);
+      if (at == gConnections.end() || at->second.stage != Stage::kHead || at->second.shut) return;
+    }
     const ssize_t n = recv(fd, buffer_, sizeof buffer_, MSG_PEEK);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
     if (n <= 0) {  // gone before a head came: nothing to answer
@@ -526,15 +532,18 @@ class Door {
   }
 
   // A refused connection: what the client sends is dropped until it
-  // closes its side.
+  // closes its side. A few reads at a time, so that one client sending
+  // fast holds up no one; the rest on the next turn of the loop (events
+  // come only for new bytes).
   void Drain(int fd) {
     for (int k = 0; k < 16; ++k) {
       const ssize_t n = recv(fd, buffer_, sizeof buffer_, 0);
       if (n > 0) continue;
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
-      break;
+      CloseByFd(fd);
+      return;
     }
-    CloseByFd(fd);
+    drainAgain_.push_back(fd);
   }
 
   void HandOver(int fd) {
@@ -554,7 +563,7 @@ class Door {
     if (MHD_add_connection(daemon_, fd, reinterpret_cast<sockaddr*>(&address), length) != MHD_YES) {
       std::lock_guard<std::mutex> lock(gConnMutex);
       const auto at = gConnections.find(fd);
-      if (at != gConnections.end() && !at->second.started) Forget(at);
+      if (at != gConnections.end() && !at->second.library) Forget(at);
       Note("the HTTP library could not take a connection: %s", std::strerror(errno));
     }
   }
@@ -597,6 +606,17 @@ class Door {
     }
     for (const int fd : close) CloseByFd(fd);
     for (const int fd : look) Look(fd);
+    std::vector<int> drain;
+    drain.swap(drainAgain_);
+    for (const int fd : drain) {
+      bool refused;
+      {
+        std::lock_guard<std::mutex> lock(gConnMutex);
+        const auto at = gConnections.find(fd);
+        refused = at != gConnections.end() && at->second.stage == Stage::kRefused && !at->second.shut;
+      }
+      if (refused) Drain(fd);
+    }
   }
 
   // Under gConnMutex.
@@ -624,7 +644,8 @@ class Door {
   MHD_Daemon* const daemon_;
   int poll_ = -1;
   char buffer_[kMaxRequest];
-  std::vector<int> due_;  // kHead connections to read again once their time comes
+  std::vector<int> due_;         // kHead connections to read again once their time comes
+  std::vector<int> drainAgain_;  // kRefused connections with more to read
   int64_t acceptAgain_ = 0, swept_ = 0;
   bool paused_ = false;
 };
