@@ -106,6 +106,7 @@ struct Connection {
   uint64_t order = 0;  // the how-manieth to come: the oldest of those come in one millisecond
   Stage stage = Stage::kHead;
   int64_t lookAgain = 0;  // kHead: not read again before (a head that trickles); kRefused: closed then
+  int looks = 0;          // kHead: times read without being whole
   bool due = false;       // kHead: more came while it waited to be read again
   bool ended = false;     // kHead: the client has sent all it will
   MHD_Connection* library = nullptr;  // kLibrary: the library's connection, once it has said it has it
@@ -367,7 +368,11 @@ MHD_Result Answer(void*, MHD_Connection* connection, const char*, const char* me
 // answered here. The answer's socket then drains what the client still
 // sends for a while before it is closed, so that its reply is not lost to
 // a reset.
-constexpr int64_t kLookAgainMs = 50;  // a head that trickles is read again at most this often
+// A head read this many times without being whole is read again at most
+// every kLookAgainMs: a client that sends its head in a few pieces waits
+// for none of them, and one that trickles it costs little.
+constexpr int kQuickLooks = 8;
+constexpr int64_t kLookAgainMs = 50;
 constexpr int64_t kLingerMs = 2000;
 
 std::string HttpDate() {
@@ -458,6 +463,17 @@ class Door {
         ++gLive;
         gConnections[fd] = std::move(c);
       }
+      // A client usually sends its request with the connection: it is read
+      // at once, and watched only if it is not whole yet (or refused, to
+      // drain it). Bytes that come meanwhile are seen when it is watched.
+      Look(fd);
+      bool watch;
+      {
+        std::lock_guard<std::mutex> lock(gConnMutex);
+        const auto at = gConnections.find(fd);
+        watch = at != gConnections.end() && at->second.stage != Stage::kLibrary;
+      }
+      if (!watch) continue;
       epoll_event event{};
       event.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
       event.data.fd = fd;
@@ -508,7 +524,7 @@ class Door {
       const auto at = gConnections.find(fd);
       if (at == gConnections.end()) return;
       if (!at->second.ended) {
-        at->second.lookAgain = NowMs() + kLookAgainMs;
+        if (++at->second.looks >= kQuickLooks) at->second.lookAgain = NowMs() + kLookAgainMs;
         return;
       }
       verdict = scoreserver::HeadVerdict::kBad;  // cut off within its head
