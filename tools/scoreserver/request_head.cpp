@@ -54,9 +54,9 @@ bool GoodRequestLine(std::string_view line) {
 
 }  // namespace
 
-HeadVerdict CheckRequestHead(std::string_view bytes, size_t maxHead, size_t maxBody) {
+HeadVerdict CheckRequestHead(std::string_view bytes, size_t maxHead, size_t maxBody, bool* body) {
   const std::string_view seen = bytes.substr(0, maxHead);
-  bool requestLine = false, transfer = false, badLength = false, longBody = false;
+  bool requestLine = false, transfer = false, badLength = false, longBody = false, someBody = false;
   int lengths = 0;
   for (size_t at = 0;;) {
     const size_t lf = seen.find('\n', at);
@@ -91,12 +91,15 @@ HeadVerdict CheckRequestHead(std::string_view bytes, size_t maxHead, size_t maxB
       }
       if (!digits) badLength = true;
       else if (n > maxBody) longBody = true;
+      else if (n > 0) someBody = true;
     } else if (SameName(line.substr(0, name), "transfer-encoding")) {
       transfer = true;
     }
   }
   if (badLength || lengths > 1 || (lengths && transfer)) return HeadVerdict::kBad;
-  return longBody ? HeadVerdict::kTooLarge : HeadVerdict::kPass;
+  if (longBody) return HeadVerdict::kTooLarge;
+  if (body) *body = someBody || transfer;
+  return HeadVerdict::kPass;
 }
 
 std::string HeadRefusal(HeadVerdict verdict, const std::string& date) {

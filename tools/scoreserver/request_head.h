@@ -34,7 +34,9 @@ enum class HeadVerdict {
 // only before its LF), a folded header line, a name with a space before its
 // colon, a Content-Length that is not only digits, more than one
 // Content-Length, or a Content-Length beside a Transfer-Encoding.
-HeadVerdict CheckRequestHead(std::string_view bytes, size_t maxHead, size_t maxBody);
+// `body`, when given and the head passes, tells whether a body follows it
+// (a Content-Length above 0, or a Transfer-Encoding).
+HeadVerdict CheckRequestHead(std::string_view bytes, size_t maxHead, size_t maxBody, bool* body = nullptr);
 
 // The bytes of the whole reply to a head refused (kBad or kTooLarge): a
 // status line, Date (`date` as the header has it), Connection: close, a

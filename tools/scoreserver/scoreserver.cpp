@@ -147,12 +147,17 @@ void Forget(std::unordered_map<int, Connection>::iterator at) {
 
 // Under gConnMutex: shuts the oldest connection (of `*peer` only, unless it
 // is null) whose request has not come whole; false when there is none,
-// every one being answered or hashed.
+// every one being answered or hashed. One already refused, whose reply is
+// sent, goes before any other.
 bool MakeRoom(const std::string* peer) {
   int oldestFd = -1;
   Connection* oldest = nullptr;
+  const auto before = [](const Connection& a, const Connection& b) {
+    const bool aDone = a.stage == Stage::kRefused, bDone = b.stage == Stage::kRefused;
+    return aDone != bDone ? aDone : a.order < b.order;
+  };
   for (auto& [fd, c] : gConnections)
-    if (!c.whole && !c.shut && (!peer || c.peer == *peer) && (!oldest || c.order < oldest->order)) {
+    if (!c.whole && !c.shut && (!peer || c.peer == *peer) && (!oldest || before(c, *oldest))) {
       oldest = &c;
       oldestFd = fd;
     }
@@ -374,6 +379,9 @@ MHD_Result Answer(void*, MHD_Connection* connection, const char*, const char* me
 constexpr int kQuickLooks = 8;
 constexpr int64_t kLookAgainMs = 50;
 constexpr int64_t kLingerMs = 2000;
+// Connections taken in one turn of the loop, before what came on the
+// others is read again.
+constexpr int kAcceptsATurn = 16;
 
 std::string HttpDate() {
   char text[64];
@@ -397,11 +405,15 @@ class Door {
     epoll_event events[64];
     while (!stop) {
       const int n = epoll_wait(poll_, events, 64, 10);
+      // What came on the connections first, then new ones: a head that
+      // has come is read before newer connections may take its place.
+      bool accept = false;
       for (int i = 0; i < n; ++i) {
-        if (events[i].data.fd == listener_) Accept();
+        if (events[i].data.fd == listener_) accept = true;
         else Ready(events[i].data.fd, events[i].events);
       }
       Sweep();
+      if (accept) Accept();
     }
     // Closing: the door's connections go unanswered.
     std::vector<int> mine;
@@ -424,7 +436,7 @@ class Door {
   void Accept() {
     const int64_t now = NowMs();
     if (now < acceptAgain_) return;
-    for (int k = 0; k < 64; ++k) {
+    for (int k = 0; k < kAcceptsATurn; ++k) {
       sockaddr_storage address{};
       socklen_t length = sizeof address;
       const int fd = accept4(listener_, reinterpret_cast<sockaddr*>(&address), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -517,8 +529,9 @@ class Door {
       CloseByFd(fd);
       return;
     }
-    scoreserver::HeadVerdict verdict =
-        scoreserver::CheckRequestHead(std::string_view(buffer_, static_cast<size_t>(n)), kMaxRequest, kMaxRequest);
+    bool body = false;
+    scoreserver::HeadVerdict verdict = scoreserver::CheckRequestHead(std::string_view(buffer_, static_cast<size_t>(n)),
+                                                                     kMaxRequest, kMaxRequest, &body);
     if (verdict == scoreserver::HeadVerdict::kIncomplete) {
       std::lock_guard<std::mutex> lock(gConnMutex);
       const auto at = gConnections.find(fd);
@@ -530,7 +543,7 @@ class Door {
       verdict = scoreserver::HeadVerdict::kBad;  // cut off within its head
     }
     if (verdict == scoreserver::HeadVerdict::kPass) {
-      HandOver(fd);
+      HandOver(fd, !body);
       return;
     }
     const std::string reply = scoreserver::HeadRefusal(verdict, HttpDate());
@@ -562,7 +575,8 @@ class Door {
     drainAgain_.push_back(fd);
   }
 
-  void HandOver(int fd) {
+  // `whole`: no body follows the head, so the request has come.
+  void HandOver(int fd, bool whole) {
     epoll_ctl(poll_, EPOLL_CTL_DEL, fd, nullptr);
     sockaddr_storage address{};
     socklen_t length = 0;
@@ -571,6 +585,7 @@ class Door {
       const auto at = gConnections.find(fd);
       if (at == gConnections.end()) return;
       at->second.stage = Stage::kLibrary;
+      at->second.whole = whole;
       address = at->second.address;
       length = at->second.addressLength;
     }

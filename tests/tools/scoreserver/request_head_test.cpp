@@ -80,6 +80,25 @@ TEST(RequestHead, WhatPassesAndWhatIsRefused) {
   }
 }
 
+// Whether a body follows a head that passes: only then may the request
+// still be coming once the head is in.
+TEST(RequestHead, APassedHeadSaysWhetherABodyFollows) {
+  const struct {
+    std::string head;
+    bool body;
+  } cases[] = {
+      {kGame, false},
+      {"GET /x HTTP/1.0\r\nContent-Length: 0\r\n\r\n", false},
+      {"POST /x HTTP/1.0\r\nContent-Length: 5\r\n\r\n", true},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", true},
+  };
+  for (const auto& c : cases) {
+    bool body = !c.body;
+    EXPECT_EQ(CheckRequestHead(c.head, kMax, kMax, &body), HeadVerdict::kPass) << c.head;
+    EXPECT_EQ(body, c.body) << c.head;
+  }
+}
+
 // Byte by byte, every head of the table above is undecided until the
 // moment it is decided, and then stays so: the bytes can come in any
 // pieces, and what follows a head never changes what it was.

@@ -300,8 +300,9 @@ TEST_F(ServerProgram, AFullServerMakesRoomForAPlayer) {
 // Attacks beside players: each starts a server of its own, on which
 // zoeplayer has logged in from 127.0.0.2 and annplayer from 127.0.0.1. The
 // attack's threads run until the player's rounds from 127.0.0.2 are done
-// (or 60 s, or a bounded number of requests); every request of the player
-// is answered as due within the game's 5 s.
+// (ten, or a round every 0.5 s for 30 s beside the twenty guessing
+// addresses; or 60 s, or a bounded number of requests); every request of
+// the player is answered as due within the game's 5 s.
 TEST_F(ServerProgram, PlayersServedBesideAttacksFromTheirOwnAddressAndFromMany) {
   using Counts = std::map<std::string, int>;
   using Attack = std::function<void(int port, int thread, const std::atomic<bool>& stop, Counts&)>;
@@ -310,7 +311,7 @@ TEST_F(ServerProgram, PlayersServedBesideAttacksFromTheirOwnAddressAndFromMany) 
   std::atomic<bool> ready{false};  // the unfinished requests are open
   const auto guessing = [&refusals](const std::string& name, std::function<std::string(int)> from) -> Attack {
     return [name, from, &refusals](int port, int t, const std::atomic<bool>& stop, Counts& c) {
-      for (int k = 0; k < 1000 && !stop; ++k) {
+      for (int k = 0; k < 6000 && !stop; ++k) {
         const std::string guess = "guess" + std::to_string(t) + "x" + std::to_string(k);
         const std::string reply = HttpGet(port, LoginTarget(name, guess), 20000, from(t).c_str());
         ++c[HttpBody(reply) == "WRONG PASSWORD" ? "checked" : std::to_string(HttpStatus(reply))];
@@ -324,6 +325,7 @@ TEST_F(ServerProgram, PlayersServedBesideAttacksFromTheirOwnAddressAndFromMany) 
     int threads;
     Attack attack;
     std::function<void(const Counts&)> check;
+    double playSeconds = 0;  // the player plays this long, a round every 0.5 s; 0: ten rounds
   } cases[] = {
       {"64 unfinished requests from the players' address, reopened as the server closes them", 1,
        [&ready](int port, int, const std::atomic<bool>& stop, Counts& c) {
@@ -360,7 +362,8 @@ TEST_F(ServerProgram, PlayersServedBesideAttacksFromTheirOwnAddressAndFromMany) 
        [](const Counts& c) {
          EXPECT_LE(c.count("checked") ? c.at("checked") : 0, 10) << "the owner's logins open no more";
          EXPECT_GE(c.count("429") ? c.at("429") : 0, 1);
-       }},
+       },
+       30},
   };
   int index = 0;
   for (const auto& c : cases) {
@@ -391,9 +394,12 @@ TEST_F(ServerProgram, PlayersServedBesideAttacksFromTheirOwnAddressAndFromMany) 
     }
     double slowest = 0;
     int wrong = 0;
-    for (int round = 0; round < 10 && !stop; ++round) {
+    const auto begun = Clock::now();
+    for (int round = 0; !stop && (c.playSeconds ? round < 80 && Seconds(Clock::now() - begun) < c.playSeconds
+                                                : round < 10);
+         ++round) {
       slowest = std::max(slowest, PlayerRound(port, "zoeplayer", round, wrong));
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      std::this_thread::sleep_for(std::chrono::milliseconds(c.playSeconds ? 500 : 100));
     }
     stop = true;
     for (std::thread& t : attackers) t.join();
@@ -500,6 +506,38 @@ TEST_F(ServerProgram, EveryMalformedRequestGetsOneReply) {
   int said = 0;
   for (std::string line; std::getline(in, line);) said += line.find("malformed or too large requests") != std::string::npos;
   EXPECT_EQ(said, 1) << "counted in one line";
+}
+
+// An address full of connections whose bad requests have been answered
+// (the client has not closed them yet): a new connection takes the place
+// of one of those, not of an older one whose request is still to come.
+TEST_F(ServerProgram, AnsweredRefusalsMakeRoomBeforeAnUnfinishedRequest) {
+  ScoreServerProcess server(PIBBO_SCORESERVER, Db(), "Hi");
+  const int port = server.port();
+  ASSERT_GT(port, 0);
+  const int waiting = ConnectToLoopback(port, "127.0.0.6");
+  ASSERT_GE(waiting, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the oldest of its address
+  const std::string bad = "GET\r\n\r\n";
+  std::vector<int> answered;
+  for (int k = 0; k < 70; ++k) {
+    const int fd = ConnectToLoopback(port, "127.0.0.6");
+    ASSERT_GE(fd, 0);
+    send(fd, bad.data(), bad.size(), MSG_NOSIGNAL);
+    char c;
+    ASSERT_EQ(recv(fd, &c, 1, 0), 1) << "refusal " << k;  // answered, then left open
+    answered.push_back(fd);
+  }
+  const std::string request = "GET " + TableTarget(1) + " HTTP/1.0\r\n\r\n";
+  send(waiting, request.data(), request.size(), MSG_NOSIGNAL);
+  timeval tv{5, 0};
+  setsockopt(waiting, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  std::string reply;
+  char buffer[1024];
+  for (ssize_t n; (n = recv(waiting, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, static_cast<size_t>(n));
+  EXPECT_EQ(HttpStatus(reply), 404) << "the waiting request is served: " << reply;
+  close(waiting);
+  for (int fd : answered) close(fd);
 }
 
 // 100 silent connections from one address, one after the other: each of
