@@ -318,8 +318,7 @@ void RefreshFetch() {
     PlaySFX(99, 0.5f, 1.0f, 0.0f);
     const int table = GameMode + GameLevel * 100 + GameFlags * 1000;
     // The best as chosen for the table on show, if it is this table's.
-    const bool ours = ThisIsHigh && ThisIsHigh->GameMode == GameMode && ThisIsHigh->Level == GameLevel &&
-                      ThisIsHigh->GameFlags == GameFlags;
+    const bool ours = ThisIsHigh && InTable(*ThisIsHigh, GameMode, GameLevel, GameFlags);
     gFetchBest = ours ? ThisIsHigh : nullptr;
     gFetchTable = {GameMode, GameLevel, GameFlags};
     gFetchCall.Start(TablePath(std::to_string(table)), false);
@@ -361,7 +360,7 @@ void DropOnlineRows(const OnlineTable& table) {
   const int mode = -(table.mode + 1);
   AltScores.ForEach([&](const std::shared_ptr<Scores>& r) {
     High = r;
-    if (r->GameMode == mode && r->Level == table.level && r->GameFlags == table.flags) AltScores.RemoveLink(r);
+    if (InTable(*r, mode, table.level, table.flags)) AltScores.RemoveLink(r);
   });
 }
 

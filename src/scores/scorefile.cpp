@@ -257,6 +257,16 @@ Holdings ReadHoldings(bool atStart) {
   return h;
 }
 
+// The file whose account line was written last; null when no file's
+// account line could be read.
+const ReadFileResult* NewestAccount(const std::vector<ReadFileResult>& files) {
+  const ReadFileResult* newest = nullptr;
+  for (const ReadFileResult& f : files) {
+    if (f.accountRead && (!newest || f.written > newest->written)) newest = &f;
+  }
+  return newest;
+}
+
 LineCounts CountsOf(const std::vector<std::shared_ptr<Scores>>& records) {
   LineCounts counts;
   for (const auto& record : records) ++counts[ScoreLinePlain(*record)];
@@ -290,19 +300,13 @@ constexpr int kTableNewest = 50;
 void TrimTable(int mode, int level, int flags) {
   std::vector<std::shared_ptr<Scores>> table;
   for (const auto& r : Highscores) {
-    if (r->GameMode == mode && r->Level == level && r->GameFlags == flags) table.push_back(r);
+    if (InTable(*r, mode, level, flags)) table.push_back(r);
   }
   if (static_cast<int>(table.size()) <= kTableNewest) return;
-  // The best, chosen newest first: of two equal scores the newer ranks higher.
-  std::vector<std::shared_ptr<Scores>> best;
-  for (const auto& r : table) {
-    auto at = std::find_if(best.begin(), best.end(), [&](const auto& b) { return b->Score < r->Score; });
-    if (at == best.end() && static_cast<int>(best.size()) >= kTableRows) continue;
-    best.insert(at, r);
-    if (static_cast<int>(best.size()) > kTableRows) best.pop_back();
-  }
+  std::shared_ptr<Scores> best[kTableRows];
+  const int count = BestOfTable(Highscores, mode, level, flags, best, kTableRows);
   for (size_t i = kTableNewest; i < table.size(); ++i) {
-    if (std::find(best.begin(), best.end(), table[i]) == best.end()) Highscores.RemoveLink(table[i]);
+    if (std::find(best, best + count, table[i]) == best + count) Highscores.RemoveLink(table[i]);
   }
 }
 
@@ -338,11 +342,7 @@ void MergeHoldings(const Holdings& h) {
   }
   // The account: ours when this run changed it, else the one saved last.
   if (gAccountWasRead && RegName + "|" + RegPass == gAccountRead) {
-    const ReadFileResult* newest = nullptr;
-    for (const ReadFileResult& f : h.files) {
-      if (f.accountRead && (!newest || f.written > newest->written)) newest = &f;
-    }
-    if (newest) {
+    if (const ReadFileResult* newest = NewestAccount(h.files)) {
       RegName = newest->name;
       RegPass = newest->pass;
     }
@@ -509,11 +509,10 @@ int LoadScores() {
   // be read (no account rather than a made-up one). The player's name is
   // that of the newest record of the file written last that holds one. A
   // record that an earlier file holds too is taken once.
-  const ReadFileResult* account = nullptr;
+  const ReadFileResult* account = NewestAccount(h.files);
   const ReadFileResult* named = nullptr;
   ClearList(Highscores);
   for (const ReadFileResult& s : h.files) {
-    if (s.accountRead && (!account || s.written > account->written)) account = &s;
     if (s.records.empty()) continue;
     if (!named || s.written > named->written) named = &s;
   }

@@ -100,6 +100,14 @@ std::string ScoreLinePlain(const Scores& record);
 // Reads the plain text of a score line; empty when the line is not a record.
 std::shared_ptr<Scores> ParseScoreLine(const std::string& plain);
 
+// Whether a record belongs to the table of one difficulty (`mode`), level
+// and flags: the records a score table shows and keeps.
+bool InTable(const Scores& record, int mode, int level, int flags);
+// The best records (at most `rows`) of that table in `list`, best first,
+// written to out[0..]; the count written. Of equal scores the one nearer
+// the list's front ranks higher (the newer, in a list kept newest first).
+int BestOfTable(const TList<Scores>& list, int mode, int level, int flags, std::shared_ptr<Scores>* out, int rows);
+
 int SaveScores();  // rewrites "nuscores.dat" in the current folder
 int LoadScores();  // reads it when it exists
 // Makes the folder of the score file current: the per-game folder, else

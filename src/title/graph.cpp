@@ -23,10 +23,6 @@ constexpr int kRowPitch = 17;
 // up to 2.5 units of the virtual screen).
 constexpr int kScoreInset = 6;
 
-bool Matches(const Scores& r, int mode, int level, int flags) {
-  return r.Level == level && r.GameMode == mode && r.GameFlags == flags;
-}
-
 // Height of a score's point, 0..150, from a best score of at least 1.
 // The product is taken in 128 bits, so no score overflows it.
 int PointHeight(int64_t score, int64_t best) {
@@ -38,18 +34,8 @@ int PointHeight(int64_t score, int64_t best) {
 // two equal scores the newer keeps the higher place.
 int64_t Select(TList<Scores>& list, int mode, int level, int flags) {
   for (int k = 1; k <= kRows; ++k) HighTable[k].reset();
-  int64_t best = 0;
-  for (const auto& r : list) {
-    if (!Matches(*r, mode, level, flags)) continue;
-    best = std::max(best, r->Score);
-    int place = 0;
-    for (int k = 1; k <= kRows && place == 0; ++k)
-      if (!HighTable[k] || HighTable[k]->Score < r->Score) place = k;
-    if (place == 0) continue;
-    for (int s = kRows; s > place; --s) HighTable[s] = HighTable[s - 1];
-    HighTable[place] = r;
-  }
-  return std::max<int64_t>(best, 1);
+  const int count = BestOfTable(list, mode, level, flags, &HighTable[1], kRows);
+  return std::max<int64_t>(count > 0 ? HighTable[1]->Score : 0, 1);
 }
 
 bool Listed(const std::shared_ptr<Scores>& r) {
@@ -77,7 +63,7 @@ void HistoryGraph(TList<Scores>& list, int x0, int width, int mode, int level, i
   bool havePrev = false;
   list.ForEach([&](const std::shared_ptr<Scores>& r) {
     High = r;
-    if (!Matches(*r, mode, level, flags)) return;
+    if (!InTable(*r, mode, level, flags)) return;
     ++n;
     if (n == HoldMe && !drawscore) drawscore = r;
     const bool prune = n > kKeepNewest && !Listed(r);

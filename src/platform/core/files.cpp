@@ -454,11 +454,13 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
   // Another save of the same folder (another copy of the game) finishes
   // first; after a bounded wait this one goes anyway.
   SaveLock lock(target);
-  if (FileType(target) == 2) return fail("a folder has that name");
   // Only a regular file is ever replaced or written: a device, a FIFO or
   // a socket is left as it is, and so is a file that cannot be read.
-  if (IsSpecialFile(target)) return fail(kNotRegular);
-  if (FileType(target) == 1) {
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && S_ISDIR(old.st_mode)) return fail("a folder has that name");
+  if (exists && !S_ISREG(old.st_mode)) return fail(kNotRegular);
+  if (exists) {
     const int fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return fail(std::string("it could not be read (") + std::strerror(errno) + "), so it is left as it was");
     ::close(fd);
@@ -469,8 +471,6 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
     data += "\r\n";
   }
 
-  struct stat old {};
-  const bool exists = ::stat(target.c_str(), &old) == 0;
   // A file we may write keeps its group however it is saved; one we may
   // not write (in a folder of ours) is replaced as well as we can.
   const bool writable = exists && ::access(target.c_str(), W_OK) == 0;
