@@ -164,6 +164,36 @@ Counts Beside(int threads, const std::function<void(int, const std::atomic<bool>
   return all;
 }
 
+// 64 connections from `from`, each with a request that never comes whole,
+// opened again as the server closes them, until `stop` (or 200,000
+// reopened); `opened` counts up once all 64 were first tried.
+void HoldUnfinished(int port, const std::string& from, std::atomic<int>& opened, const std::atomic<bool>& stop,
+                    Counts& c) {
+  const std::string half = "GET " + testsupport::TableTarget(1) + " HTTP/1.0\r\nHost: 127.0.0.1\r\n";
+  std::vector<pollfd> fds;
+  auto open = [&] {
+    const int fd = testsupport::ConnectToLoopback(port, from.c_str());
+    if (fd >= 0) send(fd, half.data(), half.size(), MSG_NOSIGNAL);
+    ++c["connections opened"];
+    return fd;
+  };
+  for (int k = 0; k < 64; ++k) fds.push_back({open(), POLLIN, 0});
+  ++opened;
+  for (long made = 0; !stop && made < 200000;) {
+    if (poll(fds.data(), fds.size(), 100) <= 0) continue;
+    for (pollfd& p : fds) {
+      char buffer[256];
+      if (p.fd >= 0 && !(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      if (p.fd >= 0 && recv(p.fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) continue;
+      if (p.fd >= 0) close(p.fd), ++c["closed by the server"];
+      p.fd = open();
+      ++made;
+    }
+  }
+  for (pollfd& p : fds)
+    if (p.fd >= 0) close(p.fd);
+}
+
 // The CPU time a process has used so far, in seconds (user and system).
 double ServerCpuSeconds(pid_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
@@ -335,30 +365,7 @@ int main(int argc, char** argv) {
   const Counts flood = Beside(
       20,
       [port, &opened](int t, const std::atomic<bool>& stop, Counts& c) {
-        const std::string from = "127.0.0." + std::to_string(3 + t);
-        const std::string half = "GET " + testsupport::TableTarget(1) + " HTTP/1.0\r\nHost: 127.0.0.1\r\n";
-        std::vector<pollfd> fds;
-        auto open = [&] {
-          const int fd = testsupport::ConnectToLoopback(port, from.c_str());
-          if (fd >= 0) send(fd, half.data(), half.size(), MSG_NOSIGNAL);
-          ++c["connections opened"];
-          return fd;
-        };
-        for (int k = 0; k < 64; ++k) fds.push_back({open(), POLLIN, 0});
-        ++opened;
-        for (long made = 0; !stop && made < 200000;) {
-          if (poll(fds.data(), fds.size(), 100) <= 0) continue;
-          for (pollfd& p : fds) {
-            char buffer[256];
-            if (p.fd >= 0 && !(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            if (p.fd >= 0 && recv(p.fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) continue;
-            if (p.fd >= 0) close(p.fd), ++c["closed by the server"];
-            p.fd = open();
-            ++made;
-          }
-        }
-        for (pollfd& p : fds)
-          if (p.fd >= 0) close(p.fd);
+        HoldUnfinished(port, "127.0.0." + std::to_string(3 + t), opened, stop, c);
       },
       [&] {
         for (int k = 0; k < 100 && opened < 20; ++k) usleep(50 * 1000);  // all 1280 tried once
@@ -372,29 +379,7 @@ int main(int argc, char** argv) {
   // account, while players who logged in from there before play on.
   std::atomic<int> ready{0};
   const Counts own = Beside(
-      1,
-      [port, &ready](int, const std::atomic<bool>& stop, Counts& c) {
-        const std::string half = "GET " + testsupport::TableTarget(1) + " HTTP/1.0\r\nHost: 127.0.0.1\r\n";
-        std::vector<pollfd> fds;
-        auto open = [&] {
-          const int fd = testsupport::ConnectToLoopback(port, "127.0.0.2");
-          if (fd >= 0) send(fd, half.data(), half.size(), MSG_NOSIGNAL);
-          return fd;
-        };
-        for (int k = 0; k < 64; ++k) fds.push_back({open(), POLLIN, 0});
-        ++ready;
-        for (long made = 0; !stop && made < 200000;) {
-          if (poll(fds.data(), fds.size(), 100) <= 0) continue;
-          for (pollfd& p : fds) {
-            if (p.fd >= 0 && !(p.revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            if (p.fd >= 0) close(p.fd), ++c["closed by the server"];
-            p.fd = open();
-            ++made;
-          }
-        }
-        for (pollfd& p : fds)
-          if (p.fd >= 0) close(p.fd);
-      },
+      1, [port, &ready](int, const std::atomic<bool>& stop, Counts& c) { HoldUnfinished(port, "127.0.0.2", ready, stop, c); },
       [&] {
         for (int k = 0; k < 100 && ready < 1; ++k) usleep(50 * 1000);
         times = PlayerRounds(port, next, rounds);

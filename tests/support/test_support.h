@@ -91,23 +91,26 @@ struct AsPlayerResult {
   std::string said;  // what the step gave back
 };
 
-// Runs `step` in a child process as a player who is not root: as root the
-// child becomes the user "nobody" (in the extra group `group`, when given;
-// -1 for none); otherwise it stays the user we are. The step answers text
-// that comes back in `said`.
-inline AsPlayerResult AsPlayer(const std::function<std::string()>& step, gid_t group = static_cast<gid_t>(-1)) {
+// Makes this process the user "nobody" (when it is root), in the extra
+// group `group` when given (-1 for none); false when that cannot be done.
+inline bool BecomeNobody(gid_t group = static_cast<gid_t>(-1)) {
+  if (geteuid() != 0) return true;
+  const passwd* nobody = getpwnam("nobody");
+  const int groups = group == static_cast<gid_t>(-1) ? 0 : 1;
+  return nobody && setgroups(groups, &group) == 0 && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;
+}
+
+// Runs `step` in a child process once `prepare` has made the child what
+// the step needs (status 77 when it could not); the step answers text that
+// comes back in `said`.
+inline AsPlayerResult InChild(const std::function<bool()>& prepare, const std::function<std::string()>& step) {
   int out[2];
   AsPlayerResult result;
   if (pipe(out) != 0) return result;
   const pid_t pid = fork();
   if (pid == 0) {
     close(out[0]);
-    if (geteuid() == 0) {
-      const passwd* nobody = getpwnam("nobody");
-      const int groups = group == static_cast<gid_t>(-1) ? 0 : 1;
-      if (!nobody || setgroups(groups, &group) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
-        _exit(77);
-    }
+    if (!prepare()) _exit(77);
     const std::string said = step();
     if (write(out[1], said.data(), said.size()) != static_cast<ssize_t>(said.size())) _exit(79);
     _exit(0);
@@ -119,6 +122,13 @@ inline AsPlayerResult AsPlayer(const std::function<std::string()>& step, gid_t g
   int status = 0;
   if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
   return result;
+}
+
+// Runs `step` in a child process as a player who is not root: as root the
+// child becomes the user "nobody" (in the extra group `group`, when given;
+// -1 for none); otherwise it stays the user we are.
+inline AsPlayerResult AsPlayer(const std::function<std::string()>& step, gid_t group = static_cast<gid_t>(-1)) {
+  return InChild([group] { return BecomeNobody(group); }, step);
 }
 
 }  // namespace testsupport
@@ -130,41 +140,20 @@ namespace testsupport {
 
 // Runs `step` in a child process with mounts of its own (only root may:
 // status 77 otherwise): each folder of `disks` becomes, in the child only,
-// an empty file system of the given size in KiB (a small full disk). The
-// step answers text that comes back in `said`.
+// an empty file system of the given size in KiB (a small full disk).
 inline AsPlayerResult OnSmallDisks(const std::vector<std::pair<std::string, int>>& disks,
                                    const std::function<std::string()>& step) {
-  int out[2];
-  AsPlayerResult result;
-  if (pipe(out) != 0) return result;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(out[0]);
-    if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-      _exit(77);
-    for (const auto& [folder, kb] : disks) {
-      const std::string options = "size=" + std::to_string(kb) + "k,mode=0755";
-      if (mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) _exit(77);
-    }
-    const std::string said = step();
-    if (write(out[1], said.data(), said.size()) != static_cast<ssize_t>(said.size())) _exit(79);
-    _exit(0);
-  }
-  close(out[1]);
-  char buffer[1024];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) result.said.append(buffer, static_cast<size_t>(n));
-  close(out[0]);
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-  return result;
-}
-
-// Makes this process the user "nobody" (when it is root); false when that
-// cannot be done.
-inline bool BecomeNobody() {
-  if (geteuid() != 0) return true;
-  const passwd* nobody = getpwnam("nobody");
-  return nobody && setgroups(0, nullptr) == 0 && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;
+  return InChild(
+      [&disks] {
+        if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+          return false;
+        for (const auto& [folder, kb] : disks) {
+          const std::string options = "size=" + std::to_string(kb) + "k,mode=0755";
+          if (mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) return false;
+        }
+        return true;
+      },
+      step);
 }
 
 }  // namespace testsupport

@@ -148,40 +148,19 @@ std::shared_ptr<Scores> Entry(const std::string& name, int64_t score, int64_t st
 class LayoutTest : public ::testing::TestWithParam<std::pair<int, int>> {
  protected:
   void SetUp() override {
-    title_test::FreshTitleTables();
-    here_ = CurrentDir();
-    CommonDir = PIBBO_RUN_DIR "/Files/Common";
-    GameDir = PIBBO_RUN_DIR "/Files/260";
-    FirstRun = 1;
     std::vector<GraphicsMode> modes;
     for (const auto& [w, h] : kSizes) modes.push_back({w, h, 32, 60});
-    headless::SetModes(modes);
     const auto [w, h] = GetParam();
-    Options[kOptWidth] = w;
-    Options[kOptHeight] = h;
-    ChangeRes();
+    here_ = title_test::TitleAtSize(w, h, modes);
     ASSERT_EQ(MyScrw, w);
     ASSERT_EQ(MyScrh, h);
-    Highscores.Clear();
-    AltScores.Clear();
-    title_test::TitleAtStart();
-    PauseHook = nullptr;
     ResetOnlineTables();
   }
   void TearDown() override {
     ResetOnlineTables();
-    Highscores.Clear();
-    AltScores.Clear();
     comments.Clear();
     scoreget.Clear();
-    drawscore.reset();
-    HoldMe = 0;
-    TitleTab = 0;
-    ChangeDir(here_);
-    GameDir.clear();
-    CommonDir.clear();
-    ClearEngineEvents();
-    PlatformShutdown();
+    title_test::LeaveTitle(here_);
   }
 
   // Passes until the panel rests, then the calls of the last one.

@@ -136,32 +136,11 @@ class RealTextTest : public ::testing::TestWithParam<std::pair<int, int>> {
   void SetUp() override {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) GTEST_SKIP() << "no X display (run under xvfb-run)";
-    title_test::FreshTitleTables();
-    here_ = CurrentDir();
-    CommonDir = PIBBO_RUN_DIR "/Files/Common";
-    GameDir = PIBBO_RUN_DIR "/Files/260";
-    FirstRun = 1;
     const auto [w, h] = GetParam();
-    headless::SetModes({{w, h, 32, 60}});
-    Options[kOptWidth] = w;
-    Options[kOptHeight] = h;
-    ChangeRes();
+    here_ = title_test::TitleAtSize(w, h, {{w, h, 32, 60}});
     ASSERT_EQ(MyScrw, w);
-    Highscores.Clear();
-    title_test::TitleAtStart();
-    PauseHook = nullptr;
   }
-  void TearDown() override {
-    Highscores.Clear();
-    drawscore.reset();
-    HoldMe = 0;
-    TitleTab = 0;
-    ChangeDir(here_);
-    GameDir.clear();
-    CommonDir.clear();
-    ClearEngineEvents();
-    PlatformShutdown();
-  }
+  void TearDown() override { title_test::LeaveTitle(here_); }
 
   // The texts drawn again on the real back end, each one's mismatch.
   std::vector<std::pair<std::string, double>> OnTheScreen(const std::vector<Drawn>& texts) {

@@ -6,11 +6,16 @@
 #include "engine/frame/hooks.h"
 #include "engine/startup/startup.h"
 #include "game/game.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #include "scores/scores.h"
 #include "online/online.h"
+#include "title/graph.h"
 #include "title/options.h"
 #include "title/title.h"
+
+#include <string>
+#include <vector>
 
 namespace title_test {
 
@@ -39,6 +44,41 @@ inline void TitleAtStart() {
   optin = -300;
   OptionScreen = 0;
   intextedit = 0;
+}
+
+// The title screen at start on a display of w x h, the headless back end
+// offering `modes`, with the game's assets loaded and no scores; answers
+// the folder the test was in, for LeaveTitle.
+inline std::string TitleAtSize(int w, int h, const std::vector<GraphicsMode>& modes) {
+  FreshTitleTables();
+  std::string here = CurrentDir();
+  CommonDir = PIBBO_RUN_DIR "/Files/Common";
+  GameDir = PIBBO_RUN_DIR "/Files/260";
+  FirstRun = 1;
+  headless::SetModes(modes);
+  Options[kOptWidth] = w;
+  Options[kOptHeight] = h;
+  ChangeRes();
+  Highscores.Clear();
+  AltScores.Clear();
+  TitleAtStart();
+  PauseHook = nullptr;
+  return here;
+}
+
+// Back from TitleAtSize: no scores, no row held, the first tab, the folder
+// the test was in, and the back end shut.
+inline void LeaveTitle(const std::string& here) {
+  Highscores.Clear();
+  AltScores.Clear();
+  drawscore.reset();
+  HoldMe = 0;
+  TitleTab = 0;
+  ChangeDir(here);
+  GameDir.clear();
+  CommonDir.clear();
+  ClearEngineEvents();
+  PlatformShutdown();
 }
 
 }  // namespace title_test
