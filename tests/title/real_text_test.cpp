@@ -122,14 +122,7 @@ double Mismatch(const TPixmap& screen, const Drawn& d, Glyphs& glyphs, double px
   return ink > 0 ? wrong / ink : 0;
 }
 
-std::shared_ptr<Scores> Entry(const std::string& name, int64_t score, int64_t stamp) {
-  auto r = std::make_shared<Scores>();
-  r->Name = name;
-  r->Score = score;
-  r->Timestamp = stamp;
-  r->GameMode = GameMode;
-  return r;
-}
+using title_test::Entry;
 
 class RealTextTest : public ::testing::TestWithParam<std::pair<int, int>> {
  protected:

@@ -14,6 +14,7 @@
 #include "title/options.h"
 #include "title/title.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,16 @@ inline void TitleAtStart() {
   optin = -300;
   OptionScreen = 0;
   intextedit = 0;
+}
+
+// A local game of the difficulty on show.
+inline std::shared_ptr<Scores> Entry(const std::string& name, int64_t score, int64_t stamp) {
+  auto r = std::make_shared<Scores>();
+  r->Name = name;
+  r->Score = score;
+  r->Timestamp = stamp;
+  r->GameMode = GameMode;
+  return r;
 }
 
 // The title screen at start on a display of w x h, the headless back end
