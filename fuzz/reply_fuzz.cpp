@@ -18,7 +18,10 @@ ServerAnswer AnswerOf(const std::string& bytes) {
   if (reply.status < 0 || reply.status > 999) std::abort();
   if (reply.http && reply.whole && reply.text.find("\n\n") == std::string::npos) std::abort();
   ServerAnswer answer;
-  answer.kind = reply.whole ? ServerAnswer::Reply : ServerAnswer::CutShort;
+  // An ended reply is whole; one the client does not read is whole too.
+  if (reply.ended && !reply.whole) std::abort();
+  if (reply.unreadable && !reply.whole) std::abort();
+  answer.kind = !reply.whole ? ServerAnswer::CutShort : reply.unreadable ? ServerAnswer::Unreadable : ServerAnswer::Reply;
   answer.status = reply.status;
   answer.body = ReplyBody(reply.text);
   return answer;
@@ -69,11 +72,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (answer.kind != ServerAnswer::Reply && acted) std::abort();
   // Bytes that are no HTTP reply stop before the reply layer.
   gReached = ReadHttpReply(bytes).http ? what : "";
-  // More bytes never make a whole reply a cut one: a first part that is
-  // whole has the head and the body length of the whole reply.
+  // More bytes never make a whole reply a cut one, nor an ended one
+  // another: a first part that has ended is the whole reply.
   if (size > 1) {
     const HttpReply part = ReadHttpReply(bytes.substr(0, data[size - 1] % size));
-    if (part.http && part.whole && answer.kind != ServerAnswer::Reply) std::abort();
+    const HttpReply all = ReadHttpReply(bytes);
+    if (part.http && part.whole && !all.whole) std::abort();
+    if (part.http && part.whole && part.unreadable != all.unreadable) std::abort();
+    if (part.ended && (!all.ended || part.text != all.text || part.status != all.status)) std::abort();
   }
   return 0;
 }

@@ -11,8 +11,10 @@
 #include "platform/platform.h"
 
 // HTTP/1.0 client, one record per request and connection: Open, then one
-// Get or Post, then Close. The reply comes back whole (status line, headers,
-// the empty line and the body, each line ended by one LF, CRs dropped).
+// Get or Post, then Close. The reply is read as HTTP frames it, up to its
+// end (its length, its last chunk, or the server's close) and comes back
+// as text (status line, headers, the empty line and the body, each line
+// ended by one LF, CRs dropped).
 struct Thttp {
   Socket sock;
   Stream stream;
@@ -45,14 +47,23 @@ struct Thttp {
 // ending a line as an LF does.
 std::string ReplyText(const std::string& bytes);
 // Reply bytes read as HTTP. A reply is whole once its head has ended (the
-// empty line after the status and header lines) and its body is as long
-// as the Content-Length it declares; interim answers (1xx) before it do
-// not count. Bytes that do not begin as HTTP does are no reply of it.
+// empty line after the status and header lines) and its body has come:
+// the Content-Length's bytes when it gives one (bytes after them are no
+// part of the reply), a chunked body up to its last chunk, none for a 204
+// or 304, else what comes up to the server's close. Interim answers (1xx)
+// before it do not count. A transfer coding other than chunked, a chunked
+// body that breaks its framing and a content coding the client did not ask
+// for (it asks for none) make it unreadable. Bytes that do not begin as
+// HTTP does are no reply of it.
 struct HttpReply {
   bool http = false;   // begins with "HTTP/" (or a first part of it: nothing at all, say)
   bool whole = false;  // an HTTP reply that came whole; always true for other text
+  // Its framing says it has ended (an unreadable reply once its head has):
+  // nothing more need be read, even while the server keeps the connection.
+  bool ended = false;
+  bool unreadable = false;  // whole, but not a body the client reads
   int status = 0;      // the status of the reply that counts; 0 without one
-  std::string text;    // from that reply's status line on, as ReplyText gives it
+  std::string text;    // from that reply's status line on, its body decoded, as ReplyText gives it
 };
 HttpReply ReadHttpReply(const std::string& bytes);
 
@@ -80,10 +91,11 @@ bool PrepareRequest(const std::string& path, bool needsAccount, ServerExchange& 
 // What came of one request: no connection, a reply cut short by the time
 // limits (whatever part of it came), one that ended before it was whole
 // (the server closed early), one longer than the reply byte cap, a whole
-// reply, or no request at all since the account could not be sent. Only a
-// whole reply is read for what it says.
+// reply, or no request at all since the account could not be sent, or a
+// whole reply whose body the client does not read (HttpReply::unreadable).
+// Only a whole reply is read for what it says.
 struct ServerAnswer {
-  enum Kind { NoConnection, TimedOut, CutShort, TooLong, Reply, RefusedHere };
+  enum Kind { NoConnection, TimedOut, CutShort, TooLong, Reply, RefusedHere, Unreadable };
   Kind kind = NoConnection;
   int status = 0;    // the status of the reply's first line; 0 without one
   std::string body;  // the text cut from the reply (ReplyBody)

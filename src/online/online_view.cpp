@@ -177,6 +177,7 @@ std::string ServerTrouble(const ServerAnswer& answer) {
     case ServerAnswer::TimedOut: return kTooSlow;
     case ServerAnswer::CutShort: return kCutShort;
     case ServerAnswer::TooLong: return kBadAnswer;
+    case ServerAnswer::Unreadable: return kBadAnswer;
     case ServerAnswer::RefusedHere: return "";
     case ServerAnswer::Reply: break;
   }
@@ -195,8 +196,10 @@ void JudgeLogin(const ServerAnswer& answer) {
   // reason (whatever its status) as that reason; anything else says the
   // server is at fault.
   OnlineTrouble = ServerTrouble(answer);
-  const bool whole = answer.kind == ServerAnswer::Reply;
-  if (OnlineTrouble.empty() && whole) {
+  // Only a whole 2xx reply logs in: the greeting of an error reply does not.
+  const bool greeted = OnlineTrouble.empty() && answer.kind == ServerAnswer::Reply &&
+                       (reply.rfind("Password Correct", 0) == 0 || reply.rfind("Welcome!", 0) == 0);
+  if (OnlineTrouble.empty() && answer.kind == ServerAnswer::Reply && !greeted) {
     const std::string line = Trim(reply);
     if (!IsPlainLine(line)) {
       OnlineTrouble = kBadAnswer;
@@ -204,10 +207,9 @@ void JudgeLogin(const ServerAnswer& answer) {
       OnlineTrouble = line;
     }
   }
-  if (whole && (reply.rfind("Password Correct", 0) == 0 || reply.rfind("Welcome!", 0) == 0)) {
+  if (greeted) {
     LoggedIn = 1;
     LoginFailed = 0;
-    OnlineTrouble.clear();
     OnlineRefreshState = 1;
     const std::string message = SplitText(reply, "|", 2, 0);
     motds = 0;

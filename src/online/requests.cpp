@@ -115,7 +115,10 @@ ServerAnswer RunExchange(const ServerExchange& exchange) {
   if (client.Open(exchange.host, 0, exchange.port) != 0) {
     client.Get(exchange.path);
     const HttpReply reply = ReadHttpReply(client.received);
-    if (SocketStreamTimedOut(client.stream)) {
+    if (reply.ended) {
+      // Its framing ended it, whatever the connection did after.
+      answer.kind = reply.unreadable ? ServerAnswer::Unreadable : ServerAnswer::Reply;
+    } else if (SocketStreamTimedOut(client.stream)) {
       answer.kind = ServerAnswer::TimedOut;
     } else if (client.cappedReply) {
       answer.kind = ServerAnswer::TooLong;

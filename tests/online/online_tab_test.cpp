@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -295,6 +297,7 @@ struct ScriptedServer {
   std::string login = "HTTP/1.0 200 OK\n\nWelcome!|hi\n";
   std::string table = "HTTP/1.0 200 OK\n\n";
   std::atomic<bool> holdTables{false};  // tables wait while it is set
+  std::atomic<bool> holdOpen{false};    // logins and tables keep the connection until the client closes
   std::mutex mutex;
   std::vector<std::string> uploads;  // request lines
   std::atomic<int> requests{0};
@@ -308,8 +311,10 @@ struct ScriptedServer {
     } else if (request.find("/tables/") != std::string::npos) {
       for (int k = 0; k < 1000 && holdTables; ++k) usleep(10 * 1000);
       SendAll(fd, table);
+      if (holdOpen) testsupport::DrainUntilClosed(fd);
     } else {
       SendAll(fd, login);
+      if (holdOpen) testsupport::DrainUntilClosed(fd);
     }
   }};
   std::vector<std::string> Uploads() {
@@ -343,12 +348,51 @@ TEST_F(OnlineTab, ATableAnswerUploadsTheLocalBestOnlyWhenItIsATable) {
   std::string thirty;
   for (int k = 0; k < 30; ++k) thirty += std::to_string(5000 - k) + "|P" + std::to_string(k) + "|0|5|0|1|0|0\n" + kBest + "\n";
   const std::string fiveOfThirty = thirty.substr(0, thirty.find("|P5|"));
+  // Five rows sent in chunks that split lines, one with an extension.
+  const std::string fiveRows = fiveOfThirty.substr(0, fiveOfThirty.rfind('\n') + 1);
+  std::string chunked;
+  for (size_t at = 0, size = 7; at < fiveRows.size(); at += size, size += 13) {
+    const std::string piece = fiveRows.substr(at, size);
+    char hex[20];
+    std::snprintf(hex, sizeof hex, "%zx%s\r\n", piece.size(), at == 0 ? ";note=1" : "");
+    chunked += hex + piece + "\r\n";
+  }
+  const std::string chunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string withLength = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(entry.size()) + "\r\n\r\n";
+  ASSERT_TRUE(entry.find('\n') < 40 && entry.size() > 40) << "40 bytes end in the entry's Best line";
   const struct {
     const char* name;
     std::string reply;
     size_t uploads, rows;
     std::string trouble;
+    bool held = false;  // the server keeps the connection open after the reply
   } cases[] = {
+      // The body is the length's bytes; what follows is no part of it.
+      {"length 0, rows after", "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n" + thirty, 1, 0, ""},
+      {"length 40, rows after", "HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\n" + entry + thirty, 1, 1, ""},
+      {"chunked", chunkedHead + chunked + "0\r\n\r\n", 1, 5, ""},
+      {"chunked, a trailer, rows after", chunkedHead + chunked + "0\r\nX-Sum: 1\r\n\r\n" + thirty, 1, 5, ""},
+      {"chunked, cut before its last chunk", chunkedHead + chunked, 0, 0, kCutShort},
+      {"chunked, a size that is no number", chunkedHead + "zz\r\n" + fiveRows + "\r\n0\r\n\r\n", 0, 0, kBadAnswer},
+      {"chunked, data longer than its size", chunkedHead + "5\r\n" + fiveRows + "\r\n0\r\n\r\n", 0, 0, kBadAnswer},
+      {"a transfer coding not read", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n" + fiveRows, 0, 0,
+       kBadAnswer},
+      {"chunked after another coding",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n" + chunked + "0\r\n\r\n", 0, 0, kBadAnswer},
+      {"chunked beside a length",
+       "HTTP/1.1 200 OK\r\nContent-Length: 9\r\nTransfer-Encoding: chunked\r\n\r\n" + chunked + "0\r\n\r\n",
+       0, 0, kBadAnswer},
+      {"gzip", "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 20\r\n\r\n\x1f\x8b\x08" +
+       std::string(17, '\x01'), 0, 0, kBadAnswer},
+      {"no content coding", "HTTP/1.0 200 OK\r\nContent-Encoding: identity\r\n\r\n" + entry, 1, 1, ""},
+      // No body, whatever follows: a table with no entries.
+      {"204 with rows", "HTTP/1.1 204 No Content\r\n\r\n" + thirty, 1, 0, ""},
+      // Shown as soon as it has come, though the server keeps the connection.
+      {"its length, held open", withLength + entry, 1, 1, "", true},
+      {"chunked, held open", chunkedHead + chunked + "0\r\n\r\n", 1, 5, "", true},
+      {"gzip, held open", "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\n\x1f\x8b", 0, 0, kBadAnswer, true},
+      // Without a length its end is the close.
+      {"no length, held open", "HTTP/1.0 200 OK\r\n\r\n" + entry, 0, 0, kTooSlow, true},
       {"empty body", "HTTP/1.0 200 OK\r\n\r\n", 1, 0, ""},
       {"blank lines only", "HTTP/1.0 200 OK\n\n \n", 1, 0, ""},
       {"the empty table's page", "HTTP/1.0 404 Not Found\n\n<html><head></head><body>No such table</body></html>\n",
@@ -386,6 +430,7 @@ TEST_F(OnlineTab, ATableAnswerUploadsTheLocalBestOnlyWhenItIsATable) {
     AltScores.Clear();
     ScriptedServer scripted;
     scripted.table = c.reply;
+    scripted.holdOpen = c.held;
     UseServer(scripted.server);
     LoggedIn = 1;
     ThisIsHigh = LocalRecord(900, 1, 7);
@@ -395,6 +440,10 @@ TEST_F(OnlineTab, ATableAnswerUploadsTheLocalBestOnlyWhenItIsATable) {
     EXPECT_EQ(scripted.Uploads().size(), c.uploads);
     EXPECT_EQ(AltScores.Count(), c.rows);
     EXPECT_EQ(OnlineTrouble, c.trouble);
+    // Only rows the server sent, never a line of its framing read as one.
+    for (const auto& r : AltScores)
+      EXPECT_TRUE(r->Name == "Ann" || (r->Name.size() >= 2 && r->Name[0] == 'P' && std::isdigit(r->Name[1])))
+          << r->Name;
     Frames([n = 0]() mutable { return n++ == 1; });
     EXPECT_EQ(RedText(), c.trouble) << "shown, fitted to the panel, under the message";
   }
@@ -428,6 +477,14 @@ TEST_F(OnlineTab, ARefusedLoginShowsTheReasonTheServerGives) {
       {"HTTP/1.0 200 OK\r\nContent-Length: 40\r\n\r\nWelcome!|hi", kCutShort},
       {"HTTP/1.1 100 Continue\r\n\r\n", kCutShort},
       {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 429 Too Many\r\n\r\n" + tooMany + "\r\n", tooMany},
+      // A greeting logs in only with a 2xx status.
+      {"HTTP/1.0 500 Internal Server Error\r\n\r\nPassword Correct|Hello\r\n", kBadAnswer},
+      {"HTTP/1.0 403 Forbidden\r\n\r\nWelcome!|Hello\r\n", kBadAnswer},
+      // No body, or one the client does not read.
+      {"HTTP/1.1 204 No Content\r\n\r\nPassword Correct|Hello\r\n", kBadAnswer},
+      {"HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\nPassword Correct|Hello\r\n", kBadAnswer},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\n\r\nPassword Correct|Hello\r\n", kBadAnswer},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\nPassword Correct|Hello\r\n", kBadAnswer},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply);
@@ -589,7 +646,7 @@ TEST_F(OnlineTab, WhatTheServerSendsIsBoundedBeforeItIsKept) {
   scripted.login = "HTTP/1.0 200 OK\r\n\r\nWelcome!|" + std::string(1000000, 'm') + "\nsecond line\n";
   std::string table;
   for (int k = 0; k < 30; ++k) {
-    const std::string name = k == 0 ? std::string(900000, 'n') : "P" + std::to_string(k);
+    const std::string name = k == 0 ? std::string(900000, 'n') : std::string("P").append(std::to_string(k));
     table += std::to_string(5000 - k) + "|" + name + "|0|5|0|1|0|0\n" + kBest + "\n";
   }
   // A stray row of another table after each row of this one (the reader

@@ -132,6 +132,54 @@ TEST_F(Requests, ARepliesWholenessStatusAndText) {
   }
 }
 
+// How a reply's body is delimited: its length (bytes after it are none of
+// the reply's), its chunks (decoded), no body at all (204, 304), or the
+// server's close; codings the client does not read make it unreadable,
+// and an end told by the framing lets the client stop reading.
+TEST_F(Requests, ARepliesFramingAndCodings) {
+  const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n";
+  const struct {
+    std::string bytes;
+    bool whole, ended, unreadable;
+    std::string body;
+  } cases[] = {
+      {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n1|a\r\n2|b\r\n", true, true, false, ""},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\none\ntwo\n", true, true, false, "one\n"},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\none\n", false, false, false, "one\n"},
+      {"HTTP/1.0 200 OK\r\n\r\none\n", true, false, false, "one\n"},
+      {chunked + "4\r\none\n\r\n3;x=\"y\"\r\ntwo\r\n0\r\n\r\nafter", true, true, false, "one\ntwo"},
+      {chunked + "A \r\n0123456789\n0\nTrailer: t\n\n", true, true, false, "0123456789"},
+      {chunked + "0004\r\none\n\r\n0\r\n", false, false, false, "one\n"},
+      {chunked + "4\r\none", false, false, false, "one"},
+      {chunked + "4\r\none\n\r\n3\r\ntwo\r", false, false, false, "one\ntwo"},
+      {chunked + "4\r\none\nx", true, true, true, ""},
+      {chunked + "4x\r\none\n0\r\n\r\n", true, true, true, ""},
+      {chunked + "\r\n0\r\n\r\n", true, true, true, ""},
+      {chunked + "10000000000000000\r\n", true, true, true, ""},
+      {chunked + std::string(5000, '0'), true, true, true, ""},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n\x1f\x8b", true, true, true, ""},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding:\r\n\r\nbody", true, true, true, ""},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", true, true,
+       true, ""},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", true, true, true, ""},
+      {"HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\n\r\n\x1f\x8b", true, true, true, ""},
+      {"HTTP/1.0 200 OK\r\nContent-Encoding: identity, \r\nContent-Length: 2\r\n\r\nok", true, true, false, "ok"},
+      {"HTTP/1.1 204 No Content\r\n\r\n1|a\r\n", true, true, false, ""},
+      {"HTTP/1.1 304 Not Modified\r\nContent-Length: 5\r\n\r\n", true, true, false, ""},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nokHTTP/1.1 200 OK", true, true,
+       false, "ok"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes.substr(0, 200));
+    const HttpReply reply = ReadHttpReply(c.bytes);
+    EXPECT_TRUE(reply.http);
+    EXPECT_EQ(reply.whole, c.whole);
+    EXPECT_EQ(reply.ended, c.ended);
+    EXPECT_EQ(reply.unreadable, c.unreadable);
+    EXPECT_EQ(ReplyBody(reply.text), c.body);
+  }
+}
+
 TEST_F(Requests, NoConnectionAnswersTheEmptyText) {
   {
     TinyServer server([](int fd) {
@@ -176,6 +224,24 @@ TEST_F(Requests, SilentAndEndlessServersCostAtMostTheLimits) {
     const std::string answer = ServerGet("1");
     EXPECT_LE(answer.size(), static_cast<size_t>(1 << 20));
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+  }
+  // Heads without end: interim answers by the ten thousand, header lines
+  // or chunks of one byte past the cap. The reply is looked at as it
+  // comes, and that costs little beside the cap.
+  const std::string floods[] = {"HTTP/1.1 100 Continue\r\n\r\n", "X-Line: 1\r\n", "1\r\nx\r\n"};
+  for (const std::string& unit : floods) {
+    SCOPED_TRACE(unit);
+    TinyServer flood([&](int fd) {
+      ReadRequest(fd);
+      SendAll(fd, unit[0] == 'X' ? "HTTP/1.0 200 OK\r\n" : unit[0] == '1' ? "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" : "");
+      std::string block;
+      while (block.size() < (1 << 16)) block += unit;
+      for (int k = 0; k < 40; ++k) SendAll(fd, block);
+    });
+    UseServer(flood);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(ServerGet("1"), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
   }
 }
 
