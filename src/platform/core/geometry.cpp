@@ -137,6 +137,78 @@ bool LineQuad(Mesh& mesh, const Viewport& view, float x1, float y1, float x2, fl
   return true;
 }
 
+namespace {
+
+// Turned or mirrored text is never drawn pixel for pixel, so it is drawn from
+// the face at a size of a ladder of steps of a fourth of an octave, scaled
+// down a little: a text whose size changes every frame then needs a new
+// size only now and then. The smallest step at or above `pixels`.
+int Step(int size, int pixels) {
+  if (pixels >= size) return pixels;
+  int step = size;
+  for (int k = 1;; ++k) {
+    const int next = static_cast<int>(std::lround(size * std::exp2(-k / 4.0)));
+    if (next < pixels || next >= step) return step;
+    step = next;
+  }
+}
+
+std::vector<int>& PenScratch() {
+  thread_local std::vector<int> pens;
+  return pens;
+}
+
+bool Upright(const DrawState& state) { return state.rotation == 0.0f && state.scaleX > 0.0f && state.scaleY > 0.0f; }
+
+// Where each glyph of a text stands, in pixels of the size it is drawn
+// from: the rendered size's own whole-pixel advances, as the face's hinting
+// sets them. Where they add up to more or less than `target` (the font's
+// own advances at that size), the difference goes into the blanks between
+// words, a pixel at most each and none closed; the rest is left at the
+// end. Calls place(index, pen) for every character; answers the width set.
+template <typename Place>
+int SetLine(const std::string& text, const Glyph* glyphs, double target, Place place) {
+  auto blank = [&](size_t i) {
+    const unsigned char ch = static_cast<unsigned char>(text[i]);
+    return (ch == ' ' || ch == 0xA0) && glyphs[ch].width == 0;
+  };
+  size_t first = text.size(), last = 0;
+  long sum = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    sum += glyphs[static_cast<unsigned char>(text[i])].advance;
+    if (!blank(i)) {
+      first = std::min(first, i);
+      last = i;
+    }
+  }
+  const long wanted = std::lround(target) - sum;
+  // A blank gives up a pixel only where it keeps one.
+  auto movable = [&](size_t i) {
+    return i > first && i < last && blank(i) && glyphs[static_cast<unsigned char>(text[i])].advance > (wanted < 0 ? 1 : 0);
+  };
+  long blanks = 0;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (movable(i)) ++blanks;
+  const long moves = std::min<long>(std::labs(wanted), blanks);
+  const int step = wanted < 0 ? -1 : 1;
+  int pen = 0;
+  long seen = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char ch = static_cast<unsigned char>(text[i]);
+    place(i, pen);
+    pen += glyphs[ch].advance;
+    if (movable(i)) {
+      // Spread evenly: blank `seen` of `blanks` takes a pixel when the share
+      // of the moves reaches a new whole one there.
+      if ((seen + 1) * moves / blanks > seen * moves / blanks) pen += step;
+      ++seen;
+    }
+  }
+  return pen;
+}
+
+}  // namespace
+
 TextGlyphs PickTextGlyphs(TImageFont& font, const Viewport& view, const DrawState& state) {
   TextGlyphs own;
   own.glyphs = font.glyphs;
@@ -147,10 +219,14 @@ TextGlyphs PickTextGlyphs(TImageFont& font, const Viewport& view, const DrawStat
   const double kx = std::fabs(static_cast<double>(state.scaleX)) * view.width / view.virtualWidth;
   const double ky = std::fabs(static_cast<double>(state.scaleY)) * view.height / view.virtualHeight;
   if (!(kx > 0 && ky > 0 && kx < 1e3 && ky < 1e3)) return own;
-  const long width = std::lround(font.size * kx), height = std::lround(font.size * ky);
+  const int width = static_cast<int>(std::max(std::lround(font.size * kx), 1L));
+  const int height = static_cast<int>(std::max(std::lround(font.size * ky), 1L));
   // Drawn at its size or larger: the font's own glyphs, filtered up.
   if (width >= font.size && height >= font.size) return own;
-  GlyphSet* set = SizedGlyphs(font, static_cast<int>(std::max(width, 1L)), static_cast<int>(std::max(height, 1L)));
+  const bool upright = Upright(state);
+  const int w = upright ? width : Step(font.size, width), h = upright ? height : Step(font.size, height);
+  if (w >= font.size && h >= font.size) return own;
+  GlyphSet* set = GlyphsToDraw(font, w, h);
   if (!set) return own;
   TextGlyphs sized;
   sized.glyphs = set->glyphs;
@@ -158,6 +234,9 @@ TextGlyphs PickTextGlyphs(TImageFont& font, const Viewport& view, const DrawStat
   sized.version = set->version;
   sized.backendData = &set->backendData;
   sized.sized = true;
+  sized.pixelWidth = set->pixelWidth;
+  sized.pixelHeight = set->pixelHeight;
+  sized.exact = upright && set->pixelWidth == width && set->pixelHeight == height;
   return sized;
 }
 
@@ -169,7 +248,13 @@ void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, con
   Rotation(state, c, s);
   const uint32_t rgba = PackColor(state);
   const float iw = 1.0f / glyphs.atlas->width, ih = 1.0f / glyphs.atlas->height;
-  if (!glyphs.sized || !view.Valid()) {
+  auto uvOf = [&](const Glyph& g, float uv[8]) {
+    const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
+    const float all[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
+    std::copy(all, all + 8, uv);
+  };
+  const bool sized = glyphs.sized && view.Valid() && glyphs.pixelWidth > 0 && glyphs.pixelHeight > 0;
+  if (!sized) {
     float pen = 0.0f;
     for (unsigned char ch : text) {
       const Glyph& g = glyphs.glyphs[ch];
@@ -177,8 +262,8 @@ void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, con
         const float l = pen + g.offsetX, t = static_cast<float>(g.offsetY);
         const float r = l + g.width, b = t + g.height;
         const float local[8] = {l, t, r, t, r, b, l, b};
-        const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
-        const float uv[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
+        float uv[8];
+        uvOf(g, uv);
         PushQuad(mesh, local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
       }
       pen += glyphs.glyphs[ch].advance;
@@ -190,41 +275,48 @@ void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, con
   const double py = view.height / static_cast<double>(view.virtualHeight);
   const double ax = std::fabs(static_cast<double>(state.scaleX)) * px;
   const double ay = std::fabs(static_cast<double>(state.scaleY)) * py;
-  // Unturned and unmirrored, each glyph starts on a whole display pixel, so
-  // that its pixels land on the screen's one for one.
-  const bool upright = state.rotation == 0.0f && state.scaleX > 0.0f && state.scaleY > 0.0f;
-  const double top = std::round(y * py);
-  // The glyphs keep the spacing of their own size, stretched evenly so
-  // that the text ends where the font's own advances end it; display pixels
-  // per pixel of the rendered size's advances.
-  long ownWidth = 0, sizedWidth = 0;
-  for (unsigned char ch : text) {
-    ownWidth += font.glyphs[ch].advance;
-    sizedWidth += glyphs.glyphs[ch].advance;
-  }
-  const double stretch = sizedWidth > 0 ? ownWidth * ax / sizedWidth : 0.0;
-  double pen = 0.0;  // display pixels from the start
-  for (unsigned char ch : text) {
-    const Glyph& g = glyphs.glyphs[ch];
-    if (g.width > 0 && g.height > 0) {
-      const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
-      const float uv[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
-      if (upright) {
-        const double left = std::round(x * px + pen) + g.offsetX;
-        const float l = static_cast<float>(left / px), r = static_cast<float>((left + g.width) / px);
-        const float t = static_cast<float>((top + g.offsetY) / py);
-        const float b = static_cast<float>((top + g.offsetY + g.height) / py);
-        const float corners[8] = {l, t, r, t, r, b, l, b};
-        PushQuad(mesh, corners, uv, 0.0f, 0.0f, rgba, 1.0f, 0.0f, 1.0f, 1.0f);
-      } else {
-        const float l = static_cast<float>((pen + g.offsetX) / ax), t = static_cast<float>(g.offsetY / ay);
-        const float r = static_cast<float>((pen + g.offsetX + g.width) / ax);
-        const float b = static_cast<float>((g.offsetY + g.height) / ay);
-        const float local[8] = {l, t, r, t, r, b, l, b};
-        PushQuad(mesh, local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
-      }
+  if (!(ax > 0 && ay > 0)) return;
+  // Display pixels per pixel of the size drawn from: one where the text is
+  // drawn at the size it lands at, otherwise that size scaled to it.
+  const double fx = glyphs.exact ? 1.0 : font.size * ax / glyphs.pixelWidth;
+  const double fy = glyphs.exact ? 1.0 : font.size * ay / glyphs.pixelHeight;
+  long ownWidth = 0;
+  for (unsigned char ch : text) ownWidth += font.glyphs[ch].advance;
+  const double target = ownWidth * ax / fx;  // TextWidth, in pixels of the size drawn from
+  std::vector<int>& pens = PenScratch();
+  pens.resize(text.size());
+  const int set = SetLine(text, glyphs.glyphs, target, [&](size_t i, int pen) { pens[i] = pen; });
+  const double shift = state.textAnchor * (target - set);
+  if (glyphs.exact) {
+    // Unturned and unmirrored at its own size: each glyph starts on a whole
+    // display pixel, so that its pixels land on the screen's one for one.
+    const double left0 = std::round(x * px + shift), top = std::round(y * py);
+    for (size_t i = 0; i < text.size(); ++i) {
+      const Glyph& g = glyphs.glyphs[static_cast<unsigned char>(text[i])];
+      if (g.width <= 0 || g.height <= 0) continue;
+      const double left = left0 + pens[i] + g.offsetX;
+      const float l = static_cast<float>(left / px), r = static_cast<float>((left + g.width) / px);
+      const float t = static_cast<float>((top + g.offsetY) / py);
+      const float b = static_cast<float>((top + g.offsetY + g.height) / py);
+      const float corners[8] = {l, t, r, t, r, b, l, b};
+      float uv[8];
+      uvOf(g, uv);
+      PushQuad(mesh, corners, uv, 0.0f, 0.0f, rgba, 1.0f, 0.0f, 1.0f, 1.0f);
     }
-    pen += glyphs.glyphs[ch].advance * stretch;
+    return;
+  }
+  // Font units (before the drawing scale) per pixel of the size drawn from.
+  const double ux = fx / ax, uy = fy / ay;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const Glyph& g = glyphs.glyphs[static_cast<unsigned char>(text[i])];
+    if (g.width <= 0 || g.height <= 0) continue;
+    const float l = static_cast<float>((shift + pens[i] + g.offsetX) * ux);
+    const float r = static_cast<float>((shift + pens[i] + g.offsetX + g.width) * ux);
+    const float t = static_cast<float>(g.offsetY * uy), b = static_cast<float>((g.offsetY + g.height) * uy);
+    const float local[8] = {l, t, r, t, r, b, l, b};
+    float uv[8];
+    uvOf(g, uv);
+    PushQuad(mesh, local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
   }
 }
 
