@@ -158,49 +158,71 @@ std::vector<int>& PenScratch() {
   return pens;
 }
 
+std::vector<int>& OpenScratch() {
+  thread_local std::vector<int> open;
+  return open;
+}
+
 bool Upright(const DrawState& state) { return state.rotation == 0.0f && state.scaleX > 0.0f && state.scaleY > 0.0f; }
 
-// Where each glyph of a text stands, in pixels of the size it is drawn
-// from: the rendered size's own whole-pixel advances, as the face's hinting
-// sets them. Where they add up to more or less than `target` (the font's
-// own advances at that size), the difference goes into the blanks between
-// words, a pixel at most each and none closed; the rest is left at the
-// end. Calls place(index, pen) for every character; answers the width set.
-template <typename Place>
-int SetLine(const std::string& text, const Glyph* glyphs, double target, Place place) {
+// Where each glyph of a text stands (pens[i], in pixels of the size it is
+// drawn from): the rendered size's own whole-pixel advances, as the face's
+// hinting sets them. A blank between words whose neighbours' ink leaves
+// less than two pixels open takes a pixel more; where the advances add up
+// to more or less than `target` (the font's own advances at that size),
+// the difference goes into the other blanks between words, a pixel at most
+// each and none closed below two open pixels; the rest is left at the end.
+// Answers the width set.
+int SetLine(const std::string& text, const Glyph* glyphs, double target, std::vector<int>& pens) {
+  const size_t n = text.size();
+  pens.resize(n + 1);
+  auto at = [&](size_t i) -> const Glyph& { return glyphs[static_cast<unsigned char>(text[i])]; };
   auto blank = [&](size_t i) {
     const unsigned char ch = static_cast<unsigned char>(text[i]);
-    return (ch == ' ' || ch == 0xA0) && glyphs[ch].width == 0;
+    return (ch == ' ' || ch == 0xA0) && glyphs[ch].width == 0 && glyphs[ch].advance > 0;
   };
-  size_t first = text.size(), last = 0;
   long sum = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    sum += glyphs[static_cast<unsigned char>(text[i])].advance;
-    if (!blank(i)) {
-      first = std::min(first, i);
-      last = i;
+  for (size_t i = 0; i < n; ++i) {
+    pens[i] = static_cast<int>(sum);
+    sum += at(i).advance;
+  }
+  pens[n] = static_cast<int>(sum);
+  // The open pixels at each run of blanks between two inked glyphs, taken
+  // at its first blank: -1 elsewhere.
+  std::vector<int>& open = OpenScratch();
+  open.assign(n, -1);
+  size_t prev = n;  // the last inked glyph seen
+  for (size_t i = 0; i < n; ++i) {
+    if (at(i).width <= 0) continue;
+    if (prev != n && i > prev + 1 && blank(prev + 1)) {
+      const int right = pens[prev] + at(prev).offsetX + at(prev).width;
+      open[prev + 1] = pens[i] + at(i).offsetX - right;
+    }
+    prev = i;
+  }
+  long wanted = std::lround(target) - sum;
+  long movable = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (open[i] < 0) continue;
+    if (open[i] < 2) {
+      --wanted;  // opened whatever the measure says
+    } else if (wanted > 0 || (open[i] > 2 && at(i).advance > 1)) {
+      ++movable;
     }
   }
-  const long wanted = std::lround(target) - sum;
-  // A blank gives up a pixel only where it keeps one.
-  auto movable = [&](size_t i) {
-    return i > first && i < last && blank(i) && glyphs[static_cast<unsigned char>(text[i])].advance > (wanted < 0 ? 1 : 0);
-  };
-  long blanks = 0;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (movable(i)) ++blanks;
-  const long moves = std::min<long>(std::labs(wanted), blanks);
+  // Which blanks move, spread evenly over the ones that may.
+  const long share = std::min<long>(std::labs(wanted), movable);
   const int step = wanted < 0 ? -1 : 1;
-  int pen = 0;
   long seen = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const unsigned char ch = static_cast<unsigned char>(text[i]);
-    place(i, pen);
-    pen += glyphs[ch].advance;
-    if (movable(i)) {
-      // Spread evenly: blank `seen` of `blanks` takes a pixel when the share
-      // of the moves reaches a new whole one there.
-      if ((seen + 1) * moves / blanks > seen * moves / blanks) pen += step;
+  int pen = 0;
+  for (size_t i = 0; i < n; ++i) {
+    pens[i] = pen;
+    pen += at(i).advance;
+    if (open[i] < 0) continue;
+    if (open[i] < 2) {
+      pen += 1;
+    } else if (wanted > 0 || (open[i] > 2 && at(i).advance > 1)) {
+      if ((seen + 1) * share / movable > seen * share / movable) pen += step;
       ++seen;
     }
   }
@@ -284,8 +306,7 @@ void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, con
   for (unsigned char ch : text) ownWidth += font.glyphs[ch].advance;
   const double target = ownWidth * ax / fx;  // TextWidth, in pixels of the size drawn from
   std::vector<int>& pens = PenScratch();
-  pens.resize(text.size());
-  const int set = SetLine(text, glyphs.glyphs, target, [&](size_t i, int pen) { pens[i] = pen; });
+  const int set = SetLine(text, glyphs.glyphs, target, pens);
   const double shift = state.textAnchor * (target - set);
   if (glyphs.exact) {
     // Unturned and unmirrored at its own size: each glyph starts on a whole
