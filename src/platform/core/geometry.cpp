@@ -201,15 +201,11 @@ int SetLine(const std::string& text, const Glyph* glyphs, double target, std::ve
     prev = i;
   }
   long wanted = std::lround(target) - sum;
+  for (size_t i = 0; i < n; ++i)
+    if (open[i] >= 0 && open[i] < 2) --wanted;  // opened whatever the measure says
   long movable = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if (open[i] < 0) continue;
-    if (open[i] < 2) {
-      --wanted;  // opened whatever the measure says
-    } else if (wanted > 0 || (open[i] > 2 && at(i).advance > 1)) {
-      ++movable;
-    }
-  }
+  for (size_t i = 0; i < n; ++i)
+    if (open[i] >= 2 && (wanted > 0 || (open[i] > 2 && at(i).advance > 1))) ++movable;
   // Which blanks move, spread evenly over the ones that may.
   const long share = std::min<long>(std::labs(wanted), movable);
   const int step = wanted < 0 ? -1 : 1;
