@@ -4,7 +4,8 @@
 //
 // Each load is run for N frames through the game's own frame (PlayFrame,
 // paced at 60 Hz by fps) with the hero at rest and the pointer held on a
-// valid aim, so the dashed trajectory preview is drawn every frame. The
+// valid aim, so the dashed trajectory preview is drawn every frame; the
+// pause screen through its own frame. The
 // busier loads keep their seed, puff and pop-up counts steady by topping
 // them up before each frame. CPU ms is the process's CPU time per frame
 // (every thread, the software renderer's included; the pacing sleep costs
@@ -23,6 +24,7 @@
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 #include "game/game.h"
+#include "title/options.h"
 #include "title/title.h"
 #include "platform/platform.h"
 
@@ -179,6 +181,18 @@ int main(int argc, char** argv) {
         std::to_string(seeds) + " seeds, " + std::to_string(shapoofs.Count()) + " puffs, " +
             std::to_string(scoreget.Count()) + " pop-ups",
         c);
+    InGame = 0;
+  }
+  {
+    // The pause screen over a game: 180 turning names whose size changes
+    // every frame.
+    InGame = 1;
+    GameMode = 1;
+    StartGame();
+    PlayFrame();
+    InGame = 2;
+    PauseScreen pause;
+    Row("pause", "180 turning, resizing names", Measure(frames, [&] { pause.Frame(); }));
     InGame = 0;
   }
   std::printf("(frame ms is the paced frame, %.2f ms while the frame keeps up with 60 Hz)\n", kBudgetMs);

@@ -20,6 +20,10 @@ struct DrawState {
   float rotation = 0.0f;  // degrees, clockwise on screen
   float scaleX = 1.0f, scaleY = 1.0f;
   float lineWidth = 1.0f;
+  // Text: the point of its measured width (TextWidth) that stays where it
+  // was placed when the glyphs drawn take a pixel more or less: 0 its start,
+  // 0.5 its middle, 1 its end.
+  float textAnchor = 0.0f;
 };
 
 // Receives the window system's events; kept by the front end (input.cpp).

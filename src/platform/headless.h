@@ -67,6 +67,7 @@ struct DrawCall {
   int blend = 0;
   std::string text;  // Text: the text
   std::string font;  // Text: font source file ("" built-in) and size as "name:size"
+  float anchor = 0;  // Text: the point of its measured width held in place (DrawState::textAnchor)
 };
 
 // One call made on an audio channel, as the journal keeps it.

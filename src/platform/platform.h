@@ -192,8 +192,12 @@ Font LoadImageFont(const std::string& path, int size, int style = SMOOTHFONT);
 void SetImageFont(const Font& font);
 Font GetImageFont();
 // Draws with the current colour, alpha, blend, rotation and scale, the
-// top-left corner at (x, y).
-void DrawText(const std::string& text, float x, float y);
+// top-left corner at (x, y). Text that lands smaller than its font's size is
+// set with the advances of the size it lands at, which may take a pixel more
+// or less than TextWidth measured: `anchor` is the point of the measured
+// width that stays put (0 the start, 0.5 the middle, 1 the end), so that
+// centred and right-aligned texts stay so.
+void DrawText(const std::string& text, float x, float y, float anchor = 0.0f);
 // Unscaled measures in the current font.
 int TextWidth(const std::string& text);
 int TextHeight(const std::string& text);

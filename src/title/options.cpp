@@ -315,74 +315,81 @@ void NameTexts(int from, int to, float spin) {
 
 }  // namespace
 
+PauseScreen::PauseScreen() : display(DisplayChanges) {
+  backdrop = CreateImage(MyScrw, MyScrh, 1, 8);
+  if (backdrop) GrabImage(backdrop, 0, 0, 0);
+}
+
+int PauseScreen::Frame() {
+  int answer = 0;
+  CLS3d(1);
+  ResetDraw();
+  Blend(1);
+  phase += 0.4f;
+  const float sx = std::sin(phase * static_cast<float>(M_PI) / 180.0f) * 0.5f + 1.5f;
+  const float sy = std::sin(1.3f * phase * static_cast<float>(M_PI) / 180.0f) * 0.5f + 1.5f;
+  SetSize(sx, sy);
+  spin += 0.1f;
+  SetRot(spin);
+  SetImageFont(Fonts[7]);
+  // A display change while paused closes the display the copy was taken from.
+  if (display != DisplayChanges) backdrop.reset();
+  if (backdrop) DrawImage(backdrop, static_cast<float>(JScrw / 2), static_cast<float>(JScrh / 2), 0);
+  SeedRnd(37171650);
+  NameTexts(1, 140, spin);
+  SetRot(0);
+  SetSize(1);
+  SetCol(0, 0, 0, 0.5f);
+  DrawRect(JScrw * 0.1f, JScrh * 0.375f, static_cast<float>(JScrw / 6), static_cast<float>(JScrh / 4));
+
+  const bool up = AnyPlayer(0) || KeyDown(KEY_UP);
+  const bool down = AnyPlayer(8) || KeyDown(KEY_DOWN);
+  const bool select = AnyPlayer(10) || AnyPlayer(11) || KeyDown(KEY_SPACE);
+  if (up && latch == 0) {
+    selection -= 1;
+    latch = 1;
+  }
+  if (down && latch == 0) {
+    selection += 1;
+    latch = 1;
+  }
+  if (!up && !down && !select) latch = 0;
+
+  int row = static_cast<int>(JScrh * 0.375f);
+  if (selection < 0) selection = 1;
+  const struct {
+    const char* text;
+    int answer;
+  } items[2] = {{"Continue", 1}, {"Quit", 99}};
+  for (int i = 0; i < 2; ++i) {
+    int indent = 0;
+    row += 60;
+    SetCol(255, 255, 255, 1);
+    if (selection == i) {
+      SetCol(255, 255, 0, 1);
+      indent = 20;
+      if (select && latch == 0) {
+        latch = 1;
+        answer = items[i].answer;
+      }
+    }
+    Text(static_cast<int>(JScrw * 0.1f + static_cast<float>(indent) + 10), row, items[i].text, 0, 0);
+  }
+  if (selection > 1) selection = 0;
+  SetSize(sx, sy);
+  NameTexts(141, 180, spin);
+  fps(UseFPS, 1, 1);
+  if (KeyDown(KEY_ESCAPE)) answer = selection == 1 ? 99 : 1;
+  return answer;
+}
+
 int PauseMe() {
   WaitForEscapeUp();
-  Image backdrop = CreateImage(MyScrw, MyScrh, 1, 8);
-  if (backdrop) GrabImage(backdrop, 0, 0, 0);
-  const int display = DisplayChanges;
-  float spin = 0, phase = 0;
-  int selection = 0, latch = 1, answer = 0;
-  while (answer == 0) {
-    CLS3d(1);
-    ResetDraw();
-    Blend(1);
-    phase += 0.4f;
-    const float sx = std::sin(phase * static_cast<float>(M_PI) / 180.0f) * 0.5f + 1.5f;
-    const float sy = std::sin(1.3f * phase * static_cast<float>(M_PI) / 180.0f) * 0.5f + 1.5f;
-    SetSize(sx, sy);
-    spin += 0.1f;
-    SetRot(spin);
-    SetImageFont(Fonts[7]);
-    // A display change while paused closes the display the copy was taken from.
-    if (display != DisplayChanges) backdrop.reset();
-    if (backdrop) DrawImage(backdrop, static_cast<float>(JScrw / 2), static_cast<float>(JScrh / 2), 0);
-    SeedRnd(37171650);
-    NameTexts(1, 140, spin);
-    SetRot(0);
-    SetSize(1);
-    SetCol(0, 0, 0, 0.5f);
-    DrawRect(JScrw * 0.1f, JScrh * 0.375f, static_cast<float>(JScrw / 6), static_cast<float>(JScrh / 4));
-
-    const bool up = AnyPlayer(0) || KeyDown(KEY_UP);
-    const bool down = AnyPlayer(8) || KeyDown(KEY_DOWN);
-    const bool select = AnyPlayer(10) || AnyPlayer(11) || KeyDown(KEY_SPACE);
-    if (up && latch == 0) {
-      selection -= 1;
-      latch = 1;
-    }
-    if (down && latch == 0) {
-      selection += 1;
-      latch = 1;
-    }
-    if (!up && !down && !select) latch = 0;
-
-    int row = static_cast<int>(JScrh * 0.375f);
-    if (selection < 0) selection = 1;
-    const struct {
-      const char* text;
-      int answer;
-    } items[2] = {{"Continue", 1}, {"Quit", 99}};
-    for (int i = 0; i < 2; ++i) {
-      int indent = 0;
-      row += 60;
-      SetCol(255, 255, 255, 1);
-      if (selection == i) {
-        SetCol(255, 255, 0, 1);
-        indent = 20;
-        if (select && latch == 0) {
-          latch = 1;
-          answer = items[i].answer;
-        }
-      }
-      Text(static_cast<int>(JScrw * 0.1f + static_cast<float>(indent) + 10), row, items[i].text, 0, 0);
-    }
-    if (selection > 1) selection = 0;
-    SetSize(sx, sy);
-    NameTexts(141, 180, spin);
-    fps(UseFPS, 1, 1);
-    if (KeyDown(KEY_ESCAPE)) answer = selection == 1 ? 99 : 1;
+  int answer = 0;
+  {
+    PauseScreen pause;
+    while (answer == 0) answer = pause.Frame();
   }
-  backdrop.reset();
   SeedRnd(MilliSecs());
   WaitForEscapeUp();
   return answer;

@@ -5,12 +5,25 @@
 #include <array>
 #include <string>
 
+#include "platform/platform.h"
+
 extern int optin;  // panel offset: -300 hidden .. 20 fully open, steps of 32
 
 // Runs the settings panel for one frame (called by fps on every call).
 int Option();
 // The modal pause screen: 1 Continue, 99 Quit.
 int PauseMe();
+// The pause screen one frame at a time (PauseMe runs it until answered):
+// made over a copy of the screen as it is, each Frame draws and presents
+// one frame and answers 0, or 1 Continue, 99 Quit.
+struct PauseScreen {
+  PauseScreen();
+  int Frame();
+  Image backdrop;
+  int display = 0;
+  float spin = 0, phase = 0;
+  int selection = 0, latch = 1;
+};
 
 // One cycling choice of Options[slot]: icon firstIcon + state with its
 // caption, drawn at (x, y + optin); a left click steps the state, wrapping

@@ -5,6 +5,9 @@
 #include <iterator>
 #include <set>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/core/image.h"
 #include "platform/platform.h"
 
@@ -133,6 +136,16 @@ TEST_F(FontImage, UnreadableFontsGiveEmptyHandle) {
   EXPECT_FALSE(LoadImageFont(kFace, 0));
   EXPECT_FALSE(LoadImageFont(kFace, -5));
   EXPECT_FALSE(LoadImageFont(kFace, 100000));
+  // A FIFO nobody writes to, in a font's place, is refused at once rather
+  // than waited on; a folder too.
+  const std::string dir = ::testing::TempDir() + "/font_fifo_" + std::to_string(::getpid());
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  const std::string fifo = dir + "/Face.ttf";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(LoadImageFont(fifo, 16));
+  EXPECT_FALSE(LoadImageFont(dir, 16));
+  ::unlink(fifo.c_str());
+  ::rmdir(dir.c_str());
 }
 
 TEST_F(FontImage, BuiltInFontWorksWithoutAnyFile) {
@@ -210,6 +223,45 @@ TEST_F(FontImage, OtherSizesComeFromTheFaceAndAreKeptWhileInUse) {
   handMade.size = 20;
   EXPECT_FALSE(SizedGlyphs(handMade, 10, 10));
   EXPECT_FALSE(SizedGlyphs(*font, 0, 10));
+}
+
+// Renderings of the face so far: every set's version counts its renderings.
+int Renderings(const TImageFont& font) {
+  int n = 0;
+  for (const auto& set : font.sized) n += static_cast<int>(set->version) - 1;
+  return n;
+}
+
+TEST_F(FontImage, SizesDrawnAreRenderedAtMostOnceAFrameAndNewOnesOnlyNowAndThen) {
+  const Font font = LoadImageFont(kFace, 40);
+  ASSERT_TRUE(font);
+  // One frame that needs twelve sizes (names squeezed to twelve widths):
+  // the first eight are rendered, the others drawn from the nearest kept
+  // one, and asking again in the same frame renders nothing.
+  for (int round = 0; round < 2; ++round)
+    for (int w = 10; w < 22; ++w) {
+      SCOPED_TRACE(w);
+      GlyphSet* set = GlyphsToDraw(*font, w, 20);
+      ASSERT_TRUE(set);
+      EXPECT_EQ(set->pixelHeight, 20);
+      if (w < 18) EXPECT_EQ(set->pixelWidth, w);
+      else EXPECT_EQ(set->pixelWidth, 17) << "the nearest kept";
+    }
+  EXPECT_EQ(Renderings(*font), 8);
+
+  // A size that changes every frame: no more than one new rendering every
+  // few frames (a quarter of a second), the rest drawn from kept sizes.
+  for (int frame = 0; frame < 120; ++frame) {
+    FontFrameDone();
+    ASSERT_TRUE(GlyphsToDraw(*font, 20, 21 + frame % 19));
+  }
+  EXPECT_LE(Renderings(*font), 8 + 120 / 15 + 1);
+  EXPECT_GE(Renderings(*font), 8 + 120 / 15 - 1);
+
+  // Still text gets its own size again once it has stood a while.
+  for (int frame = 0; frame < 15; ++frame) FontFrameDone();
+  EXPECT_EQ(GlyphsToDraw(*font, 33, 33)->pixelWidth, 33);
+  EXPECT_FALSE(GlyphsToDraw(*font, 0, 10));
 }
 
 }  // namespace

@@ -311,4 +311,53 @@ TEST_F(DrawTest, TextDrawnSmallerShowsTheFaceAtItsScreenSize) {
   SetImageFont(nullptr);
 }
 
+// Set with the advances of the size it lands at, a text may take a pixel
+// or two more or less than TextWidth: its anchor holds its start, its
+// middle or its end where the measure puts it.
+TEST_F(DrawTest, TextSetAtItsScreenSizeKeepsItsAlignment) {
+  const char* const face = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  // 40 pixels drawn at 25: the face's advances at 25 do not add up to 5/8
+  // of those at 40.
+  const Font big = LoadImageFont(face, 40), small = LoadImageFont(face, 25);
+  ASSERT_TRUE(big && small);
+  ASSERT_EQ(Graphics(400, 60), 1);
+  const auto inkOf = [](float units, const Font& font, const std::string& text, float x, float anchor) {
+    SetVirtualResolution(400 * units, 60 * units);
+    SetClsColor(0, 0, 0);
+    Cls();
+    SetBlend(ALPHABLEND);
+    SetColor(255, 255, 255);
+    SetImageFont(font);
+    DrawText(text, x * units, 10 * units, anchor);
+    int left = -1, right = -1;
+    const Pixmap p = GrabPixmap(0, 0, 400, 60);
+    for (int y = 0; p && y < p->height; ++y)
+      for (int px = 0; px < p->width; ++px)
+        if (p->At(px, y)[0] >= 64) {
+          if (left < 0 || px < left) left = px;
+          right = std::max(right, px);
+        }
+    return std::make_pair(left, right);
+  };
+  for (const std::string text : {"Harbour Light 0123456789", "000987654321", "Mint Leaf"}) {
+    SCOPED_TRACE(text);
+    // The face at 25 pixels drawn at its own size: where its ink starts and
+    // how far before its end its ink stops.
+    const auto [refLeft, refRight] = inkOf(1, small, text, 20, 0);
+    SetImageFont(small);
+    const int before = refLeft - 20, after = 20 + TextWidth(text) - refRight;
+    SetImageFont(big);
+    const float start = 37.3f, end = start + TextWidth(text) * 0.625f;  // as the font's own measure has it
+    const auto [l0, r0] = inkOf(1.6f, big, text, start, 0);
+    EXPECT_NEAR(l0, std::round(start) + before, 1) << "starts where placed";
+    const auto [l1, r1] = inkOf(1.6f, big, text, start, 1);
+    EXPECT_NEAR(r1, std::round(end) - after, 1) << "ends on its edge";
+    const auto [lm, rm] = inkOf(1.6f, big, text, start, 0.5f);
+    EXPECT_NEAR((lm + rm) / 2.0, (std::round(start) + before + std::round(end) - after) / 2.0, 1) << "centred";
+    EXPECT_EQ(r0 - l0, r1 - l1);
+    EXPECT_EQ(r0 - l0, rm - lm);
+  }
+  SetImageFont(nullptr);
+}
+
 }  // namespace

@@ -55,7 +55,7 @@ int Text(int x, int y, const std::string& text, int alignX, int alignY) {
   else if (alignX == 2) x -= TextWidth(text);
   if (alignY == 1) y -= TextHeight(text) / 2;
   else if (alignY == 2) y -= TextHeight(text);
-  DrawText(text, static_cast<float>(x), static_cast<float>(y));
+  DrawText(text, static_cast<float>(x), static_cast<float>(y), alignX == 1 ? 0.5f : alignX == 2 ? 1.0f : 0.0f);
   return 0;
 }
 

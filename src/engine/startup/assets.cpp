@@ -77,11 +77,20 @@ namespace {
 void LoadFonts() {
   FontScale scale = FontScaleFor(MyScrw);
   MainFont = scale.mainFace;
-  for (int e = 1; e <= 13; e++)
-    Fonts[e] = LoadImageFont(FaceFile(kNamed[e].face, scale), NamedFontSize(e, MyScrw), SMOOTHFONT);
+  // A face that cannot be read leaves its fonts empty (drawn in the
+  // built-in font), told once.
+  bool told[4] = {};
+  auto load = [&](int face, int size) {
+    Font font = LoadImageFont(FaceFile(face, scale), size, SMOOTHFONT);
+    if (!font && !told[face]) {
+      told[face] = true;
+      Debug("\tMissing font : " + FaceFile(face, scale));
+    }
+    return font;
+  };
+  for (int e = 1; e <= 13; e++) Fonts[e] = load(kNamed[e].face, NamedFontSize(e, MyScrw));
   for (int face = 1; face <= 3; face++) {
-    for (int size = 0; size <= 8; size++)
-      Fontb[(face - 1) * 10 + size] = LoadImageFont(FaceFile(face, scale), GridFontSize(size, MyScrw), SMOOTHFONT);
+    for (int size = 0; size <= 8; size++) Fontb[(face - 1) * 10 + size] = load(face, GridFontSize(size, MyScrw));
   }
 }
 

@@ -131,7 +131,9 @@ Pixmap GrabPixmap(int x, int y, int width, int height) {
 // ---------------------------------------------------------------------------
 // Text
 // ---------------------------------------------------------------------------
-void DrawText(const std::string& text, float x, float y) {
+void DrawText(const std::string& text, float x, float y, float anchor) {
   if (!CanDraw() || text.empty()) return;
-  ActiveBackend().DrawText(CurrentFont(), text, x, y, gState);
+  DrawState state = gState;
+  state.textAnchor = anchor >= 1.0f ? 1.0f : (anchor > 0.0f ? anchor : 0.0f);
+  ActiveBackend().DrawText(CurrentFont(), text, x, y, state);
 }

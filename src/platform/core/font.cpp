@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -23,6 +24,10 @@ extern const std::size_t kDefaultFontDataSize;
 
 struct FontFace {
   FT_Face face = nullptr;
+  // A face opened from a file is opened on the file's bytes, read once:
+  // FreeType reads from them as long as the face is open.
+  std::vector<unsigned char> bytes;
+  FontFace() = default;
   explicit FontFace(FT_Face f) : face(f) {}
   FontFace(const FontFace&) = delete;
   FontFace& operator=(const FontFace&) = delete;
@@ -43,6 +48,8 @@ constexpr int kPadding = 1;
 // at, few enough that a text whose scale changes every frame cannot fill
 // the memory.
 constexpr size_t kMaxSizedSets = 8;
+// No face file is this large; a file that is is not a font.
+constexpr size_t kMostFontBytes = 64u << 20;
 
 Font g_current;
 std::shared_ptr<TImageFont> g_default;
@@ -220,12 +227,27 @@ Font LoadImageFont(const std::string& path, int size, int style) {
   if (!library) return nullptr;
   std::shared_ptr<FontFace> face = g_faces[path].lock();
   if (!face) {
-    FT_Face opened = nullptr;
-    if (FT_New_Face(library, path.c_str(), 0, &opened) != 0) {
+    // Read whole from a regular file only: a FIFO or a device in its place
+    // is refused at once, never waited on.
+    face = std::make_shared<FontFace>();
+    FILE* file = OpenRegularFile(path);
+    bool read = file != nullptr;
+    if (file) {
+      unsigned char chunk[65536];
+      size_t got = 0;
+      while (read && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        face->bytes.insert(face->bytes.end(), chunk, chunk + got);
+        read = face->bytes.size() <= kMostFontBytes;
+      }
+      read = read && !std::ferror(file);
+      std::fclose(file);
+    }
+    if (!read || face->bytes.empty() ||
+        FT_New_Memory_Face(library, face->bytes.data(), static_cast<FT_Long>(face->bytes.size()), 0, &face->face) != 0) {
+      face->face = nullptr;
       g_faces.erase(path);
       return nullptr;
     }
-    face = std::make_shared<FontFace>(opened);
     g_faces[path] = face;
   }
   return RenderFromFace(face, size, style, path);
@@ -250,41 +272,123 @@ TImageFont& DefaultFont() {
   return *g_default;
 }
 
-GlyphSet* SizedGlyphs(TImageFont& font, int pixelWidth, int pixelHeight) {
-  if (!font.face || pixelWidth < 1 || pixelHeight < 1 || pixelWidth > kMaxFontSize ||
-      pixelHeight > kMaxFontSize)
-    return nullptr;
-  static uint64_t clock = 0;
-  ++clock;
-  GlyphSet* oldest = nullptr;
-  for (const auto& set : font.sized) {
+namespace {
+
+// Frames ended so far (FontFrameDone), for the size keeping.
+uint64_t g_frame = 1;
+uint64_t g_useClock = 0;
+// A font renders up to this many new sizes at once, then one more every
+// kFramesPerRendering frames (a quarter of a second at 60 Hz).
+constexpr int kMostRenderings = static_cast<int>(kMaxSizedSets);
+constexpr uint64_t kFramesPerRendering = 15;
+
+bool ValidSize(const TImageFont& font, int pixelWidth, int pixelHeight) {
+  return font.face && pixelWidth >= 1 && pixelHeight >= 1 && pixelWidth <= kMaxFontSize &&
+         pixelHeight <= kMaxFontSize;
+}
+
+void MarkUse(GlyphSet& set) {
+  set.lastUse = ++g_useClock;
+  set.lastFrame = g_frame;
+}
+
+GlyphSet* Kept(TImageFont& font, int pixelWidth, int pixelHeight) {
+  for (const auto& set : font.sized)
     if (set->pixelWidth == pixelWidth && set->pixelHeight == pixelHeight) {
-      set->lastUse = clock;
-      return set->atlas ? set.get() : nullptr;
+      MarkUse(*set);
+      return set.get();
     }
-    if (!oldest || set->lastUse < oldest->lastUse) oldest = set.get();
-  }
-  GlyphSet* set = oldest;
+  return nullptr;
+}
+
+bool Failed(const TImageFont& font, int pixelWidth, int pixelHeight) {
+  return std::find(font.failedSizes.begin(), font.failedSizes.end(), std::make_pair(pixelWidth, pixelHeight)) !=
+         font.failedSizes.end();
+}
+
+// The slot a new size goes into: a free one, or the least recently used
+// one not drawn in this frame (`any`: or one drawn in it). Null when every
+// slot is in use this frame.
+GlyphSet* FreeSlot(TImageFont& font, bool any) {
   if (font.sized.size() < kMaxSizedSets) {
     font.sized.push_back(std::make_unique<GlyphSet>());
-    set = font.sized.back().get();
+    return font.sized.back().get();
   }
+  GlyphSet* oldest = nullptr;
+  for (const auto& set : font.sized)
+    if ((any || set->lastFrame != g_frame) && (!oldest || set->lastUse < oldest->lastUse)) oldest = set.get();
+  return oldest;
+}
+
+GlyphSet* Render(TImageFont& font, GlyphSet& set, int pixelWidth, int pixelHeight) {
   // A set taken over gets a new version: a back end still holding the old
   // size's texture sees it has to make a new one.
-  ++set->version;
-  set->pixelWidth = pixelWidth;
-  set->pixelHeight = pixelHeight;
-  set->lastUse = clock;
+  ++set.version;
+  set.pixelWidth = pixelWidth;
+  set.pixelHeight = pixelHeight;
+  MarkUse(set);
   Rendering r;
   if (!RenderGlyphs(font.face->face, pixelWidth, pixelHeight, font.style, r)) {
-    // Remembered as failed, so that it is not tried again every frame.
-    set->atlas = nullptr;
+    // Given up with its texture, and remembered so that it is not tried
+    // again every frame.
+    if (font.failedSizes.size() >= 64) font.failedSizes.clear();
+    font.failedSizes.emplace_back(pixelWidth, pixelHeight);
+    font.sized.erase(std::find_if(font.sized.begin(), font.sized.end(),
+                                  [&set](const std::unique_ptr<GlyphSet>& s) { return s.get() == &set; }));
     return nullptr;
   }
-  set->ascent = r.ascent;
-  std::copy(std::begin(r.glyphs), std::end(r.glyphs), std::begin(set->glyphs));
-  set->atlas = std::move(r.atlas);
-  return set;
+  set.ascent = r.ascent;
+  std::copy(std::begin(r.glyphs), std::end(r.glyphs), std::begin(set.glyphs));
+  set.atlas = std::move(r.atlas);
+  return &set;
+}
+
+// Tops up the font's allowance of new sizes; true when one may be rendered.
+bool MayRender(TImageFont& font) {
+  if (font.renderings < 0) {
+    font.renderings = kMostRenderings;
+    font.renderingsFrame = g_frame;
+  }
+  const uint64_t due = (g_frame - font.renderingsFrame) / kFramesPerRendering;
+  if (due > 0) {
+    font.renderings = static_cast<int>(std::min<uint64_t>(kMostRenderings, font.renderings + due));
+    font.renderingsFrame += due * kFramesPerRendering;
+  }
+  return font.renderings > 0;
+}
+
+}  // namespace
+
+void FontFrameDone() { ++g_frame; }
+
+GlyphSet* SizedGlyphs(TImageFont& font, int pixelWidth, int pixelHeight) {
+  if (!ValidSize(font, pixelWidth, pixelHeight)) return nullptr;
+  if (GlyphSet* set = Kept(font, pixelWidth, pixelHeight)) return set;
+  if (Failed(font, pixelWidth, pixelHeight)) return nullptr;
+  return Render(font, *FreeSlot(font, true), pixelWidth, pixelHeight);
+}
+
+GlyphSet* GlyphsToDraw(TImageFont& font, int pixelWidth, int pixelHeight) {
+  if (!ValidSize(font, pixelWidth, pixelHeight)) return nullptr;
+  if (GlyphSet* set = Kept(font, pixelWidth, pixelHeight)) return set;
+  if (!Failed(font, pixelWidth, pixelHeight) && MayRender(font))
+    if (GlyphSet* slot = FreeSlot(font, false)) {
+      --font.renderings;
+      if (GlyphSet* set = Render(font, *slot, pixelWidth, pixelHeight)) return set;
+    }
+  // The kept size nearest in proportion to the one asked for.
+  GlyphSet* nearest = nullptr;
+  double best = 0;
+  for (const auto& set : font.sized) {
+    const double off = std::fabs(std::log(static_cast<double>(set->pixelWidth) / pixelWidth)) +
+                       std::fabs(std::log(static_cast<double>(set->pixelHeight) / pixelHeight));
+    if (!nearest || off < best) {
+      nearest = set.get();
+      best = off;
+    }
+  }
+  if (nearest) MarkUse(*nearest);
+  return nearest;
 }
 
 TImageFont& CurrentFont() { return g_current ? *g_current : DefaultFont(); }

@@ -137,6 +137,96 @@ bool LineQuad(Mesh& mesh, const Viewport& view, float x1, float y1, float x2, fl
   return true;
 }
 
+namespace {
+
+// Turned or mirrored text is never drawn pixel for pixel, so it is drawn from
+// the face at a size of a ladder of steps of a fourth of an octave, scaled
+// down a little: a text whose size changes every frame then needs a new
+// size only now and then. The smallest step at or above `pixels`.
+int Step(int size, int pixels) {
+  if (pixels >= size) return pixels;
+  int step = size;
+  for (int k = 1;; ++k) {
+    const int next = static_cast<int>(std::lround(size * std::exp2(-k / 4.0)));
+    if (next < pixels || next >= step) return step;
+    step = next;
+  }
+}
+
+std::vector<int>& PenScratch() {
+  thread_local std::vector<int> pens;
+  return pens;
+}
+
+std::vector<int>& OpenScratch() {
+  thread_local std::vector<int> open;
+  return open;
+}
+
+bool Upright(const DrawState& state) { return state.rotation == 0.0f && state.scaleX > 0.0f && state.scaleY > 0.0f; }
+
+// Where each glyph of a text stands (pens[i], in pixels of the size it is
+// drawn from): the rendered size's own whole-pixel advances, as the face's
+// hinting sets them. A blank between words whose neighbours' ink leaves
+// less than two pixels open takes a pixel more; where the advances add up
+// to more or less than `target` (the font's own advances at that size),
+// the difference goes into the other blanks between words, a pixel at most
+// each and none closed below two open pixels; the rest is left at the end.
+// Answers the width set.
+int SetLine(const std::string& text, const Glyph* glyphs, double target, std::vector<int>& pens) {
+  const size_t n = text.size();
+  pens.resize(n + 1);
+  auto at = [&](size_t i) -> const Glyph& { return glyphs[static_cast<unsigned char>(text[i])]; };
+  auto blank = [&](size_t i) {
+    const unsigned char ch = static_cast<unsigned char>(text[i]);
+    return (ch == ' ' || ch == 0xA0) && glyphs[ch].width == 0 && glyphs[ch].advance > 0;
+  };
+  long sum = 0;
+  for (size_t i = 0; i < n; ++i) {
+    pens[i] = static_cast<int>(sum);
+    sum += at(i).advance;
+  }
+  pens[n] = static_cast<int>(sum);
+  // The open pixels at each run of blanks between two inked glyphs, taken
+  // at its first blank: -1 elsewhere.
+  std::vector<int>& open = OpenScratch();
+  open.assign(n, -1);
+  size_t prev = n;  // the last inked glyph seen
+  for (size_t i = 0; i < n; ++i) {
+    if (at(i).width <= 0) continue;
+    if (prev != n && i > prev + 1 && blank(prev + 1)) {
+      const int right = pens[prev] + at(prev).offsetX + at(prev).width;
+      open[prev + 1] = pens[i] + at(i).offsetX - right;
+    }
+    prev = i;
+  }
+  long wanted = std::lround(target) - sum;
+  for (size_t i = 0; i < n; ++i)
+    if (open[i] >= 0 && open[i] < 2) --wanted;  // opened whatever the measure says
+  long movable = 0;
+  for (size_t i = 0; i < n; ++i)
+    if (open[i] >= 2 && (wanted > 0 || (open[i] > 2 && at(i).advance > 1))) ++movable;
+  // Which blanks move, spread evenly over the ones that may.
+  const long share = std::min<long>(std::labs(wanted), movable);
+  const int step = wanted < 0 ? -1 : 1;
+  long seen = 0;
+  int pen = 0;
+  for (size_t i = 0; i < n; ++i) {
+    pens[i] = pen;
+    pen += at(i).advance;
+    if (open[i] < 0) continue;
+    if (open[i] < 2) {
+      pen += 1;
+    } else if (wanted > 0 || (open[i] > 2 && at(i).advance > 1)) {
+      if ((seen + 1) * share / movable > seen * share / movable) pen += step;
+      ++seen;
+    }
+  }
+  return pen;
+}
+
+}  // namespace
+
 TextGlyphs PickTextGlyphs(TImageFont& font, const Viewport& view, const DrawState& state) {
   TextGlyphs own;
   own.glyphs = font.glyphs;
@@ -147,10 +237,14 @@ TextGlyphs PickTextGlyphs(TImageFont& font, const Viewport& view, const DrawStat
   const double kx = std::fabs(static_cast<double>(state.scaleX)) * view.width / view.virtualWidth;
   const double ky = std::fabs(static_cast<double>(state.scaleY)) * view.height / view.virtualHeight;
   if (!(kx > 0 && ky > 0 && kx < 1e3 && ky < 1e3)) return own;
-  const long width = std::lround(font.size * kx), height = std::lround(font.size * ky);
+  const int width = static_cast<int>(std::max(std::lround(font.size * kx), 1L));
+  const int height = static_cast<int>(std::max(std::lround(font.size * ky), 1L));
   // Drawn at its size or larger: the font's own glyphs, filtered up.
   if (width >= font.size && height >= font.size) return own;
-  GlyphSet* set = SizedGlyphs(font, static_cast<int>(std::max(width, 1L)), static_cast<int>(std::max(height, 1L)));
+  const bool upright = Upright(state);
+  const int w = upright ? width : Step(font.size, width), h = upright ? height : Step(font.size, height);
+  if (w >= font.size && h >= font.size) return own;
+  GlyphSet* set = GlyphsToDraw(font, w, h);
   if (!set) return own;
   TextGlyphs sized;
   sized.glyphs = set->glyphs;
@@ -158,6 +252,9 @@ TextGlyphs PickTextGlyphs(TImageFont& font, const Viewport& view, const DrawStat
   sized.version = set->version;
   sized.backendData = &set->backendData;
   sized.sized = true;
+  sized.pixelWidth = set->pixelWidth;
+  sized.pixelHeight = set->pixelHeight;
+  sized.exact = upright && set->pixelWidth == width && set->pixelHeight == height;
   return sized;
 }
 
@@ -169,7 +266,13 @@ void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, con
   Rotation(state, c, s);
   const uint32_t rgba = PackColor(state);
   const float iw = 1.0f / glyphs.atlas->width, ih = 1.0f / glyphs.atlas->height;
-  if (!glyphs.sized || !view.Valid()) {
+  auto uvOf = [&](const Glyph& g, float uv[8]) {
+    const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
+    const float all[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
+    std::copy(all, all + 8, uv);
+  };
+  const bool sized = glyphs.sized && view.Valid() && glyphs.pixelWidth > 0 && glyphs.pixelHeight > 0;
+  if (!sized) {
     float pen = 0.0f;
     for (unsigned char ch : text) {
       const Glyph& g = glyphs.glyphs[ch];
@@ -177,8 +280,8 @@ void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, con
         const float l = pen + g.offsetX, t = static_cast<float>(g.offsetY);
         const float r = l + g.width, b = t + g.height;
         const float local[8] = {l, t, r, t, r, b, l, b};
-        const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
-        const float uv[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
+        float uv[8];
+        uvOf(g, uv);
         PushQuad(mesh, local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
       }
       pen += glyphs.glyphs[ch].advance;
@@ -190,41 +293,47 @@ void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, con
   const double py = view.height / static_cast<double>(view.virtualHeight);
   const double ax = std::fabs(static_cast<double>(state.scaleX)) * px;
   const double ay = std::fabs(static_cast<double>(state.scaleY)) * py;
-  // Unturned and unmirrored, each glyph starts on a whole display pixel, so
-  // that its pixels land on the screen's one for one.
-  const bool upright = state.rotation == 0.0f && state.scaleX > 0.0f && state.scaleY > 0.0f;
-  const double top = std::round(y * py);
-  // The glyphs keep the spacing of their own size, stretched evenly so
-  // that the text ends where the font's own advances end it; display pixels
-  // per pixel of the rendered size's advances.
-  long ownWidth = 0, sizedWidth = 0;
-  for (unsigned char ch : text) {
-    ownWidth += font.glyphs[ch].advance;
-    sizedWidth += glyphs.glyphs[ch].advance;
-  }
-  const double stretch = sizedWidth > 0 ? ownWidth * ax / sizedWidth : 0.0;
-  double pen = 0.0;  // display pixels from the start
-  for (unsigned char ch : text) {
-    const Glyph& g = glyphs.glyphs[ch];
-    if (g.width > 0 && g.height > 0) {
-      const float u0 = g.x * iw, v0 = g.y * ih, u1 = (g.x + g.width) * iw, v1 = (g.y + g.height) * ih;
-      const float uv[8] = {u0, v0, u1, v0, u1, v1, u0, v1};
-      if (upright) {
-        const double left = std::round(x * px + pen) + g.offsetX;
-        const float l = static_cast<float>(left / px), r = static_cast<float>((left + g.width) / px);
-        const float t = static_cast<float>((top + g.offsetY) / py);
-        const float b = static_cast<float>((top + g.offsetY + g.height) / py);
-        const float corners[8] = {l, t, r, t, r, b, l, b};
-        PushQuad(mesh, corners, uv, 0.0f, 0.0f, rgba, 1.0f, 0.0f, 1.0f, 1.0f);
-      } else {
-        const float l = static_cast<float>((pen + g.offsetX) / ax), t = static_cast<float>(g.offsetY / ay);
-        const float r = static_cast<float>((pen + g.offsetX + g.width) / ax);
-        const float b = static_cast<float>((g.offsetY + g.height) / ay);
-        const float local[8] = {l, t, r, t, r, b, l, b};
-        PushQuad(mesh, local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
-      }
+  if (!(ax > 0 && ay > 0)) return;
+  // Display pixels per pixel of the size drawn from: one where the text is
+  // drawn at the size it lands at, otherwise that size scaled to it.
+  const double fx = glyphs.exact ? 1.0 : font.size * ax / glyphs.pixelWidth;
+  const double fy = glyphs.exact ? 1.0 : font.size * ay / glyphs.pixelHeight;
+  long ownWidth = 0;
+  for (unsigned char ch : text) ownWidth += font.glyphs[ch].advance;
+  const double target = ownWidth * ax / fx;  // TextWidth, in pixels of the size drawn from
+  std::vector<int>& pens = PenScratch();
+  const int set = SetLine(text, glyphs.glyphs, target, pens);
+  const double shift = state.textAnchor * (target - set);
+  if (glyphs.exact) {
+    // Unturned and unmirrored at its own size: each glyph starts on a whole
+    // display pixel, so that its pixels land on the screen's one for one.
+    const double left0 = std::round(x * px + shift), top = std::round(y * py);
+    for (size_t i = 0; i < text.size(); ++i) {
+      const Glyph& g = glyphs.glyphs[static_cast<unsigned char>(text[i])];
+      if (g.width <= 0 || g.height <= 0) continue;
+      const double left = left0 + pens[i] + g.offsetX;
+      const float l = static_cast<float>(left / px), r = static_cast<float>((left + g.width) / px);
+      const float t = static_cast<float>((top + g.offsetY) / py);
+      const float b = static_cast<float>((top + g.offsetY + g.height) / py);
+      const float corners[8] = {l, t, r, t, r, b, l, b};
+      float uv[8];
+      uvOf(g, uv);
+      PushQuad(mesh, corners, uv, 0.0f, 0.0f, rgba, 1.0f, 0.0f, 1.0f, 1.0f);
     }
-    pen += glyphs.glyphs[ch].advance * stretch;
+    return;
+  }
+  // Font units (before the drawing scale) per pixel of the size drawn from.
+  const double ux = fx / ax, uy = fy / ay;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const Glyph& g = glyphs.glyphs[static_cast<unsigned char>(text[i])];
+    if (g.width <= 0 || g.height <= 0) continue;
+    const float l = static_cast<float>((shift + pens[i] + g.offsetX) * ux);
+    const float r = static_cast<float>((shift + pens[i] + g.offsetX + g.width) * ux);
+    const float t = static_cast<float>(g.offsetY * uy), b = static_cast<float>((g.offsetY + g.height) * uy);
+    const float local[8] = {l, t, r, t, r, b, l, b};
+    float uv[8];
+    uvOf(g, uv);
+    PushQuad(mesh, local, uv, x, y, rgba, c, s, state.scaleX, state.scaleY);
   }
 }
 

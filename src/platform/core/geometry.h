@@ -65,12 +65,20 @@ struct TextGlyphs {
   // Where a back end keeps what it made of the atlas (its texture).
   std::unique_ptr<BackendData>* backendData = nullptr;
   bool sized = false;
+  // A rendered size: the pixel size it was rendered at, and whether that is
+  // the size the text lands at, unturned (drawn pixel for pixel) rather
+  // than a near one drawn scaled.
+  int pixelWidth = 0, pixelHeight = 0;
+  bool exact = false;
 };
 TextGlyphs PickTextGlyphs(TImageFont& font, const Viewport& view, const DrawState& state);
 // One quad per visible glyph; texture coordinates into the picked atlas.
-// The pen advances by the font's own advances, so that a text covers what
-// TextWidth measured whatever it is drawn from; glyphs of a rendered size
-// keep their pixel size on the screen and, unturned, start on whole pixels.
+// The font's own glyphs advance by the font's own advances. Glyphs of a
+// rendered size are set with that size's own whole-pixel advances; the
+// pixels they take more or less than TextWidth go into the blanks between
+// words (a pixel each at most) and the rest to the end that the state's
+// text anchor does not hold. Drawn at the size they land at and unturned,
+// they keep their pixel size on the screen and start on whole pixels.
 void TextQuads(Mesh& mesh, const TImageFont& font, const TextGlyphs& glyphs, const Viewport& view,
                const std::string& text, float x, float y, const DrawState& state);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -45,6 +46,7 @@ struct GlyphSet {
   // Bumped whenever the set is rendered at another size.
   uint32_t version = 1;
   uint64_t lastUse = 0;
+  uint64_t lastFrame = 0;  // the frame (FontFrameDone count) it was last drawn in
   std::unique_ptr<BackendData> backendData;
 };
 
@@ -67,13 +69,31 @@ struct TImageFont {
   // The face at the other sizes drawn lately, the least recently used one
   // rendered again when a new size is asked for and all are taken.
   std::vector<std::unique_ptr<GlyphSet>> sized;
+  // Sizes the face could not be rendered at: not tried again.
+  std::vector<std::pair<int, int>> failedSizes;
+  // New sizes this font may still render before it has to wait (one more
+  // every few frames), and the frame the count was last topped up at.
+  int renderings = -1;  // -1: not counted yet (a full allowance)
+  uint64_t renderingsFrame = 0;
 };
 
 // The font's face rendered at `pixelWidth` x `pixelHeight` pixels (a text
 // squeezed or stretched gets glyphs of its own proportions), made on first
 // use and kept among the font's recent sizes. Null for a font without a
-// face, or when the face cannot be rendered at that size.
+// face, or when the face cannot be rendered at that size (that size is then
+// not kept, and not tried again).
 GlyphSet* SizedGlyphs(TImageFont& font, int pixelWidth, int pixelHeight);
+// What a text drawn at `pixelWidth` x `pixelHeight` pixels is drawn from:
+// the face at that size when it is kept or may be rendered now, otherwise
+// the kept size nearest to it (to be drawn scaled). A font renders a few
+// new sizes at once and then one every few frames, so that a text whose
+// size changes every frame does not render the face every frame; and a
+// size drawn in this frame is never given up for another in the same
+// frame, so that a frame needing more sizes than are kept renders none of
+// them twice. Null when nothing is kept and nothing may be rendered.
+GlyphSet* GlyphsToDraw(TImageFont& font, int pixelWidth, int pixelHeight);
+// Ends a frame for the size keeping above (the front end calls it at Flip).
+void FontFrameDone();
 
 // The built-in font (handle "empty" selects it).
 TImageFont& DefaultFont();

@@ -6,6 +6,7 @@
 
 #include "platform/backend.h"
 #include "platform/core/front_internal.h"
+#include "platform/core/image.h"
 #include "platform/platform.h"
 
 // The SDL back end lives in sdl_backend.cpp (CreateRealBackend). No weak
@@ -159,6 +160,7 @@ void Flip(int sync) {
   // frame's close, presses that the next frame's readers are to see. The
   // frame routine gives up time (Delay) before it presents.
   ActiveBackend().Present(sync);
+  FontFrameDone();
 }
 
 void SetVirtualResolution(float width, float height) {

@@ -179,6 +179,7 @@ class HeadlessBackend : public Backend {
     DrawCall call = Recorder::WithState(DrawCall::Text, state);
     call.text = text;
     call.font = font.source + ":" + std::to_string(font.size);
+    call.anchor = state.textAnchor;
     call.x = x, call.y = y;
     recorder_.Record(std::move(call));
     picture_.DrawText(font, text, x, y, state);

@@ -1,6 +1,7 @@
 // Whole runs of the `pibbo` executable in a scratch copy of the run folder:
 // start-up, title loop, Escape, the closing screen and the files left behind.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -231,6 +232,40 @@ TEST_F(WholeRun, TerminationSignalSavesAndEnds) {
 }
 
 }  // namespace
+// A FIFO in place of every face the game reads is not waited on: the start
+// goes on in the built-in font, says which fonts are missing, and one
+// termination signal ends the run.
+TEST_F(WholeRun, FontsThatAreFifosNeitherBlockTheStartNorTheEnd) {
+  for (const char* face : {"SVBasicManual.ttf", "November.ttf", "Blue Highway.ttf", "Acknowledge TT QXV.ttf"}) {
+    const std::string path = run_ + "/Files/Common/" + face;
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << face;
+  }
+  pid_t pid = Spawn({"PIBBO_HEADLESS=1"});
+  ASSERT_GT(pid, 0);
+  const auto end = std::chrono::steady_clock::now() +
+                   std::chrono::milliseconds(testsupport::Deadline(testsupport::kStartDeadlineMs));
+  while (!Loaded() && std::chrono::steady_clock::now() < end) usleep(50 * 1000);
+  const bool loaded = Loaded();
+  kill(pid, SIGTERM);
+  int status = 0;
+  const auto stop = std::chrono::steady_clock::now() +
+                    std::chrono::milliseconds(testsupport::Deadline(testsupport::kExitDeadlineMs));
+  while (waitpid(pid, &status, WNOHANG) != pid) {
+    if (std::chrono::steady_clock::now() > stop) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      FAIL() << "one SIGTERM did not end the run";
+    }
+    usleep(50 * 1000);
+  }
+  EXPECT_TRUE(loaded) << "the start waited on a font";
+  EXPECT_EQ(ExitCode(status), 0);
+  EXPECT_TRUE(LogHas("\tMissing font : SVBasicManual.ttf"));
+  EXPECT_TRUE(LogHas("\tMissing font : Blue Highway.ttf"));
+  EXPECT_EQ(Log().back(), "Play again, soon!!");
+}
+
 // The real back end with no display to show a window on: one clear
 // message, the first thing on the terminal (no library's complaint about
 // a session it cannot find before it) and in the log, and a failing exit
