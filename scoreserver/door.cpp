@@ -1,87 +1,37 @@
-// The score server: the game's HTTP requests (handler.h) served by
-// libmicrohttpd with a pool of threads that each watch many connections.
-//
-//   pibbo-scoreserver [--listen ADDRESS] [--port N] [--db FILE] [--motd TEXT]
-//                     [--threads N] [--new-accounts-per-minute N]
-//                     [--seconds-per-game N]
-//
-// Listens on ADDRESS (127.0.0.1 unless told otherwise; 0.0.0.0 or :: for
-// every interface) and prints "listening on ADDRESS:PORT" once it accepts
-// connections (port 0 picks a free one). A thread of its own (the door)
-// accepts the connections and reads each request's head as it comes: a
-// malformed one, or one too large, gets its one reply there, and a whole
-// head that passes goes to the library with its connection
-// (request_head.h). No client can hold another up: a connection idle for
-// 10 s is closed, and so is one whose request has not come whole 10 s
-// after it connected, however it trickles; the server takes at most 1000
-// connections, 64 from one address, and when it, or the address, is full
-// a new connection closes the oldest one (of the address) whose request
-// has not come whole.
-// A request waiting for a password hash is set aside (suspended) so that
-// the request threads go on serving. Refused connections are reported as
-// a count per address once a minute, and the library's messages at most
-// once a minute each with their count. SIGINT or SIGTERM ends it cleanly.
+#include "door.h"
+
 #include <arpa/inet.h>
-#include <cerrno>
-#include <microhttpd.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/epoll.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdint>
-#include <condition_variable>
-#include <cstdarg>
-#include <deque>
-#include <iterator>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <map>
-#include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
-#include "handler.h"
+#include "address.h"
+#include "log.h"
 #include "request_head.h"
 
+namespace scoreserver {
 namespace {
 
-constexpr unsigned kIdleSeconds = 10;
 constexpr int64_t kRequestDeadlineMs = 10000;
-constexpr unsigned kMaxConnections = 1000;
-constexpr unsigned kMaxPerAddress = 64;
-// The library's own cap stays above the server's, which is kept here: a
-// connection closed to make room is still the library's until it notices.
-constexpr unsigned kLibraryConnections = 2 * kMaxConnections;
 constexpr int64_t kReportMs = 60000;
-constexpr size_t kMaxRequest = 16 * 1024;  // bytes of a request's head, and of a body
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-scoreserver::Handler* gHandler = nullptr;
-
-std::string AddressText(const sockaddr* a) {
-  char text[INET6_ADDRSTRLEN] = "";
-  if (!a) return "";
-  if (a->sa_family == AF_INET)
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(a)->sin_addr, text, sizeof text);
-  else if (a->sa_family == AF_INET6)
-    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr, text, sizeof text);
-  return text;
 }
 
 // Every open connection, by its socket: its address, the moment it came,
@@ -109,13 +59,13 @@ struct Connection {
   int looks = 0;          // kHead: times read without being whole
   bool due = false;       // kHead: more came while it waited to be read again
   bool ended = false;     // kHead: the client has sent all it will
-  MHD_Connection* library = nullptr;  // kLibrary: the library's connection, once it has said it has it
+  const void* library = nullptr;  // kLibrary: the library's connection, once it has said it has it
   bool whole = false;     // the request has come: no deadline, never closed to make room
   bool shut = false;      // shut down, whoever has it is yet to drop it
 };
 std::mutex gConnMutex;
 std::unordered_map<int, Connection> gConnections;
-std::unordered_map<MHD_Connection*, int> gLibrarySockets;
+std::unordered_map<const void*, int> gLibrarySockets;  // the library's connections: their sockets
 // Per address: connections open, shut ones too, and of them the ones shut.
 struct Held {
   unsigned open = 0, shut = 0;
@@ -188,41 +138,6 @@ bool Admit(const std::string& peer) {
   return true;
 }
 
-void NotifyConnection(void*, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
-  std::lock_guard<std::mutex> lock(gConnMutex);
-  if (code == MHD_CONNECTION_NOTIFY_STARTED) {
-    const MHD_ConnectionInfo* fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-    const auto at = fd ? gConnections.find(fd->connect_fd) : gConnections.end();
-    if (at == gConnections.end() || at->second.stage != Stage::kLibrary) return;
-    at->second.library = connection;
-    gLibrarySockets[connection] = fd->connect_fd;
-    return;
-  }
-  const auto socket = gLibrarySockets.find(connection);
-  if (socket == gLibrarySockets.end()) return;
-  const auto at = gConnections.find(socket->second);
-  if (at != gConnections.end() && at->second.library == connection) Forget(at);
-  else gLibrarySockets.erase(socket);
-}
-
-// The library's messages: the first of each kind in a minute is written at
-// once, the count of the rest at the minute's end.
-std::mutex gLogMutex;
-std::map<std::string, std::pair<std::string, unsigned>> gMessages;  // by format: the first text, how many
-
-void Log(void*, const char* format, va_list arguments) {
-  char text[512];
-  std::vsnprintf(text, sizeof text, format, arguments);
-  std::string line = text;
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-  std::lock_guard<std::mutex> lock(gLogMutex);
-  auto& [first, count] = gMessages[format];
-  if (count++ == 0) {
-    first = line;
-    std::fprintf(stderr, "pibbo-scoreserver: %s\n", line.c_str());
-  }
-}
-
 // What the last minute refused and closed, in a few lines.
 void Report() {
   std::map<std::string, unsigned> refused;
@@ -241,11 +156,7 @@ void Report() {
                  madeRoom);
   if (badHeads)
     std::fprintf(stderr, "pibbo-scoreserver: refused %u malformed or too large requests\n", badHeads);
-  std::lock_guard<std::mutex> lock(gLogMutex);
-  for (const auto& [format, message] : gMessages)
-    if (message.second > 1)
-      std::fprintf(stderr, "pibbo-scoreserver: %u more times: %s\n", message.second - 1, message.first.c_str());
-  gMessages.clear();
+  CountMessages();
 }
 
 void WatchDeadlines(const std::atomic<bool>& stop) {
@@ -277,95 +188,6 @@ void WatchDeadlines(const std::atomic<bool>& stop) {
   Report();
 }
 
-struct Request {
-  std::string target;  // as the request line has it, query included
-  std::string body;
-  bool seen = false;
-  bool tooLarge = false;
-  bool asked = false;  // handed to the handler
-  // The reply, when the handler gives it later; the connection is set
-  // aside (suspended) meanwhile.
-  std::mutex mutex;
-  std::optional<scoreserver::Reply> reply;
-  bool suspended = false;
-};
-
-void* LogUri(void*, const char* uri, MHD_Connection*) {
-  auto* r = new Request;
-  r->target = uri ? uri : "";
-  return r;
-}
-
-void Completed(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
-  delete static_cast<Request*>(*context);
-  *context = nullptr;
-}
-
-std::string Peer(MHD_Connection* connection) {
-  const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-  return info ? AddressText(info->client_addr) : "";
-}
-
-MHD_Result Answer(void*, MHD_Connection* connection, const char*, const char* method, const char*,
-                  const char* upload, size_t* uploadSize, void** context) {
-  auto* r = static_cast<Request*>(*context);
-  if (!r) return MHD_NO;
-  if (!r->seen) {  // the head has come; a body may follow
-    r->seen = true;
-    return MHD_YES;
-  }
-  if (*uploadSize != 0) {
-    if (r->body.size() + *uploadSize > kMaxRequest) r->tooLarge = true;
-    else r->body.append(upload, *uploadSize);
-    *uploadSize = 0;
-    return MHD_YES;
-  }
-  if (!r->asked) {
-    r->asked = true;
-    {
-      // The request is whole: the deadline was the client's, and the time
-      // the answer takes (a password hash on a busy machine) is not held
-      // against it.
-      std::lock_guard<std::mutex> lock(gConnMutex);
-      const auto socket = gLibrarySockets.find(connection);
-      const auto at = socket == gLibrarySockets.end() ? gConnections.end() : gConnections.find(socket->second);
-      if (at != gConnections.end()) at->second.whole = true;
-    }
-    if (r->target.size() > kMaxRequest) r->tooLarge = true;
-    std::optional<scoreserver::Reply> now;
-    if (r->tooLarge) now = scoreserver::Reply{413, "TOO LARGE"};
-    else
-      now = gHandler->Begin(method, r->target, r->body, Peer(connection), [r, connection](scoreserver::Reply reply) {
-        {
-          std::lock_guard<std::mutex> lock(r->mutex);
-          r->reply = std::move(reply);
-          if (!r->suspended) return;  // Answer is still running and takes it
-        }
-        MHD_resume_connection(connection);
-      });
-    std::lock_guard<std::mutex> lock(r->mutex);
-    if (now) r->reply = std::move(now);
-    if (!r->reply) {
-      r->suspended = true;
-      MHD_suspend_connection(connection);
-      return MHD_YES;
-    }
-  }
-  std::unique_lock<std::mutex> lock(r->mutex);
-  if (!r->reply) return MHD_YES;  // not yet
-  const scoreserver::Reply reply = *r->reply;
-  lock.unlock();
-  const std::string body = scoreserver::WireBody(reply);
-  MHD_Response* response =
-      MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
-  if (!response) return MHD_NO;
-  MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain");
-  MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
-  const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(reply.status), response);
-  MHD_destroy_response(response);
-  return queued;
-}
-
 // --- The door ---------------------------------------------------------
 // One thread accepts every connection and reads its head with MSG_PEEK,
 // leaving the bytes where they are: a whole head that passes the check
@@ -394,7 +216,7 @@ std::string HttpDate() {
 
 class Door {
  public:
-  Door(int listener, MHD_Daemon* daemon) : listener_(listener), daemon_(daemon) {}
+  Door(int listener, const scoreserver::HandOver& handOver) : listener_(listener), handOver_(handOver) {}
 
   void Run(const std::atomic<bool>& stop) {
     poll_ = epoll_create1(EPOLL_CLOEXEC);
@@ -530,9 +352,9 @@ class Door {
       return;
     }
     bool body = false;
-    scoreserver::HeadVerdict verdict = scoreserver::CheckRequestHead(std::string_view(buffer_, static_cast<size_t>(n)),
+    HeadVerdict verdict = CheckRequestHead(std::string_view(buffer_, static_cast<size_t>(n)),
                                                                      kMaxRequest, kMaxRequest, &body);
-    if (verdict == scoreserver::HeadVerdict::kIncomplete) {
+    if (verdict == HeadVerdict::kIncomplete) {
       std::lock_guard<std::mutex> lock(gConnMutex);
       const auto at = gConnections.find(fd);
       if (at == gConnections.end()) return;
@@ -540,13 +362,13 @@ class Door {
         if (++at->second.looks >= kQuickLooks) at->second.lookAgain = NowMs() + kLookAgainMs;
         return;
       }
-      verdict = scoreserver::HeadVerdict::kBad;  // cut off within its head
+      verdict = HeadVerdict::kBad;  // cut off within its head
     }
-    if (verdict == scoreserver::HeadVerdict::kPass) {
-      HandOver(fd, !body);
+    if (verdict == HeadVerdict::kPass) {
+      GoOn(fd, !body);
       return;
     }
-    const std::string reply = scoreserver::HeadRefusal(verdict, HttpDate());
+    const std::string reply = HeadRefusal(verdict, HttpDate());
     {
       std::lock_guard<std::mutex> lock(gConnMutex);
       const auto at = gConnections.find(fd);
@@ -576,7 +398,7 @@ class Door {
   }
 
   // `whole`: no body follows the head, so the request has come.
-  void HandOver(int fd, bool whole) {
+  void GoOn(int fd, bool whole) {
     epoll_ctl(poll_, EPOLL_CTL_DEL, fd, nullptr);
     sockaddr_storage address{};
     socklen_t length = 0;
@@ -591,11 +413,10 @@ class Door {
     }
     // The library closes the socket if it cannot take it; the entry goes
     // then (the library told nothing of it).
-    if (MHD_add_connection(daemon_, fd, reinterpret_cast<sockaddr*>(&address), length) != MHD_YES) {
+    if (!handOver_(fd, reinterpret_cast<sockaddr*>(&address), length)) {
       std::lock_guard<std::mutex> lock(gConnMutex);
       const auto at = gConnections.find(fd);
       if (at != gConnections.end() && !at->second.library) Forget(at);
-      Note("the HTTP library could not take a connection: %s", std::strerror(errno));
     }
   }
 
@@ -663,16 +484,8 @@ class Door {
     if (at != gConnections.end() && at->second.stage != Stage::kLibrary) Close(at);
   }
 
-  // A message of the door's, as the library's are written.
-  static void Note(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    Log(nullptr, format, arguments);
-    va_end(arguments);
-  }
-
   const int listener_;
-  MHD_Daemon* const daemon_;
+  const scoreserver::HandOver& handOver_;
   int poll_ = -1;
   char buffer_[kMaxRequest];
   std::vector<int> due_;         // kHead connections to read again once their time comes
@@ -681,7 +494,40 @@ class Door {
   bool paused_ = false;
 };
 
-// A listening socket on the address and port; -1 when there is none.
+}  // namespace
+
+void LibraryStarted(int fd, const void* connection) {
+  std::lock_guard<std::mutex> lock(gConnMutex);
+  const auto at = gConnections.find(fd);
+  if (at == gConnections.end() || at->second.stage != Stage::kLibrary) return;
+  at->second.library = connection;
+  gLibrarySockets[connection] = fd;
+}
+
+void LibraryClosed(const void* connection) {
+  std::lock_guard<std::mutex> lock(gConnMutex);
+  const auto socket = gLibrarySockets.find(connection);
+  if (socket == gLibrarySockets.end()) return;
+  const auto at = gConnections.find(socket->second);
+  if (at != gConnections.end() && at->second.library == connection) Forget(at);
+  else gLibrarySockets.erase(socket);
+}
+
+void RequestWhole(const void* connection) {
+  std::lock_guard<std::mutex> lock(gConnMutex);
+  const auto socket = gLibrarySockets.find(connection);
+  const auto at = socket == gLibrarySockets.end() ? gConnections.end() : gConnections.find(socket->second);
+  if (at != gConnections.end()) at->second.whole = true;
+}
+
+void RunDoor(int listener, const HandOver& handOver, const std::atomic<bool>& stop) {
+  std::atomic<bool> watched{false};
+  std::thread watcher(WatchDeadlines, std::cref(watched));
+  Door(listener, handOver).Run(stop);
+  watched = true;
+  watcher.join();
+}
+
 int Listen(const std::string& address, int port, std::string& shown) {
   sockaddr_storage storage{};
   socklen_t length = 0;
@@ -714,98 +560,4 @@ int Listen(const std::string& address, int port, std::string& shown) {
   return fd;
 }
 
-bool Count(const char* text, int low, int& out) {
-  char* end = nullptr;
-  const long v = std::strtol(text, &end, 10);
-  if (!*text || *end || v < low || v > 65535) return false;
-  out = static_cast<int>(v);
-  return true;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::string listenAddress = "127.0.0.1", db = "scores.db";
-  int port = 8260, threads = 4;
-  scoreserver::Settings settings;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool more = i + 1 < argc;
-    bool ok = more;
-    if (a == "--port" && more) ok = Count(argv[++i], 0, port);
-    else if (a == "--listen" && more) listenAddress = argv[++i];
-    else if (a == "--db" && more) db = argv[++i];
-    else if (a == "--motd" && more) settings.motd = argv[++i];
-    else if (a == "--threads" && more) ok = Count(argv[++i], 1, threads) && threads <= 64;
-    else if (a == "--new-accounts-per-minute" && more) ok = Count(argv[++i], 0, settings.newAccountsPerMinute);
-    else if (a == "--seconds-per-game" && more) ok = Count(argv[++i], 0, settings.gameSeconds);
-    else ok = false;
-    if (!ok) {
-      std::fprintf(stderr,
-                   "usage: %s [--listen ADDRESS] [--port N] [--db FILE] [--motd TEXT] [--threads N]"
-                   " [--new-accounts-per-minute N] [--seconds-per-game N]\n",
-                   argv[0]);
-      return 2;
-    }
-  }
-  // Leaves SIGINT and SIGTERM to sigwait below, in every thread made after.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-  // Room for every connection the library may hold (the usual soft limit
-  // of 1024 descriptors is barely the cap), as far as the hard limit goes.
-  rlimit files{};
-  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-    files.rlim_cur = files.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &files);
-  }
-
-  scoreserver::Handler handler(settings);
-  std::string error;
-  if (!handler.Open(db, error)) {
-    std::fprintf(stderr, "pibbo-scoreserver: cannot open the database %s: %s\n", db.c_str(), error.c_str());
-    return 1;
-  }
-  gHandler = &handler;
-  std::string shown;
-  const int listener = Listen(listenAddress, port, shown);
-  if (listener < 0) {
-    std::fprintf(stderr, "pibbo-scoreserver: cannot listen on %s port %d\n", listenAddress.c_str(), port);
-    return 1;
-  }
-  std::atomic<bool> stop{false}, closing{false};
-  std::thread watcher(WatchDeadlines, std::cref(stop));
-  // The door hands connections over (MHD_add_connection); the library
-  // listens on nothing itself.
-  MHD_Daemon* daemon = MHD_start_daemon(
-      MHD_USE_AUTO_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_NO_LISTEN_SOCKET |
-          MHD_USE_ITC,
-      0, nullptr, nullptr, &Answer, nullptr, MHD_OPTION_EXTERNAL_LOGGER, &Log, nullptr,
-      MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(threads), MHD_OPTION_CONNECTION_LIMIT, kLibraryConnections,
-      MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kMaxRequest * 2,
-      MHD_OPTION_URI_LOG_CALLBACK, &LogUri, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &Completed, nullptr,
-      MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, nullptr, MHD_OPTION_END);
-  if (!daemon) {
-    std::fprintf(stderr, "pibbo-scoreserver: cannot start serving on %s\n", shown.c_str());
-    stop = true;
-    watcher.join();
-    return 1;
-  }
-  auto door = std::make_unique<Door>(listener, daemon);
-  std::thread doorThread([&] { door->Run(closing); });
-  std::printf("listening on %s\n", shown.c_str());
-  std::fflush(stdout);
-  int signalNumber = 0;
-  sigwait(&stopSignals, &signalNumber);
-  closing = true;  // no one new comes in
-  doorThread.join();
-  handler.Stop();  // the checks under way answer, and their connections go on
-  MHD_stop_daemon(daemon);
-  stop = true;
-  watcher.join();
-  close(listener);
-  return 0;
-}
+}  // namespace scoreserver
