@@ -5,6 +5,7 @@
 #include <sys/epoll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -15,7 +16,6 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -38,11 +38,13 @@ int64_t NowMs() {
 // where it is, and whether its request has come whole. The door thread
 // accepts connections and reads each request's head (without taking its
 // bytes) until it is whole or refused; a whole head goes to the library,
-// which reads the request again. A watcher shuts down the socket of one
-// whose request has not come whole by the deadline, and the door one to
-// make room, which makes whoever has it drop it. The entry goes before its
-// socket is closed, so no one touches a number already given to another
-// connection.
+// which reads the request again. The door shuts down the socket of one
+// whose request has not come whole by the deadline, or one to make room,
+// which makes whoever has it drop it. The entry goes before its socket is
+// closed, so no one touches a number already given to another connection.
+// A connection shut, or whose reply the library has sent, gives up its
+// place at once: it no longer counts against its address or the server,
+// though its entry stays until its socket is closed.
 enum class Stage {
   kHead,     // the door's: the head is coming
   kRefused,  // the door's: a refusal sent, what the client still sends is read and dropped a while
@@ -57,39 +59,49 @@ struct Connection {
   Stage stage = Stage::kHead;
   int64_t lookAgain = 0;  // kHead: not read again before (a head that trickles); kRefused: closed then
   int looks = 0;          // kHead: times read without being whole
-  bool due = false;       // kHead: more came while it waited to be read again
   bool ended = false;     // kHead: the client has sent all it will
+  HeadReading reading;    // kHead: how far its head is read
+  bool peekOn = false;    // kHead: reads of the head start where its last whole line ended
   const void* library = nullptr;  // kLibrary: the library's connection, once it has said it has it
   bool whole = false;     // the request has come: no deadline, never closed to make room
   bool shut = false;      // shut down, whoever has it is yet to drop it
+  bool released = false;  // shut, or answered: its place is given up
 };
 std::mutex gConnMutex;
 std::unordered_map<int, Connection> gConnections;
 std::unordered_map<const void*, int> gLibrarySockets;  // the library's connections: their sockets
-// Per address: connections open, shut ones too, and of them the ones shut.
+// Per address: connections open, released ones too, and of them the ones
+// released.
 struct Held {
-  unsigned open = 0, shut = 0;
+  unsigned open = 0, released = 0;
 };
 std::unordered_map<std::string, Held> gPerAddress;
-unsigned gLive = 0;  // open and not shut
+unsigned gLive = 0;  // open and not released
 // Since the last report: connections refused, per address; those closed to
 // make room; and heads refused.
 std::map<std::string, unsigned> gRefused;
 unsigned gMadeRoom = 0;
 unsigned gBadHeads = 0;
 
+// Under gConnMutex: the connection gives up its place.
+void Release(Connection& c) {
+  if (c.released) return;
+  c.released = true;
+  --gLive;
+  ++gPerAddress[c.peer].released;
+}
+
 void Shut(int fd, Connection& c) {
   shutdown(fd, SHUT_RDWR);
   c.shut = true;
-  --gLive;
-  ++gPerAddress[c.peer].shut;
+  Release(c);
 }
 
 // Under gConnMutex: the entry of a connection about to be closed goes.
 void Forget(std::unordered_map<int, Connection>::iterator at) {
   if (at->second.library) gLibrarySockets.erase(at->second.library);
   Held& held = gPerAddress[at->second.peer];
-  if (at->second.shut) --held.shut;
+  if (at->second.released) --held.released;
   else --gLive;
   if (--held.open == 0) gPerAddress.erase(at->second.peer);
   gConnections.erase(at);
@@ -107,7 +119,7 @@ bool MakeRoom(const std::string* peer) {
     return aDone != bDone ? aDone : a.order < b.order;
   };
   for (auto& [fd, c] : gConnections)
-    if (!c.whole && !c.shut && (!peer || c.peer == *peer) && (!oldest || before(c, *oldest))) {
+    if (!c.whole && !c.released && (!peer || c.peer == *peer) && (!oldest || before(c, *oldest))) {
       oldest = &c;
       oldestFd = fd;
     }
@@ -125,7 +137,7 @@ bool MakeRoom(const std::string* peer) {
 // shuts out no one who sends a request.
 bool Admit(const std::string& peer) {
   const auto open = gPerAddress.find(peer);
-  const unsigned held = open == gPerAddress.end() ? 0 : open->second.open - open->second.shut;
+  const unsigned held = open == gPerAddress.end() ? 0 : open->second.open - open->second.released;
   if (held >= kMaxPerAddress) {
     if (!MakeRoom(&peer)) {
       ++gRefused[peer];
@@ -159,35 +171,6 @@ void Report() {
   CountMessages();
 }
 
-void WatchDeadlines(const std::atomic<bool>& stop) {
-  int64_t reported = NowMs();
-  while (!stop) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const int64_t now = NowMs(), late = now - kRequestDeadlineMs;
-    {
-      std::lock_guard<std::mutex> lock(gConnMutex);
-      for (auto at = gConnections.begin(); at != gConnections.end();) {
-        Connection& c = at->second;
-        // One handed to the library that it never took up (it closed the
-        // socket when it could not): nobody has it any more.
-        if (c.stage == Stage::kLibrary && !c.library && c.since <= late - 1000) {
-          const auto next = std::next(at);
-          Forget(at);
-          at = next;
-          continue;
-        }
-        if (!c.whole && !c.shut && c.since <= late) Shut(at->first, c);
-        ++at;
-      }
-    }
-    if (now - reported >= kReportMs) {
-      Report();
-      reported = now;
-    }
-  }
-  Report();
-}
-
 // --- The door ---------------------------------------------------------
 // One thread accepts every connection and reads its head with MSG_PEEK,
 // leaving the bytes where they are: a whole head that passes the check
@@ -216,26 +199,34 @@ std::string HttpDate() {
 
 class Door {
  public:
-  Door(int listener, const scoreserver::HandOver& handOver) : listener_(listener), handOver_(handOver) {}
+  Door(int listener, const scoreserver::HandOver& handOver, int stopFd)
+      : listener_(listener), stopFd_(stopFd), handOver_(handOver) {}
 
-  void Run(const std::atomic<bool>& stop) {
+  void Run() {
     poll_ = epoll_create1(EPOLL_CLOEXEC);
-    epoll_event listen{};
-    listen.events = EPOLLIN;
-    listen.data.fd = listener_;
-    epoll_ctl(poll_, EPOLL_CTL_ADD, listener_, &listen);
+    for (const int fd : {listener_, stopFd_}) {
+      epoll_event event{};
+      event.events = EPOLLIN;
+      event.data.fd = fd;
+      epoll_ctl(poll_, EPOLL_CTL_ADD, fd, &event);
+    }
+    reported_ = NowMs();
+    nextScan_ = reported_ + kReportMs;
     epoll_event events[64];
-    while (!stop) {
-      const int n = epoll_wait(poll_, events, 64, 10);
+    for (bool stop = false; !stop;) {
+      // Asleep until something comes or the next thing is due.
+      const int64_t wait = std::clamp<int64_t>(NextDue() - NowMs(), 0, kReportMs);
+      const int n = epoll_wait(poll_, events, 64, static_cast<int>(wait));
       // What came on the connections first, then new ones: a head that
       // has come is read before newer connections may take its place.
       bool accept = false;
       for (int i = 0; i < n; ++i) {
         if (events[i].data.fd == listener_) accept = true;
+        else if (events[i].data.fd == stopFd_) stop = true;
         else Ready(events[i].data.fd, events[i].events);
       }
       Sweep();
-      if (accept) Accept();
+      if (accept && !stop) Accept();
     }
     // Closing: the door's connections go unanswered.
     std::vector<int> mine;
@@ -252,9 +243,21 @@ class Door {
     }
     for (const int fd : mine) close(fd);
     close(poll_);
+    Report();
   }
 
  private:
+  // The moment the loop has something to do without an event: a head to
+  // read again, more to drain, the listener to watch again after a pause,
+  // or the scan of deadlines, lingering refusals and the report.
+  int64_t NextDue() const {
+    if (!drainAgain_.empty()) return 0;
+    int64_t due = nextScan_;
+    if (paused_) due = std::min(due, acceptAgain_);
+    for (const auto& [fd, when] : due_) due = std::min(due, when);
+    return due;
+  }
+
   void Accept() {
     const int64_t now = NowMs();
     if (now < acceptAgain_) return;
@@ -275,7 +278,11 @@ class Door {
         }
         return;
       }
-      const std::string peer = AddressText(reinterpret_cast<sockaddr*>(&address));
+      const std::string peer = AddressKey(reinterpret_cast<sockaddr*>(&address));
+      // Reads of the head start at the offset given before each (where its
+      // last whole line ended), where the system can.
+      const int start = 0;
+      const bool peekOn = setsockopt(fd, SOL_SOCKET, SO_PEEK_OFF, &start, sizeof start) == 0;
       {
         std::lock_guard<std::mutex> lock(gConnMutex);
         // An entry still under this number is one whose socket someone
@@ -293,10 +300,13 @@ class Door {
         c.addressLength = length;
         c.since = now;
         c.order = ++came;
+        c.peekOn = peekOn;
         ++gPerAddress[peer].open;
         ++gLive;
         gConnections[fd] = std::move(c);
       }
+      // Its deadline, unless the request comes whole before.
+      nextScan_ = std::min(nextScan_, now + kRequestDeadlineMs);
       // A client usually sends its request with the connection: it is read
       // at once, and watched only if it is not whole yet (or refused, to
       // drain it). Bytes that come meanwhile are seen when it is watched.
@@ -329,8 +339,7 @@ class Door {
       stage = at->second.stage;
       if (events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) at->second.ended = true;
       if (stage == Stage::kHead && NowMs() < at->second.lookAgain) {
-        if (!at->second.due) due_.push_back(fd);
-        at->second.due = true;
+        due_.emplace(fd, at->second.lookAgain);
         return;
       }
     }
@@ -338,33 +347,52 @@ class Door {
     else Look(fd);
   }
 
-  // Reads the head so far and acts on the check's verdict.
+  // Reads the head from where its last whole line ended and acts on the
+  // check's verdict.
   void Look(int fd) {
+    HeadReading reading;
+    bool peekOn;
     {
       std::lock_guard<std::mutex> lock(gConnMutex);
       const auto at = gConnections.find(fd);
       if (at == gConnections.end() || at->second.stage != Stage::kHead || at->second.shut) return;
+      reading = at->second.reading;
+      peekOn = at->second.peekOn;
     }
-    const ssize_t n = recv(fd, buffer_, sizeof buffer_, MSG_PEEK);
+    // With the offset, the bytes read are those from the line's start;
+    // without it, all of them, from which the check takes the same.
+    const int from = peekOn ? static_cast<int>(reading.lineAt) : 0;
+    if (peekOn) setsockopt(fd, SOL_SOCKET, SO_PEEK_OFF, &from, sizeof from);
+    const size_t room = std::max<size_t>(1, sizeof buffer_ - static_cast<size_t>(from));
+    const ssize_t n = recv(fd, buffer_, room, MSG_PEEK);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
-    if (n <= 0) {  // gone before a head came: nothing to answer
+    const bool ended = n <= 0;
+    HeadVerdict verdict = HeadVerdict::kIncomplete;
+    bool body = false;
+    if (n > 0) {
+      const std::string_view bytes(buffer_, static_cast<size_t>(n));
+      verdict = peekOn ? ContinueRequestHead(bytes, reading, kMaxRequest, kMaxRequest, &body)
+                       : CheckRequestHead(bytes, kMaxRequest, kMaxRequest, &body, &reading);
+    } else if (n < 0 || from == 0) {  // gone before a head came: nothing to answer
       CloseByFd(fd);
       return;
     }
-    bool body = false;
-    HeadVerdict verdict = CheckRequestHead(std::string_view(buffer_, static_cast<size_t>(n)),
-                                                                     kMaxRequest, kMaxRequest, &body);
     if (verdict == HeadVerdict::kIncomplete) {
       std::lock_guard<std::mutex> lock(gConnMutex);
       const auto at = gConnections.find(fd);
       if (at == gConnections.end()) return;
-      if (!at->second.ended) {
+      at->second.reading = reading;
+      if (!at->second.ended && !ended) {
         if (++at->second.looks >= kQuickLooks) at->second.lookAgain = NowMs() + kLookAgainMs;
         return;
       }
       verdict = HeadVerdict::kBad;  // cut off within its head
     }
     if (verdict == HeadVerdict::kPass) {
+      if (peekOn) {
+        const int off = -1;  // the library reads the bytes as they are
+        setsockopt(fd, SOL_SOCKET, SO_PEEK_OFF, &off, sizeof off);
+      }
       GoOn(fd, !body);
       return;
     }
@@ -375,6 +403,7 @@ class Door {
       if (at == gConnections.end()) return;
       at->second.stage = Stage::kRefused;
       at->second.lookAgain = NowMs() + kLingerMs;
+      nextScan_ = std::min(nextScan_, at->second.lookAgain);
       ++gBadHeads;
     }
     send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -420,9 +449,8 @@ class Door {
     }
   }
 
-  // Heads read again that came on meanwhile, refusals lingered long
-  // enough, connections shut by the watcher or to make room, and the
-  // listener after a pause.
+  // Heads read again once their time comes, more drained, the listener
+  // after a pause, and the scan when it is due.
   void Sweep() {
     const int64_t now = NowMs();
     if (paused_ && now >= acceptAgain_) {
@@ -432,31 +460,16 @@ class Door {
       epoll_ctl(poll_, EPOLL_CTL_MOD, listener_, &listen);
       paused_ = false;
     }
-    std::vector<int> look, close;
-    {
-      std::lock_guard<std::mutex> lock(gConnMutex);
-      for (size_t i = 0; i < due_.size();) {
-        const auto at = gConnections.find(due_[i]);
-        if (at == gConnections.end() || at->second.stage != Stage::kHead) {
-          due_[i] = due_.back();
-          due_.pop_back();
-        } else if (now >= at->second.lookAgain) {
-          at->second.due = false;
-          look.push_back(due_[i]);
-          due_[i] = due_.back();
-          due_.pop_back();
-        } else {
-          ++i;
-        }
+    std::vector<int> look;
+    for (auto at = due_.begin(); at != due_.end();) {
+      if (now < at->second) {
+        ++at;
+        continue;
       }
-      if (now - swept_ >= 100) {  // a few times a second is enough for these
-        swept_ = now;
-        for (auto& [fd, c] : gConnections)
-          if (c.stage != Stage::kLibrary && (c.shut || (c.stage == Stage::kRefused && now >= c.lookAgain)))
-            close.push_back(fd);
-      }
+      look.push_back(at->first);
+      at = due_.erase(at);
     }
-    for (const int fd : close) CloseByFd(fd);
+    if (now >= nextScan_) Scan(now);
     for (const int fd : look) Look(fd);
     std::vector<int> drain;
     drain.swap(drainAgain_);
@@ -469,6 +482,48 @@ class Door {
       }
       if (refused) Drain(fd);
     }
+  }
+
+  // The deadlines: a request not whole 10 s after it came is shut, and an
+  // entry the library never took up goes; refusals that lingered long
+  // enough, and connections shut, are closed; once a minute the report.
+  // Then the moment the next of these is due.
+  void Scan(int64_t now) {
+    const int64_t late = now - kRequestDeadlineMs;
+    int64_t next = reported_ + kReportMs;
+    std::vector<int> close;
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      for (auto at = gConnections.begin(); at != gConnections.end();) {
+        Connection& c = at->second;
+        // One handed to the library that it never took up (it closed the
+        // socket when it could not): nobody has it any more.
+        if (c.stage == Stage::kLibrary && !c.library) {
+          if (c.since <= late - 1000) {
+            const auto gone = at++;
+            Forget(gone);
+            continue;
+          }
+          next = std::min(next, c.since + kRequestDeadlineMs + 1000);
+        }
+        if (!c.whole && !c.shut) {
+          if (c.since <= late) Shut(at->first, c);
+          else next = std::min(next, c.since + kRequestDeadlineMs);
+        }
+        if (c.stage != Stage::kLibrary) {
+          if (c.shut || (c.stage == Stage::kRefused && now >= c.lookAgain)) close.push_back(at->first);
+          else if (c.stage == Stage::kRefused) next = std::min(next, c.lookAgain);
+        }
+        ++at;
+      }
+    }
+    for (const int fd : close) CloseByFd(fd);
+    if (now - reported_ >= kReportMs) {
+      Report();
+      reported_ = now;
+      next = std::min(next, now + kReportMs);
+    }
+    nextScan_ = next;
   }
 
   // Under gConnMutex.
@@ -484,15 +539,22 @@ class Door {
     if (at != gConnections.end() && at->second.stage != Stage::kLibrary) Close(at);
   }
 
-  const int listener_;
+  const int listener_, stopFd_;
   const scoreserver::HandOver& handOver_;
   int poll_ = -1;
   char buffer_[kMaxRequest];
-  std::vector<int> due_;         // kHead connections to read again once their time comes
-  std::vector<int> drainAgain_;  // kRefused connections with more to read
-  int64_t acceptAgain_ = 0, swept_ = 0;
+  std::unordered_map<int, int64_t> due_;  // kHead connections to read again, and when
+  std::vector<int> drainAgain_;           // kRefused connections with more to read
+  int64_t acceptAgain_ = 0, nextScan_ = 0, reported_ = 0;
   bool paused_ = false;
 };
+
+// Under gConnMutex: the entry of the library's connection.
+Connection* Library(const void* connection) {
+  const auto socket = gLibrarySockets.find(connection);
+  const auto at = socket == gLibrarySockets.end() ? gConnections.end() : gConnections.find(socket->second);
+  return at == gConnections.end() || at->second.library != connection ? nullptr : &at->second;
+}
 
 }  // namespace
 
@@ -515,18 +577,18 @@ void LibraryClosed(const void* connection) {
 
 void RequestWhole(const void* connection) {
   std::lock_guard<std::mutex> lock(gConnMutex);
-  const auto socket = gLibrarySockets.find(connection);
-  const auto at = socket == gLibrarySockets.end() ? gConnections.end() : gConnections.find(socket->second);
-  if (at != gConnections.end()) at->second.whole = true;
+  if (Connection* c = Library(connection)) c->whole = true;
 }
 
-void RunDoor(int listener, const HandOver& handOver, const std::atomic<bool>& stop) {
-  std::atomic<bool> watched{false};
-  std::thread watcher(WatchDeadlines, std::cref(watched));
-  Door(listener, handOver).Run(stop);
-  watched = true;
-  watcher.join();
+void RequestDone(const void* connection) {
+  std::lock_guard<std::mutex> lock(gConnMutex);
+  if (Connection* c = Library(connection)) {
+    c->whole = true;
+    Release(*c);
+  }
 }
+
+void RunDoor(int listener, const HandOver& handOver, int stopFd) { Door(listener, handOver, stopFd).Run(); }
 
 int Listen(const std::string& address, int port, std::string& shown) {
   sockaddr_storage storage{};

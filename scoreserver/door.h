@@ -16,7 +16,6 @@
 
 #include <sys/socket.h>
 
-#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -35,14 +34,18 @@ using HandOver = std::function<bool(int fd, const sockaddr* address, socklen_t l
 // "ADDRESS:PORT" as bound; -1 when there is none.
 int Listen(const std::string& address, int port, std::string& shown);
 
-// Accepts on `listener` until `stop`; the connections of its own then go
-// unanswered. Once a minute, and at the end, it writes what it refused.
-void RunDoor(int listener, const HandOver& handOver, const std::atomic<bool>& stop);
+// Accepts on `listener` until `stopFd` (an eventfd) is written to; the
+// connections of its own then go unanswered. Once a minute, and at the end,
+// it writes what it refused. Between what comes and what is due it sleeps.
+void RunDoor(int listener, const HandOver& handOver, int stopFd);
 
 // What the library tells of the connections it was handed: `connection`
 // is its name there.
 void LibraryStarted(int fd, const void* connection);  // it has the socket
 void LibraryClosed(const void* connection);            // it has closed it
-void RequestWhole(const void* connection);             // the request has come: no deadline, never closed to make room
+void RequestWhole(const void* connection);  // the request has come: no deadline, never closed to make room
+// The request is over (its reply sent, or the client gone): the connection
+// gives up its place at once, before the library closes it.
+void RequestDone(const void* connection);
 
 }  // namespace scoreserver

@@ -19,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "address.h"
 #include "scores/scores.h"
 #include "store.h"
 
@@ -600,12 +601,12 @@ std::optional<Reply> Handler::Begin(const std::string& method, const std::string
   if (path == "/kestrum/login.php") {
     if (!Number(Query(query, "week"), week)) return Reply{400, "BAD REQUEST"};
     if (!gameWeek()) return Reply{400, kBadWeek};
-    return m.Login(Query(query, "input"), peer, std::move(later));
+    return m.Login(Query(query, "input"), AddressKey(peer), std::move(later));
   }
   if (path == "/kestrum/scores.php") {
     if (!Number(Query(query, "Week"), week)) return Reply{400, "BAD REQUEST"};
     if (!gameWeek()) return Reply{400, kBadWeek};
-    return m.Upload(Query(query, "Input"), week, peer, std::move(later));
+    return m.Upload(Query(query, "Input"), week, AddressKey(peer), std::move(later));
   }
   const std::vector<std::string> parts = Split(path, '/');  // "", kestrum, tables, week, id.txt
   if (parts.size() == 5 && parts[0].empty() && parts[1] == "kestrum" && parts[2] == "tables" &&

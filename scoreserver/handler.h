@@ -4,7 +4,8 @@
 // (library.cpp) and the fuzz harness both drive it; it is safe to call
 // from many threads at once. Password hashes run on a small pool of threads
 // of its own, so that a request which needs none (a table, an upload whose
-// password was checked lately, a refusal) never waits behind one.
+// password was checked lately, a refusal) never waits behind one. Its
+// limits per address count an IPv6 peer by its /64 (address.h).
 //
 // What it speaks is fixed by the game's client:
 //   GET /kestrum/login.php?week=W&input=HEX    login; a new name registers

@@ -52,7 +52,10 @@ void* LogUri(void*, const char* uri, MHD_Connection*) {
   return r;
 }
 
-void Completed(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+// The reply has gone out whole (or the client is gone): the connection's
+// place is free at once, not when the library gets round to closing it.
+void Completed(void*, MHD_Connection* connection, void** context, MHD_RequestTerminationCode) {
+  RequestDone(connection);
   delete static_cast<Request*>(*context);
   *context = nullptr;
 }

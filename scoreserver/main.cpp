@@ -22,12 +22,15 @@
 // a count per address once a minute, and the library's messages at most
 // once a minute each with their count. SIGINT or SIGTERM ends it cleanly.
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -106,16 +109,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pibbo-scoreserver: cannot start serving on %s\n", shown.c_str());
     return 1;
   }
-  std::atomic<bool> closing{false};
+  const int stopDoor = eventfd(0, EFD_CLOEXEC);
+  if (stopDoor < 0) {
+    std::fprintf(stderr, "pibbo-scoreserver: cannot start the door: %s\n", std::strerror(errno));
+    return 1;
+  }
   const HandOver handOver = [library](int fd, const sockaddr* address, socklen_t length) {
     return HandToLibrary(library, fd, address, length);
   };
-  std::thread door([&] { RunDoor(listener, handOver, closing); });
+  std::thread door([&] { RunDoor(listener, handOver, stopDoor); });
   std::printf("listening on %s\n", shown.c_str());
   std::fflush(stdout);
   int signalNumber = 0;
   sigwait(&stopSignals, &signalNumber);
-  closing = true;  // no one new comes in
+  const uint64_t one = 1;  // no one new comes in
+  if (write(stopDoor, &one, sizeof one) != sizeof one) std::abort();
   door.join();
   handler.Stop();  // the checks under way answer, and their connections go on
   StopLibrary(library);
