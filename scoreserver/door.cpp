@@ -3,15 +3,18 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -28,6 +31,9 @@ namespace {
 
 constexpr int64_t kRequestDeadlineMs = 10000;
 constexpr int64_t kReportMs = 60000;
+// A connection this young is not closed to make room: its request is
+// usually on its way.
+constexpr int64_t kYoungMs = 100;
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -83,12 +89,30 @@ std::map<std::string, unsigned> gRefused;
 unsigned gMadeRoom = 0;
 unsigned gBadHeads = 0;
 
+// Connections waiting at the door for a place (door.h), in all; whether
+// the door has been woken since a place came free; and its wake-up (an
+// eventfd), written then.
+unsigned gWaiting = 0;
+bool gWoken = false;
+int gWakeDoor = -1;
+
+// Under gConnMutex: a place came free.
+void Freed() {
+  if (gWaiting == 0 || gWoken) return;
+  gWoken = true;
+  const uint64_t one = 1;
+  if (write(gWakeDoor, &one, sizeof one) < 0) {
+    // The counter is full: the door has a wake-up due already.
+  }
+}
+
 // Under gConnMutex: the connection gives up its place.
 void Release(Connection& c) {
   if (c.released) return;
   c.released = true;
   --gLive;
   ++gPerAddress[c.peer].released;
+  Freed();
 }
 
 void Shut(int fd, Connection& c) {
@@ -102,16 +126,21 @@ void Forget(std::unordered_map<int, Connection>::iterator at) {
   if (at->second.library) gLibrarySockets.erase(at->second.library);
   Held& held = gPerAddress[at->second.peer];
   if (at->second.released) --held.released;
-  else --gLive;
+  else {
+    --gLive;
+    Freed();
+  }
   if (--held.open == 0) gPerAddress.erase(at->second.peer);
   gConnections.erase(at);
 }
 
 // Under gConnMutex: shuts the oldest connection (of `*peer` only, unless it
 // is null) whose request has not come whole; false when there is none,
-// every one being answered or hashed. One already refused, whose reply is
-// sent, goes before any other.
+// every one being answered or hashed, or so young that its request may be
+// on its way still. One already refused, whose reply is sent, goes before
+// any other.
 bool MakeRoom(const std::string* peer) {
+  const int64_t young = NowMs() - kYoungMs;
   int oldestFd = -1;
   Connection* oldest = nullptr;
   const auto before = [](const Connection& a, const Connection& b) {
@@ -119,7 +148,8 @@ bool MakeRoom(const std::string* peer) {
     return aDone != bDone ? aDone : a.order < b.order;
   };
   for (auto& [fd, c] : gConnections)
-    if (!c.whole && !c.released && (!peer || c.peer == *peer) && (!oldest || before(c, *oldest))) {
+    if (!c.whole && !c.released && (!peer || c.peer == *peer) && (c.stage == Stage::kRefused || c.since <= young) &&
+        (!oldest || before(c, *oldest))) {
       oldest = &c;
       oldestFd = fd;
     }
@@ -129,25 +159,35 @@ bool MakeRoom(const std::string* peer) {
   return true;
 }
 
-// Under gConnMutex: whether a new connection from `peer` may come in. It
-// may while its address holds fewer than 64 and the server fewer than
+// Under gConnMutex: whether a new connection from `peer` may come in now.
+// It may while its address holds fewer than 64 and the server fewer than
 // 1000; past either, it takes the place of the oldest one (of its address,
 // or of all) whose request has not come whole, so that a client which
 // fills its address's share, or the whole server, with unfinished requests
-// shuts out no one who sends a request.
-bool Admit(const std::string& peer) {
+// shuts out no one who sends a request. When there is no such connection
+// (every one of them has come whole, or is too young to tell), or others
+// wait already at its address, it waits for a place for a while: a client
+// sending whole requests fast from the address of a player fills its
+// places for a moment only.
+enum class Entry { kIn, kWait, kOut };
+
+unsigned Held(const std::string& peer) {
   const auto open = gPerAddress.find(peer);
-  const unsigned held = open == gPerAddress.end() ? 0 : open->second.open - open->second.released;
-  if (held >= kMaxPerAddress) {
-    if (!MakeRoom(&peer)) {
-      ++gRefused[peer];
-      return false;
-    }
-  } else if (gLive >= kMaxConnections && !MakeRoom(nullptr)) {
-    ++gRefused[peer];
-    return false;
-  }
-  return true;
+  return open == gPerAddress.end() ? 0 : open->second.open - open->second.released;
+}
+
+// Under gConnMutex: room for one more from `peer`, made if need be.
+bool Room(const std::string& peer) {
+  if (Held(peer) >= kMaxPerAddress) return MakeRoom(&peer);
+  return gLive < kMaxConnections || MakeRoom(nullptr);
+}
+
+// `waiting`: how many wait already at the address.
+Entry Admit(const std::string& peer, size_t waiting) {
+  if (waiting == 0 && Room(peer)) return Entry::kIn;
+  if (waiting < kMaxPerAddress && gWaiting < kMaxConnections) return Entry::kWait;
+  ++gRefused[peer];
+  return Entry::kOut;
 }
 
 // What the last minute refused and closed, in a few lines.
@@ -187,6 +227,11 @@ constexpr int64_t kLingerMs = 2000;
 // Connections taken in one turn of the loop, before what came on the
 // others is read again.
 constexpr int kAcceptsATurn = 16;
+// How long a connection may wait for a place (at most 64 at one address,
+// 1000 in all), and how often the door looks for one meanwhile besides
+// when one comes free.
+constexpr int64_t kWaitMs = 1000;
+constexpr int64_t kSeatAgainMs = 20;
 
 std::string HttpDate() {
   char text[64];
@@ -204,7 +249,8 @@ class Door {
 
   void Run() {
     poll_ = epoll_create1(EPOLL_CLOEXEC);
-    for (const int fd : {listener_, stopFd_}) {
+    gWakeDoor = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    for (const int fd : {listener_, stopFd_, gWakeDoor}) {
       epoll_event event{};
       event.events = EPOLLIN;
       event.data.fd = fd;
@@ -223,6 +269,7 @@ class Door {
       for (int i = 0; i < n; ++i) {
         if (events[i].data.fd == listener_) accept = true;
         else if (events[i].data.fd == stopFd_) stop = true;
+        else if (events[i].data.fd == gWakeDoor) Seat();
         else Ready(events[i].data.fd, events[i].events);
       }
       Sweep();
@@ -241,6 +288,8 @@ class Door {
         at = next;
       }
     }
+    for (const auto& [peer, line] : waiting_)
+      for (const Arrival& a : line) mine.push_back(a.fd);
     for (const int fd : mine) close(fd);
     close(poll_);
     Report();
@@ -279,50 +328,134 @@ class Door {
         return;
       }
       const std::string peer = AddressKey(reinterpret_cast<sockaddr*>(&address));
-      // Reads of the head start at the offset given before each (where its
-      // last whole line ended), where the system can.
-      const int start = 0;
-      const bool peekOn = setsockopt(fd, SOL_SOCKET, SO_PEEK_OFF, &start, sizeof start) == 0;
+      const Arrival arrival{fd, address, length, now};
+      Entry entry;
       {
         std::lock_guard<std::mutex> lock(gConnMutex);
         // An entry still under this number is one whose socket someone
         // closed without telling (the library, failing to take it up).
         const auto stale = gConnections.find(fd);
         if (stale != gConnections.end()) Forget(stale);
-        if (!Admit(peer)) {
-          close(fd);
-          continue;
-        }
-        static uint64_t came = 0;
-        Connection c;
-        c.peer = peer;
-        c.address = address;
-        c.addressLength = length;
-        c.since = now;
-        c.order = ++came;
-        c.peekOn = peekOn;
-        ++gPerAddress[peer].open;
-        ++gLive;
-        gConnections[fd] = std::move(c);
+        // Behind those already waiting at its address, if any.
+        const auto line = waiting_.find(peer);
+        entry = Admit(peer, line == waiting_.end() ? 0 : line->second.size());
+        if (entry == Entry::kIn) Insert(peer, arrival);
+        if (entry == Entry::kWait) ++gWaiting;
       }
-      // Its deadline, unless the request comes whole before.
-      nextScan_ = std::min(nextScan_, now + kRequestDeadlineMs);
-      // A client usually sends its request with the connection: it is read
-      // at once, and watched only if it is not whole yet (or refused, to
-      // drain it). Bytes that come meanwhile are seen when it is watched.
-      Look(fd);
-      bool watch;
-      {
-        std::lock_guard<std::mutex> lock(gConnMutex);
-        const auto at = gConnections.find(fd);
-        watch = at != gConnections.end() && at->second.stage != Stage::kLibrary;
+      if (entry == Entry::kOut) {
+        close(fd);
+      } else if (entry == Entry::kWait) {
+        waiting_[peer].push_back(arrival);
+        nextScan_ = std::min(nextScan_, now + kSeatAgainMs);
+      } else {
+        Begin(fd);
       }
-      if (!watch) continue;
-      epoll_event event{};
-      event.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
-      event.data.fd = fd;
-      epoll_ctl(poll_, EPOLL_CTL_ADD, fd, &event);
     }
+  }
+
+  // A connection that came, or that waited for a place at its address.
+  struct Arrival {
+    int fd;
+    sockaddr_storage address;
+    socklen_t length;
+    int64_t since;
+  };
+
+  // Under gConnMutex: the connection takes its place.
+  static void Insert(const std::string& peer, const Arrival& a) {
+    static uint64_t came = 0;
+    Connection c;
+    c.peer = peer;
+    c.address = a.address;
+    c.addressLength = a.length;
+    c.since = a.since;
+    c.order = ++came;
+    // Reads of the head start at the offset given before each (where its
+    // last whole line ended), where the system can.
+    const int start = 0;
+    c.peekOn = setsockopt(a.fd, SOL_SOCKET, SO_PEEK_OFF, &start, sizeof start) == 0;
+    ++gPerAddress[peer].open;
+    ++gLive;
+    gConnections[a.fd] = std::move(c);
+  }
+
+  // A client usually sends its request with the connection: it is read at
+  // once, and watched only if it is not whole yet (or refused, to drain
+  // it). Bytes that come meanwhile are seen when it is watched.
+  void Begin(int fd) {
+    int64_t since;
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      const auto at = gConnections.find(fd);
+      if (at == gConnections.end()) return;
+      since = at->second.since;
+    }
+    // Its deadline, unless the request comes whole before.
+    nextScan_ = std::min(nextScan_, since + kRequestDeadlineMs);
+    Look(fd);
+    bool watch;
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      const auto at = gConnections.find(fd);
+      watch = at != gConnections.end() && at->second.stage != Stage::kLibrary;
+    }
+    if (!watch) return;
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+    event.data.fd = fd;
+    epoll_ctl(poll_, EPOLL_CTL_ADD, fd, &event);
+  }
+
+  // Places may have come free: the first of each line take them, in the
+  // order they came.
+  void Seat() {
+    uint64_t count;
+    if (read(gWakeDoor, &count, sizeof count) < 0) {
+      // Not woken: the scan's turn.
+    }
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      gWoken = false;
+    }
+    for (auto line = waiting_.begin(); line != waiting_.end();) {
+      const std::string& peer = line->first;
+      while (!line->second.empty()) {
+        const Arrival a = line->second.front();
+        {
+          std::lock_guard<std::mutex> lock(gConnMutex);
+          if (!Room(peer)) break;
+          Insert(peer, a);
+          --gWaiting;
+        }
+        line->second.pop_front();
+        Begin(a.fd);
+      }
+      line = line->second.empty() ? waiting_.erase(line) : std::next(line);
+    }
+  }
+
+  // Under gConnMutex: connections that waited too long for a place are
+  // closed; answers when the next one's time is up.
+  int64_t Unseat(int64_t now) {
+    int64_t next = INT64_MAX;
+    for (auto line = waiting_.begin(); line != waiting_.end();) {
+      auto& arrivals = line->second;
+      while (!arrivals.empty() && arrivals.front().since + kWaitMs <= now) {
+        close(arrivals.front().fd);
+        arrivals.pop_front();
+        ++gRefused[line->first];
+        --gWaiting;
+      }
+      if (arrivals.empty()) {
+        line = waiting_.erase(line);
+        continue;
+      }
+      // Seated when a place comes free, or looked at again a little later
+      // (a young connection may be old enough then to make room).
+      next = std::min(next, std::min(arrivals.front().since + kWaitMs, now + kSeatAgainMs));
+      ++line;
+    }
+    return next;
   }
 
   // Something came on a connection of the door's, or it was shut down.
@@ -518,6 +651,11 @@ class Door {
       }
     }
     for (const int fd : close) CloseByFd(fd);
+    if (!waiting_.empty()) Seat();
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      next = std::min(next, Unseat(now));
+    }
     if (now - reported_ >= kReportMs) {
       Report();
       reported_ = now;
@@ -545,6 +683,8 @@ class Door {
   char buffer_[kMaxRequest];
   std::unordered_map<int, int64_t> due_;  // kHead connections to read again, and when
   std::vector<int> drainAgain_;           // kRefused connections with more to read
+  // Per address, connections waiting for a place there, in the order they came.
+  std::unordered_map<std::string, std::deque<Arrival>> waiting_;
   int64_t acceptAgain_ = 0, nextScan_ = 0, reported_ = 0;
   bool paused_ = false;
 };
