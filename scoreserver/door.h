@@ -5,13 +5,16 @@
 // which reads the request again; a refused one gets its one reply here.
 //
 // The door keeps every open connection's place, at the door or in the
-// library: at most 1000, 64 from one address. When the address, or the
-// server, is full, a new connection takes the place of one already
-// refused and answered, or else of the oldest one (of the address, or of
-// all) whose request has not come whole, so that clients which fill the
-// places with unfinished requests shut out no one who sends a request. A
-// request not whole 10 s after its connection came is closed, however it
-// trickles.
+// library: at most 1000, 64 from one address (an IPv6 client counted by its
+// /64, address.h). When the address, or the server, is full, a new
+// connection takes the place of one already refused and answered, or else
+// of the oldest one (of the address, or of all) whose request has not come
+// whole and which is old enough for its request to have come, so that
+// clients which fill the places with unfinished requests shut out no one
+// who sends a request; when there is none, it waits for a place a while,
+// in the order of coming. A request gives up its place once its reply is
+// out. A request not whole 10 s after its connection came is closed,
+// however it trickles.
 #pragma once
 
 #include <sys/socket.h>

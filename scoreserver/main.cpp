@@ -7,20 +7,7 @@
 //
 // Listens on ADDRESS (127.0.0.1 unless told otherwise; 0.0.0.0 or :: for
 // every interface) and prints "listening on ADDRESS:PORT" once it accepts
-// connections (port 0 picks a free one). A thread of its own (the door)
-// accepts the connections and reads each request's head as it comes: a
-// malformed one, or one too large, gets its one reply there, and a whole
-// head that passes goes to the library with its connection
-// (request_head.h). No client can hold another up: a connection idle for
-// 10 s is closed, and so is one whose request has not come whole 10 s
-// after it connected, however it trickles; the server takes at most 1000
-// connections, 64 from one address, and when it, or the address, is full
-// a new connection closes the oldest one (of the address) whose request
-// has not come whole.
-// A request waiting for a password hash is set aside (suspended) so that
-// the request threads go on serving. Refused connections are reported as
-// a count per address once a minute, and the library's messages at most
-// once a minute each with their count. SIGINT or SIGTERM ends it cleanly.
+// connections (port 0 picks a free one). SIGINT or SIGTERM ends it cleanly.
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
