@@ -27,6 +27,7 @@
 #include "score_server.h"
 #include "scores/scores.h"
 #include "test_support.h"
+#include "whole_request_flood.h"
 
 namespace {
 
@@ -636,41 +637,8 @@ TEST_F(ServerProgram, APlayerIsServedBesideAFloodOfWholeRequestsFromTheirAddress
   ASSERT_GT(port, 0);
   ASSERT_EQ(HttpBody(HttpGet(port, LoginTarget("zoeplayer", "right1"), 20000, "127.0.0.2")).substr(0, 8), "Welcome!");
   std::atomic<bool> stop{false};
-  std::atomic<int> answered{0}, unanswered{0};
-  std::thread flood([&] {
-    const std::string request = "GET " + TableTarget(1) + " HTTP/1.0\nHost: 127.0.0.1\n\n";
-    std::vector<pollfd> fds(64, pollfd{-1, POLLIN, 0});
-    std::vector<std::string> got(fds.size());
-    const auto begun = Clock::now();
-    int made = 0;
-    while (!stop && made < 400'000 && Seconds(Clock::now() - begun) < 60) {
-      const int allowed = static_cast<int>(Seconds(Clock::now() - begun) * 10'000);
-      for (size_t k = 0; k < fds.size() && made < allowed; ++k) {
-        if (fds[k].fd >= 0) continue;
-        fds[k].fd = ConnectToLoopback(port, "127.0.0.2");
-        if (fds[k].fd < 0) continue;
-        send(fds[k].fd, request.data(), request.size(), MSG_NOSIGNAL);
-        got[k].clear();
-        ++made;
-      }
-      if (poll(fds.data(), fds.size(), 5) <= 0) continue;
-      for (size_t k = 0; k < fds.size(); ++k) {
-        if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-        char buffer[4096];
-        const ssize_t n = recv(fds[k].fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n > 0) {
-          got[k].append(buffer, static_cast<size_t>(n));
-          continue;
-        }
-        if (n < 0 && errno == EAGAIN) continue;
-        ++(HttpStatus(got[k]) == 200 || HttpStatus(got[k]) == 404 ? answered : unanswered);
-        close(fds[k].fd);
-        fds[k].fd = -1;
-      }
-    }
-    for (pollfd& p : fds)
-      if (p.fd >= 0) close(p.fd);
-  });
+  testsupport::FloodCounts flooded;
+  std::thread flood([&] { flooded = testsupport::FloodWholeRequests(port, "127.0.0.2", 10'000, 400'000, 60, stop); });
   // The player: 600 tables and 10 rounds of login, upload and table.
   int lost = 0, wrong = 0;
   for (int k = 0; k < 600 && !HasFailure(); ++k) {
@@ -679,11 +647,13 @@ TEST_F(ServerProgram, APlayerIsServedBesideAFloodOfWholeRequestsFromTheirAddress
   }
   stop = true;
   flood.join();
-  SCOPED_TRACE(std::to_string(answered) + " flood requests answered, " + std::to_string(unanswered) + " not");
+  SCOPED_TRACE(std::to_string(flooded.answered) + " flood requests answered, " + std::to_string(flooded.unanswered) +
+               " not");
   EXPECT_EQ(lost, 0);
   EXPECT_EQ(wrong, 0);
-  EXPECT_GT(answered, 1000) << "the flood came";
-  EXPECT_LE(unanswered * 1000, answered + unanswered) << "at most one of 1,000 requests at the address lost";
+  EXPECT_GT(flooded.answered, 1000) << "the flood came";
+  EXPECT_LE(flooded.unanswered * 1000, flooded.answered + flooded.unanswered)
+      << "at most one of 1,000 requests at the address lost";
 }
 
 // An address full of connections whose bad requests have been answered
