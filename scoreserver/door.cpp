@@ -31,8 +31,8 @@ namespace {
 
 constexpr int64_t kRequestDeadlineMs = 10000;
 constexpr int64_t kReportMs = 60000;
-// A connection this young is not closed to make room: its request is
-// usually on its way.
+// A connection this young that has sent nothing yet is not closed to make
+// room: its request is usually on its way.
 constexpr int64_t kYoungMs = 100;
 
 int64_t NowMs() {
@@ -67,7 +67,8 @@ struct Connection {
   int looks = 0;          // kHead: times read without being whole
   bool ended = false;     // kHead: the client has sent all it will
   HeadReading reading;    // kHead: how far its head is read
-  bool peekOn = false;    // kHead: reads of the head start where its last whole line ended
+  bool peekOn = false;    // kHead: reads of the head bring only what came since the last
+  bool heard = false;     // bytes have come
   const void* library = nullptr;  // kLibrary: the library's connection, once it has said it has it
   bool whole = false;     // the request has come: no deadline, never closed to make room
   bool shut = false;      // shut down, whoever has it is yet to drop it
@@ -136,9 +137,9 @@ void Forget(std::unordered_map<int, Connection>::iterator at) {
 
 // Under gConnMutex: shuts the oldest connection (of `*peer` only, unless it
 // is null) whose request has not come whole; false when there is none,
-// every one being answered or hashed, or so young that its request may be
-// on its way still. One already refused, whose reply is sent, goes before
-// any other.
+// every one being answered or hashed, or so young and silent that its
+// request may be on its way still. One already refused, whose reply is
+// sent, goes before any other.
 bool MakeRoom(const std::string* peer) {
   const int64_t young = NowMs() - kYoungMs;
   int oldestFd = -1;
@@ -148,8 +149,8 @@ bool MakeRoom(const std::string* peer) {
     return aDone != bDone ? aDone : a.order < b.order;
   };
   for (auto& [fd, c] : gConnections)
-    if (!c.whole && !c.released && (!peer || c.peer == *peer) && (c.stage == Stage::kRefused || c.since <= young) &&
-        (!oldest || before(c, *oldest))) {
+    if (!c.whole && !c.released && (!peer || c.peer == *peer) &&
+        (c.stage == Stage::kRefused || c.heard || c.since <= young) && (!oldest || before(c, *oldest))) {
       oldest = &c;
       oldestFd = fd;
     }
@@ -290,6 +291,10 @@ class Door {
     }
     for (const auto& [peer, line] : waiting_)
       for (const Arrival& a : line) mine.push_back(a.fd);
+    {
+      std::lock_guard<std::mutex> lock(gConnMutex);
+      gWaiting = 0;  // no more wake-ups: the library may go on a moment
+    }
     for (const int fd : mine) close(fd);
     close(poll_);
     Report();
@@ -370,8 +375,8 @@ class Door {
     c.addressLength = a.length;
     c.since = a.since;
     c.order = ++came;
-    // Reads of the head start at the offset given before each (where its
-    // last whole line ended), where the system can.
+    // Reads of the head go on from where the last ended, where the system
+    // can (a read offset).
     const int start = 0;
     c.peekOn = setsockopt(a.fd, SOL_SOCKET, SO_PEEK_OFF, &start, sizeof start) == 0;
     ++gPerAddress[peer].open;
@@ -383,6 +388,7 @@ class Door {
   // once, and watched only if it is not whole yet (or refused, to drain
   // it). Bytes that come meanwhile are seen when it is watched.
   void Begin(int fd) {
+    partial_[fd] = Partial{};
     int64_t since;
     {
       std::lock_guard<std::mutex> lock(gConnMutex);
@@ -480,7 +486,7 @@ class Door {
     else Look(fd);
   }
 
-  // Reads the head from where its last whole line ended and acts on the
+  // Reads what came of the head since the last read and acts on the
   // check's verdict.
   void Look(int fd) {
     HeadReading reading;
@@ -492,21 +498,27 @@ class Door {
       reading = at->second.reading;
       peekOn = at->second.peekOn;
     }
-    // With the offset, the bytes read are those from the line's start;
-    // without it, all of them, from which the check takes the same.
-    const int from = peekOn ? static_cast<int>(reading.lineAt) : 0;
-    if (peekOn) setsockopt(fd, SOL_SOCKET, SO_PEEK_OFF, &from, sizeof from);
-    const size_t room = std::max<size_t>(1, sizeof buffer_ - static_cast<size_t>(from));
+    // With the offset, a read brings only the bytes that came since the
+    // last, kept from where the last whole line ended; without it, all of
+    // them, from which the check takes the same.
+    Partial& part = partial_[fd];
+    const size_t room = peekOn ? std::max<size_t>(1, sizeof buffer_ - std::min(part.peeked, sizeof buffer_))
+                               : sizeof buffer_;
     const ssize_t n = recv(fd, buffer_, room, MSG_PEEK);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
     const bool ended = n <= 0;
     HeadVerdict verdict = HeadVerdict::kIncomplete;
     bool body = false;
-    if (n > 0) {
-      const std::string_view bytes(buffer_, static_cast<size_t>(n));
-      verdict = peekOn ? ContinueRequestHead(bytes, reading, kMaxRequest, kMaxRequest, &body)
-                       : CheckRequestHead(bytes, kMaxRequest, kMaxRequest, &body, &reading);
-    } else if (n < 0 || from == 0) {  // gone before a head came: nothing to answer
+    if (n > 0 && peekOn) {
+      part.line.append(buffer_, static_cast<size_t>(n));
+      part.peeked += static_cast<size_t>(n);
+      const size_t lineAt = reading.lineAt;
+      verdict = ContinueRequestHead(part.line, reading, kMaxRequest, kMaxRequest, &body);
+      part.line.erase(0, reading.lineAt - lineAt);
+    } else if (n > 0) {
+      verdict = CheckRequestHead(std::string_view(buffer_, static_cast<size_t>(n)), kMaxRequest, kMaxRequest, &body,
+                                 &reading);
+    } else if (n < 0 || part.peeked == 0) {  // gone before a head came: nothing to answer
       CloseByFd(fd);
       return;
     }
@@ -515,12 +527,14 @@ class Door {
       const auto at = gConnections.find(fd);
       if (at == gConnections.end()) return;
       at->second.reading = reading;
+      at->second.heard = true;
       if (!at->second.ended && !ended) {
         if (++at->second.looks >= kQuickLooks) at->second.lookAgain = NowMs() + kLookAgainMs;
         return;
       }
       verdict = HeadVerdict::kBad;  // cut off within its head
     }
+    partial_.erase(fd);
     if (verdict == HeadVerdict::kPass) {
       if (peekOn) {
         const int off = -1;  // the library reads the bytes as they are
@@ -568,6 +582,7 @@ class Door {
       std::lock_guard<std::mutex> lock(gConnMutex);
       const auto at = gConnections.find(fd);
       if (at == gConnections.end()) return;
+      at->second.heard = true;
       at->second.stage = Stage::kLibrary;
       at->second.whole = whole;
       address = at->second.address;
@@ -667,6 +682,7 @@ class Door {
   // Under gConnMutex.
   void Close(std::unordered_map<int, Connection>::iterator at) {
     const int fd = at->first;
+    partial_.erase(fd);
     Forget(at);
     epoll_ctl(poll_, EPOLL_CTL_DEL, fd, nullptr);
     ::close(fd);
@@ -683,6 +699,13 @@ class Door {
   char buffer_[kMaxRequest];
   std::unordered_map<int, int64_t> due_;  // kHead connections to read again, and when
   std::vector<int> drainAgain_;           // kRefused connections with more to read
+  // The heads coming, by socket, as far as read: from where the last whole
+  // line ended (with the read offset).
+  struct Partial {
+    std::string line;   // the bytes from the head's reading.lineAt on
+    size_t peeked = 0;  // the bytes read in all: where the next read starts
+  };
+  std::unordered_map<int, Partial> partial_;
   // Per address, connections waiting for a place there, in the order they came.
   std::unordered_map<std::string, std::deque<Arrival>> waiting_;
   int64_t acceptAgain_ = 0, nextScan_ = 0, reported_ = 0;

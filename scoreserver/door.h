@@ -9,7 +9,8 @@
 // /64, address.h). When the address, or the server, is full, a new
 // connection takes the place of one already refused and answered, or else
 // of the oldest one (of the address, or of all) whose request has not come
-// whole and which is old enough for its request to have come, so that
+// whole and which has sent some of it or is old enough for it to have
+// come, so that
 // clients which fill the places with unfinished requests shut out no one
 // who sends a request; when there is none, it waits for a place a while,
 // in the order of coming. A request gives up its place once its reply is
