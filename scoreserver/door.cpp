@@ -233,6 +233,8 @@ constexpr int kAcceptsATurn = 16;
 // when one comes free.
 constexpr int64_t kWaitMs = 1000;
 constexpr int64_t kSeatAgainMs = 20;
+// The scan of deadlines, lingering refusals and waits runs at most this often.
+constexpr int64_t kScanMs = 100;
 
 std::string HttpDate() {
   char text[64];
@@ -303,11 +305,13 @@ class Door {
  private:
   // The moment the loop has something to do without an event: a head to
   // read again, more to drain, the listener to watch again after a pause,
-  // or the scan of deadlines, lingering refusals and the report.
+  // those waiting for a place to look at again, or the scan of deadlines,
+  // lingering refusals, waits and the report.
   int64_t NextDue() const {
     if (!drainAgain_.empty()) return 0;
     int64_t due = nextScan_;
     if (paused_) due = std::min(due, acceptAgain_);
+    if (!waiting_.empty()) due = std::min(due, seatAgain_);
     for (const auto& [fd, when] : due_) due = std::min(due, when);
     return due;
   }
@@ -351,7 +355,7 @@ class Door {
         close(fd);
       } else if (entry == Entry::kWait) {
         waiting_[peer].push_back(arrival);
-        nextScan_ = std::min(nextScan_, now + kSeatAgainMs);
+        nextScan_ = std::min(nextScan_, now + kWaitMs);
       } else {
         Begin(fd);
       }
@@ -456,9 +460,7 @@ class Door {
         line = waiting_.erase(line);
         continue;
       }
-      // Seated when a place comes free, or looked at again a little later
-      // (a young connection may be old enough then to make room).
-      next = std::min(next, std::min(arrivals.front().since + kWaitMs, now + kSeatAgainMs));
+      next = std::min(next, arrivals.front().since + kWaitMs);
       ++line;
     }
     return next;
@@ -598,7 +600,7 @@ class Door {
   }
 
   // Heads read again once their time comes, more drained, the listener
-  // after a pause, and the scan when it is due.
+  // after a pause, the scan when it is due, and those waiting for a place.
   void Sweep() {
     const int64_t now = NowMs();
     if (paused_ && now >= acceptAgain_) {
@@ -618,6 +620,13 @@ class Door {
       at = due_.erase(at);
     }
     if (now >= nextScan_) Scan(now);
+    // Those waiting for a place are seated when one comes free, and looked
+    // at again a little later too (a young connection may be old enough
+    // then to make room).
+    if (!waiting_.empty() && now >= seatAgain_) {
+      Seat();
+      seatAgain_ = now + kSeatAgainMs;
+    }
     for (const int fd : look) Look(fd);
     std::vector<int> drain;
     drain.swap(drainAgain_);
@@ -666,7 +675,6 @@ class Door {
       }
     }
     for (const int fd : close) CloseByFd(fd);
-    if (!waiting_.empty()) Seat();
     {
       std::lock_guard<std::mutex> lock(gConnMutex);
       next = std::min(next, Unseat(now));
@@ -676,7 +684,9 @@ class Door {
       reported_ = now;
       next = std::min(next, now + kReportMs);
     }
-    nextScan_ = next;
+    // A few times a second at most: a tenth of a second more or less
+    // matters to none of these, and the scan goes through every connection.
+    nextScan_ = std::max(next, now + kScanMs);
   }
 
   // Under gConnMutex.
@@ -708,7 +718,7 @@ class Door {
   std::unordered_map<int, Partial> partial_;
   // Per address, connections waiting for a place there, in the order they came.
   std::unordered_map<std::string, std::deque<Arrival>> waiting_;
-  int64_t acceptAgain_ = 0, nextScan_ = 0, reported_ = 0;
+  int64_t acceptAgain_ = 0, nextScan_ = 0, reported_ = 0, seatAgain_ = 0;
   bool paused_ = false;
 };
 
