@@ -12,13 +12,16 @@
 // often. Then the server starts again on the same database (so that no
 // password is remembered), and half the players' logins are timed alone,
 // the other half's beside --silent (50) connections that never send a byte.
-// Then a player on 127.0.0.2 plays --rounds (10) rounds (a login checked
+// Then the server is left idle for 30 s, its CPU time measured. Then a
+// player on 127.0.0.2 plays --rounds (10) rounds (a login checked
 // against its hash, an upload, a table) alone, and again while each of three
 // attacks runs: 48 connections guessing passwords from 127.0.0.3, one
 // account uploading games as fast as 8 connections from 127.0.0.4 can, and
 // 20 addresses (127.0.0.3 to 127.0.0.22) holding 64 unfinished requests
 // each, 1280 against the server's cap of 1000, opening a new one whenever
-// the server closes one; then 64 unfinished requests from the player's own
+// the server closes one; then whole requests from the player's own address
+// as fast as 64 connections go, up to 10,000 a second, and 64 unfinished
+// requests from the player's own
 // address, a guesser at that address (at another account) while players who
 // logged in from there before play, and 20 addresses guessing at one
 // account for 30 s while its owner logs in and uploads every 0.5 s; then
@@ -59,6 +62,7 @@
 #include "scores/scores.h"
 #include "test_support.h"
 #include "tiny_server.h"
+#include "whole_request_flood.h"
 
 namespace {
 
@@ -285,7 +289,7 @@ int main(int argc, char** argv) {
               players, requests, uploads, fetches, failed.load());
 
   // The attacks' player and the spamming account.
-  for (int k = 0; k < 8 * rounds; ++k)  // one set of rounds a row
+  for (int k = 0; k < 9 * rounds; ++k)  // one set of rounds a row
     if (testsupport::HttpBody(testsupport::HttpGet(port, testsupport::LoginTarget("honest" + std::to_string(k), "secret"),
                                                    30000))
             .rfind("Welcome!", 0) != 0)
@@ -308,6 +312,12 @@ int main(int argc, char** argv) {
               "alone, %.1f ms (longest %.1f ms) beside %zu silent connections\n",
               timed, alone, aloneMax, beside, besideMax, silent.size());
   for (int fd : silent) close(fd);
+
+  // The server with nothing to do: what it costs while it waits.
+  sleep(1);  // the silent connections are gone
+  const double idleFrom = ServerCpuSeconds(server->pid());
+  sleep(30);
+  std::printf("the server idle for 30 s: CPU %.2f s\n", ServerCpuSeconds(server->pid()) - idleFrom);
 
   // The attacks, each beside the player's rounds.
   std::printf("a player on 127.0.0.2, %d rounds each (a login checked against its hash, an upload, a table), "
@@ -374,6 +384,22 @@ int main(int argc, char** argv) {
   next += rounds;
   report("1280 unfinished requests from 20 addresses", times, Said(flood));
 
+  // Whole requests from the player's own address, as fast as 64
+  // connections go, up to 10,000 a second.
+  double cpu = ServerCpuSeconds(server->pid());
+  testsupport::FloodCounts whole;
+  const Counts wholeFlood = Beside(
+      1,
+      [port, &whole](int, const std::atomic<bool>& stop, Counts&) {
+        whole = testsupport::FloodWholeRequests(port, "127.0.0.2", 10000, 1200000, 120, stop);
+      },
+      [&] { times = PlayerRounds(port, next, rounds); });
+  next += rounds;
+  char used[96];
+  std::snprintf(used, sizeof used, "%ld whole requests answered, %ld not; server CPU %.2f s", whole.answered,
+                whole.unanswered, ServerCpuSeconds(server->pid()) - cpu);
+  report("whole requests from the player's address, 64 connections", times, used);
+
   // Attacks from the player's own address: 64 unfinished requests,
   // reopened as the server closes them; then a guesser there, at another
   // account, while players who logged in from there before play on.
@@ -433,7 +459,7 @@ int main(int argc, char** argv) {
 
   // Malformed requests, each answered and closed, as fast as 8 connections
   // send them: how often each came back with one status line, two, or none.
-  double cpu = ServerCpuSeconds(server->pid());
+  cpu = ServerCpuSeconds(server->pid());
   const Counts malformed = Beside(
       8,
       [port](int, const std::atomic<bool>& stop, Counts& c) {
@@ -458,7 +484,6 @@ int main(int argc, char** argv) {
       },
       [&] { times = PlayerRounds(port, next, rounds); });
   next += rounds;
-  char used[64];
   std::snprintf(used, sizeof used, "; server CPU %.2f s", ServerCpuSeconds(server->pid()) - cpu);
   report("malformed requests, 8 connections (127.0.0.5)", times, Said(malformed) + used);
 

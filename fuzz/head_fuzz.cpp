@@ -9,6 +9,7 @@
 // server refuses.
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -27,6 +28,7 @@ const char* Name(scoreserver::HeadVerdict v) {
     case scoreserver::HeadVerdict::kPass: return "passed";
     case scoreserver::HeadVerdict::kBad: return "refused as bad";
     case scoreserver::HeadVerdict::kTooLarge: return "refused as too large";
+    case scoreserver::HeadVerdict::kNotImplemented: return "refused as not implemented";
   }
   std::abort();
 }
@@ -44,11 +46,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const HeadVerdict part = scoreserver::CheckRequestHead(bytes.substr(0, cut), kMax, kMax);
     if (part != HeadVerdict::kIncomplete && part != whole) std::abort();
   }
+  // Read on from where the last whole line ended, in two pieces, as the
+  // door reads a connection: the same verdict.
+  scoreserver::HeadReading reading;
+  HeadVerdict resumed = scoreserver::ContinueRequestHead(bytes.substr(0, size / 2), reading, kMax, kMax);
+  if (resumed == HeadVerdict::kIncomplete)
+    resumed = scoreserver::ContinueRequestHead(bytes.substr(std::min(reading.lineAt, size)), reading, kMax, kMax);
+  if (resumed != whole) std::abort();
   if (whole == HeadVerdict::kPass) {
     const size_t end = bytes.substr(0, kMax).find('\n');
     if (end == std::string_view::npos) std::abort();  // no line at all, yet passed
   }
-  if (whole == HeadVerdict::kBad || whole == HeadVerdict::kTooLarge) {
+  if (whole == HeadVerdict::kBad || whole == HeadVerdict::kTooLarge || whole == HeadVerdict::kNotImplemented) {
     const std::string reply = scoreserver::HeadRefusal(whole, "Thu, 01 Jan 1970 00:00:00 GMT");
     const size_t head = reply.find("\r\n\r\n");
     const size_t length = reply.find("Content-Length: ");

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "address.h"
 #include "fuzz_support.h"
 #include "handler.h"
 
@@ -55,6 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string peer = Line(input, at);
   const std::string body = at < input.size() ? input.substr(at) : "";
   if (method.empty()) method = "GET";
+  // The limits' key of an address (an IPv6 one's /64) is its own key.
+  const std::string key = scoreserver::AddressKey(peer);
+  if (scoreserver::AddressKey(key) != key) std::abort();
   const scoreserver::Reply reply = Server().Handle(method, target, body, peer);
   // Every reply is one the front end can send: a known status, and a body
   // whose blank line would not cut the game's reading of it short.

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what is missing, builds the game (not the tests) and the score
-# server (build/tools/pibbo-scoreserver), and starts the game.
+# server (build/scoreserver/pibbo-scoreserver), and starts the game.
 set -e
 cd "$(dirname "$0")/.."
 sh tools/deps.sh

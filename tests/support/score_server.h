@@ -47,8 +47,12 @@ class ScoreServerProcess {
       _exit(127);
     }
     close(out[1]);
+    // "listening on 127.0.0.1:PORT", or "[::1]:PORT" on IPv6.
     if (FILE* f = fdopen(out[0], "r")) {
-      if (std::fscanf(f, "listening on 127.0.0.1:%d", &port_) != 1) port_ = 0;
+      char line[256] = "";
+      const std::string said = std::fgets(line, sizeof line, f) ? line : "";
+      const size_t colon = said.rfind(':');
+      if (said.rfind("listening on ", 0) == 0 && colon != std::string::npos) port_ = std::atoi(said.c_str() + colon + 1);
       std::fclose(f);
     }
   }

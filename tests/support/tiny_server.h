@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -33,23 +34,34 @@ inline int ListenOnLoopback(int backlog, int& port) {
 
 // A connection to `port` of 127.0.0.1, from the loopback address `from`
 // (e.g. "127.0.0.3", to stand for another host) or from 127.0.0.1 when it
-// is null; -1 when none came about.
+// is null; from an IPv6 address (e.g. "::1"), to [::1]:port. -1 when none
+// came about.
 inline int ConnectToLoopback(int port, const char* from = nullptr) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd >= 0 && from) {
-    sockaddr_in source{};
-    source.sin_family = AF_INET;
-    if (inet_pton(AF_INET, from, &source.sin_addr) != 1 ||
-        bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
-      close(fd);
-      return -1;
-    }
+  const bool v6 = from && std::strchr(from, ':');
+  const int fd = socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+  sockaddr_storage source{}, address{};
+  socklen_t length = sizeof(sockaddr_in);
+  if (v6) {
+    auto* s6 = reinterpret_cast<sockaddr_in6*>(&source);
+    auto* a6 = reinterpret_cast<sockaddr_in6*>(&address);
+    s6->sin6_family = a6->sin6_family = AF_INET6;
+    a6->sin6_addr = in6addr_loopback;
+    a6->sin6_port = htons(static_cast<uint16_t>(port));
+    length = sizeof(sockaddr_in6);
+    if (inet_pton(AF_INET6, from, &s6->sin6_addr) != 1) from = "";
+  } else {
+    auto* s4 = reinterpret_cast<sockaddr_in*>(&source);
+    auto* a4 = reinterpret_cast<sockaddr_in*>(&address);
+    s4->sin_family = a4->sin_family = AF_INET;
+    a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a4->sin_port = htons(static_cast<uint16_t>(port));
+    if (from && inet_pton(AF_INET, from, &s4->sin_addr) != 1) from = "";
   }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  if (fd >= 0 && from && (!*from || bind(fd, reinterpret_cast<sockaddr*>(&source), length) != 0)) {
+    close(fd);
+    return -1;
+  }
+  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0) return fd;
   if (fd >= 0) close(fd);
   return -1;
 }

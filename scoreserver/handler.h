@@ -1,10 +1,11 @@
 // The score server's requests, without any network: a request's method,
 // target ("/kestrum/login.php?week=260&input=..."), body and the peer's
 // address go in, a status and a body come out. The HTTP front end
-// (scoreserver.cpp) and the fuzz harness both drive it; it is safe to call
+// (library.cpp) and the fuzz harness both drive it; it is safe to call
 // from many threads at once. Password hashes run on a small pool of threads
 // of its own, so that a request which needs none (a table, an upload whose
-// password was checked lately, a refusal) never waits behind one.
+// password was checked lately, a refusal) never waits behind one. Its
+// limits per address count an IPv6 peer by its /64 (address.h).
 //
 // What it speaks is fixed by the game's client:
 //   GET /kestrum/login.php?week=W&input=HEX    login; a new name registers
@@ -18,7 +19,7 @@
 // W is the game's number, 1 to 999. Every refusal other than "WRONG
 // PASSWORD" has a status of 400, 429 or 503 and one short line of upper-case
 // words first, which the game can show as it stands.
-// Accounts and games live in SQLite; passwords only as Argon2id hashes in
+// Accounts and games live in the store (store.h); passwords only as Argon2id hashes in
 // libsodium's self-describing form.
 #pragma once
 

@@ -4,13 +4,20 @@
 // other loopback addresses (127.0.0.3 and up) guess passwords or fill the
 // server with unfinished requests.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sqlite3.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
@@ -20,6 +27,7 @@
 #include "score_server.h"
 #include "scores/scores.h"
 #include "test_support.h"
+#include "whole_request_flood.h"
 
 namespace {
 
@@ -53,6 +61,39 @@ Scores Game(int64_t score, int64_t stamp, const std::string& name) {
   r.Name = name;
   r.GameMode = 1;
   return r;
+}
+
+// In a network of the process's own: the loopback up, with ::2 beside ::1
+// (two addresses of one /64).
+bool LoopbackWithSecondIpv6Address() {
+  const int s4 = socket(AF_INET, SOCK_DGRAM, 0), s6 = socket(AF_INET6, SOCK_DGRAM, 0);
+  ifreq up{};
+  std::strcpy(up.ifr_name, "lo");
+  bool ok = s4 >= 0 && s6 >= 0 && ioctl(s4, SIOCGIFFLAGS, &up) == 0;
+  up.ifr_flags |= IFF_UP;
+  ok = ok && ioctl(s4, SIOCSIFFLAGS, &up) == 0 && ioctl(s4, SIOCGIFINDEX, &up) == 0;
+  struct {
+    in6_addr address;
+    uint32_t prefixLength;
+    int index;
+  } second{};  // the kernel's in6_ifreq
+  second.prefixLength = 128;
+  second.index = up.ifr_ifindex;
+  ok = ok && inet_pton(AF_INET6, "::2", &second.address) == 1 && ioctl(s6, SIOCSIFADDR, &second) == 0;
+  if (s4 >= 0) close(s4);
+  if (s6 >= 0) close(s6);
+  // The new address is usable once it has passed its duplicate check.
+  for (int k = 0; ok && k < 100; ++k) {
+    const int probe = socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 at{};
+    at.sin6_family = AF_INET6;
+    at.sin6_addr = second.address;
+    const bool bound = bind(probe, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+    close(probe);
+    if (bound) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
 }
 
 class ServerProgram : public ::testing::Test {
@@ -424,9 +465,9 @@ TEST_F(ServerProgram, PlayersServedBesideAttacksFromTheirOwnAddressAndFromMany) 
 
 // Sends `request` on a connection of its own, whole or `piece` bytes at a
 // time, then `more` bytes of filler (a body the server will not take),
-// then ends its side; answers all the server sent before it closed ("" on
-// a reset or after 5 s of silence).
-std::string Exchange(int port, const std::string& request, size_t piece = 0, size_t more = 0) {
+// then ends its side (unless `keepOpen`); answers all the server sent
+// before it closed ("" on a reset or after 5 s of silence).
+std::string Exchange(int port, const std::string& request, size_t piece = 0, size_t more = 0, bool keepOpen = false) {
   const int fd = ConnectToLoopback(port);
   if (fd < 0) return "";
   timeval tv{5, 0};
@@ -444,7 +485,7 @@ std::string Exchange(int port, const std::string& request, size_t piece = 0, siz
     if (n <= 0) break;
     sent += static_cast<size_t>(n);
   }
-  shutdown(fd, SHUT_WR);
+  if (!keepOpen) shutdown(fd, SHUT_WR);
   std::string reply;
   char buffer[4096];
   ssize_t n;
@@ -506,6 +547,113 @@ TEST_F(ServerProgram, EveryMalformedRequestGetsOneReply) {
   int said = 0;
   for (std::string line; std::getline(in, line);) said += line.find("malformed or too large requests") != std::string::npos;
   EXPECT_EQ(said, 1) << "counted in one line";
+}
+
+// Requests whose body's end the server cannot tell (a transfer coding
+// other than one final chunked) and a bare CR as a line end, from a client
+// that keeps its side open and waits: each is answered at once, with one
+// reply, whole or in pieces.
+TEST_F(ServerProgram, AnUndelimitedBodyOrABareCrIsAnsweredAtOnce) {
+  ScoreServerProcess server(PIBBO_SCORESERVER, Db(), "Hi");
+  const int port = server.port();
+  ASSERT_GT(port, 0);
+  const std::string post = "POST " + TableTarget(1) + " HTTP/1.1\r\nHost: a\r\n";
+  const struct {
+    std::string request;
+    int status;
+    std::string body;
+  } cases[] = {
+      {post + "Transfer-Encoding: gzip\r\n\r\nabc", 400, "BAD REQUEST"},
+      {post + "Transfer-Encoding: identity\r\n\r\nabc", 400, "BAD REQUEST"},
+      {post + "Transfer-Encoding:\r\n\r\nabc", 400, "BAD REQUEST"},
+      {post + "Transfer-Encoding: chunked, gzip\r\n\r\n3\r\nabc\r\n0\r\n\r\n", 400, "BAD REQUEST"},
+      {post + "Transfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400, "BAD REQUEST"},
+      {post + "Transfer-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 501, "NOT IMPLEMENTED"},
+      {post + "Transfer-Encoding: gzip, chunked\r\n\r\n0\r\n\r\n", 501, "NOT IMPLEMENTED"},
+      {"POST " + TableTarget(1) + " HTTP/1.0\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400, "BAD REQUEST"},
+      {"GET " + TableTarget(1) + " HTTP/1.0\rHost: a\r\r", 400, "BAD REQUEST"},
+      {"GET " + TableTarget(1) + " HTTP/1.0\r\nHost: a\r\rX", 400, "BAD REQUEST"},
+  };
+  for (const auto& c : cases) {
+    for (const size_t piece : {size_t{0}, size_t{7}}) {
+      SCOPED_TRACE(c.request.substr(0, 90) + (piece ? " (in pieces)" : ""));
+      const auto t0 = Clock::now();
+      const std::string reply = Exchange(port, c.request, piece, 0, true);
+      const double sendingTime = piece ? 0.005 * static_cast<double>(c.request.size() / piece + 1) : 0;
+      EXPECT_LT(Seconds(Clock::now() - t0) - sendingTime, 1.0);
+      EXPECT_EQ(HttpStatus(reply), c.status) << reply;
+      EXPECT_EQ(HttpBody(reply), c.body) << reply;
+      EXPECT_EQ(reply.find("HTTP/1.", 1), std::string::npos) << "one reply: " << reply;
+    }
+  }
+  // The one transfer coding the library reads, chunked, goes on to it.
+  const std::string chunked = Exchange(port, post + "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 0, 0, true);
+  EXPECT_EQ(HttpStatus(chunked), 405) << chunked;
+}
+
+// Two addresses of one IPv6 /64, ::1 and ::2 on the loopback of a network
+// of the test's own (root only: skipped otherwise), share one address's
+// limits: its new accounts and its 64 connections.
+TEST_F(ServerProgram, TwoAddressesOfOneIpv6Slash64ShareOneAddressesLimits) {
+  const std::string db = Db();
+  const testsupport::AsPlayerResult result = testsupport::InChild(
+      [] { return geteuid() == 0 && unshare(CLONE_NEWNET) == 0 && LoopbackWithSecondIpv6Address(); },
+      [&db]() -> std::string {
+        ScoreServerProcess server(PIBBO_SCORESERVER, db, "Hi", {"--listen", "::1", "--new-accounts-per-minute", "1"});
+        const int port = server.port();
+        if (port <= 0) return "no server on ::1";
+        std::string wrong;
+        if (HttpBody(HttpGet(port, LoginTarget("annplayer", "hers1"), 20000, "::1")).rfind("Welcome!", 0) != 0)
+          wrong += "the first account from ::1 was not made; ";
+        const std::string second = HttpGet(port, LoginTarget("bobplayer", "his111"), 20000, "::2");
+        if (HttpStatus(second) != 429) wrong += "a second account from ::2 was not refused: " + second + "; ";
+        // 40 silent connections from ::1, 24 from ::2: the /64's 64. One
+        // more from ::2 closes the oldest, from ::1.
+        std::vector<int> held;
+        for (int k = 0; k < 65; ++k) {
+          held.push_back(ConnectToLoopback(port, k < 40 ? "::1" : "::2"));
+          // Each is the server's before the next comes: a request answered
+          // proves the ones before it were taken in (while there is room).
+          if ((k % 16 == 15 || k == 62) && HttpStatus(HttpGet(port, TableTarget(1), 20000, "::2")) != 404)
+            wrong += "a table was not served; ";
+        }
+        if (!ClosedWithin(held[0], 3000)) wrong += "the oldest connection of the /64 was not closed; ";
+        if (ClosedWithin(held[1], 300)) wrong += "the next one was closed too; ";
+        for (const int fd : held) close(fd);
+        return wrong;
+      });
+  if (result.status == 77) GTEST_SKIP() << "no network of our own with a second IPv6 loopback address";
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.said, "");
+}
+
+// A client at the player's own address sends whole requests as fast as 64
+// connections and 10,000 a second allow, each read to its end: every
+// request of the player's beside it is served, as each answered request
+// makes way at once.
+TEST_F(ServerProgram, APlayerIsServedBesideAFloodOfWholeRequestsFromTheirAddress) {
+  ScoreServerProcess server(PIBBO_SCORESERVER, Db(), "Hi", {"--seconds-per-game", "0"});
+  const int port = server.port();
+  ASSERT_GT(port, 0);
+  ASSERT_EQ(HttpBody(HttpGet(port, LoginTarget("zoeplayer", "right1"), 20000, "127.0.0.2")).substr(0, 8), "Welcome!");
+  std::atomic<bool> stop{false};
+  testsupport::FloodCounts flooded;
+  std::thread flood([&] { flooded = testsupport::FloodWholeRequests(port, "127.0.0.2", 10'000, 400'000, 60, stop); });
+  // The player: 600 tables and 10 rounds of login, upload and table.
+  int lost = 0, wrong = 0;
+  for (int k = 0; k < 600 && !HasFailure(); ++k) {
+    if (HttpStatus(HttpGet(port, TableTarget(2), 20000, "127.0.0.2")) != 404) ++lost;
+    if (k % 60 == 59) PlayerRound(port, "zoeplayer", k / 60, wrong);
+  }
+  stop = true;
+  flood.join();
+  SCOPED_TRACE(std::to_string(flooded.answered) + " flood requests answered, " + std::to_string(flooded.unanswered) +
+               " not");
+  EXPECT_EQ(lost, 0);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(flooded.answered, 1000) << "the flood came";
+  EXPECT_LE(flooded.unanswered * 1000, flooded.answered + flooded.unanswered)
+      << "at most one of 1,000 requests at the address lost";
 }
 
 // An address full of connections whose bad requests have been answered

@@ -20,6 +20,7 @@ const char* Name(HeadVerdict v) {
     case HeadVerdict::kPass: return "pass";
     case HeadVerdict::kBad: return "bad";
     case HeadVerdict::kTooLarge: return "too large";
+    case HeadVerdict::kNotImplemented: return "not implemented";
   }
   return "?";
 }
@@ -70,6 +71,26 @@ TEST(RequestHead, WhatPassesAndWhatIsRefused) {
       {"GET /x HTTP/1.0\r\nX: a\r\n b\r\n\r\n", HeadVerdict::kBad},
       {"GET /x HTTP/1.0\rHost: a\r\n\r\n", HeadVerdict::kBad},
       {"GET /x HTTP/1.0\r\nX: a\x7f\r\n\r\n", HeadVerdict::kBad},
+      // a bare CR as the line end, decided as soon as the byte after it comes
+      {"GET /x HTTP/1.0\rHost: a\r\r", HeadVerdict::kBad},
+      {"GET /x HTTP/1.0\r\nHost: a\r\rX", HeadVerdict::kBad},
+      {"GET /x HTTP/1.0\r\nHost: a\r", HeadVerdict::kIncomplete},
+      // a body that cannot be delimited: chunked must be the last coding, once, alone, in HTTP/1.1
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: CHUNKED \r\n\r\n", HeadVerdict::kPass},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: identity\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding:\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: ,\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: chunked, gzip\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: chunked;x=1\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: chunked, chunked\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding:\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: gzip\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.0\r\nTransfer-Encoding: chunked\r\n\r\n", HeadVerdict::kBad},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: gzip, chunked\r\n\r\n", HeadVerdict::kNotImplemented},
+      {"POST /x HTTP/1.1\r\nTransfer-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n",
+       HeadVerdict::kNotImplemented},
       // length of the head
       {"GET /" + std::string(20000, 'a') + " HTTP/1.0\r\n\r\n", HeadVerdict::kTooLarge},
       {"GET /x HTTP/1.0\r\nX: " + std::string(kMax, 'a'), HeadVerdict::kTooLarge},
@@ -110,6 +131,9 @@ TEST(RequestHead, AVerdictComesOnceAndHolds) {
       "GET /x HTTP/1.0\r\nContent-Length: 3\r\nContent-Length: 3\r\n\r\nabc",
       "GET /x HTTP/1.0\r\nContent-Length: 99999\r\n\r\n",
       "GET /x HTTP/1.0\r\nX: " + std::string(kMax, 'a'),
+      "GET /x HTTP/1.0\r\nHost: a\rX: b\r\n\r\n",
+      "POST /x HTTP/1.1\r\nTransfer-Encoding: gzip, chunked\r\n\r\n",
+      "POST /x HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n",
   };
   for (const std::string& head : heads) {
     const HeadVerdict whole = CheckRequestHead(head, kMax, kMax);
@@ -124,6 +148,18 @@ TEST(RequestHead, AVerdictComesOnceAndHolds) {
       if (decidedAt == 0) decidedAt = n;
       ASSERT_EQ(v, whole) << head.substr(0, 60) << " at " << n;
     }
+    // Read on from where the last whole line ended, a byte more each time,
+    // as the door reads a connection: the same verdict at the same byte.
+    scoreserver::HeadReading reading;
+    size_t resumedAt = 0;
+    for (size_t n = 0; n <= head.size() && resumedAt == 0; ++n) {
+      const std::string_view rest = std::string_view(head).substr(0, n).substr(std::min(reading.lineAt, n));
+      const HeadVerdict v = scoreserver::ContinueRequestHead(rest, reading, kMax, kMax);
+      if (v == HeadVerdict::kIncomplete) continue;
+      resumedAt = n;
+      EXPECT_EQ(v, whole) << head.substr(0, 60);
+    }
+    EXPECT_EQ(resumedAt, decidedAt) << head.substr(0, 60);
     for (const std::string& more : {std::string(), std::string("GET / HTTP/1.0\r\n\r\n"), std::string("\r\n\r\n"), std::string(kMax, 'z')})
       EXPECT_EQ(CheckRequestHead(head + more, kMax, kMax), whole) << head.substr(0, 60);
   }

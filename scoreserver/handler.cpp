@@ -1,8 +1,8 @@
-// The score server's requests: accounts, uploads and tables over SQLite.
+// The score server's requests: logins, uploads and tables, and the limits
+// on them, over the store (store.h).
 #include "handler.h"
 
 #include <sodium.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <array>
@@ -19,7 +19,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "address.h"
 #include "scores/scores.h"
+#include "store.h"
 
 namespace scoreserver {
 
@@ -169,35 +171,6 @@ bool Account(const std::string& input, std::string& name, std::string& password,
   return true;
 }
 
-struct Statement {
-  sqlite3_stmt* s = nullptr;
-  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s, nullptr); }
-  ~Statement() { sqlite3_finalize(s); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  Statement& Text(int i, const std::string& v) {
-    sqlite3_bind_text(s, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-    return *this;
-  }
-  Statement& Int(int i, int64_t v) {
-    sqlite3_bind_int64(s, i, v);
-    return *this;
-  }
-  bool Row() { return s && sqlite3_step(s) == SQLITE_ROW; }
-  bool Done() { return s && sqlite3_step(s) == SQLITE_DONE; }
-  std::string ColText(int i) {
-    const unsigned char* t = sqlite3_column_text(s, i);
-    return t ? std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(sqlite3_column_bytes(s, i))) : "";
-  }
-  int64_t ColInt(int i) { return sqlite3_column_int64(s, i); }
-};
-
-// One upload's fields, checked.
-struct Game {
-  int64_t score = 0, badges = 0, stamp = 0, level = 0, mode = 0, flags = 0, quit = 0;
-  std::string name, best;
-};
-
 // Fields: Score|Name|Badges|Timestamp|Level|Mode|Flags|Quit|separator|Best 1..30.
 // Answers "" when they make a game, else the refusal.
 std::string ReadGame(const std::vector<std::string>& f, Game& g) {
@@ -262,8 +235,7 @@ using Later = std::function<void(Reply)>;
 
 struct Handler::Impl {
   Settings settings;
-  sqlite3* db = nullptr;
-  std::mutex dbMutex;
+  scoreserver::Store store;
 
   unsigned long long ops = 0;
   size_t memory = 0;
@@ -305,7 +277,7 @@ struct Handler::Impl {
 
   // Per account, the moment its game allowance is used up to (a game
   // stored moves it on by gameSeconds; it may run gameBurst - 1 games
-  // ahead of now). Under dbMutex.
+  // ahead of now). Only within the store's saving of a game, under its lock.
   std::unordered_map<std::string, int64_t> gamesUntil;
 
   explicit Impl(Settings s) : settings(std::move(s)) {
@@ -315,10 +287,7 @@ struct Handler::Impl {
     const int threads = std::clamp(settings.hashSlots, 1, 256);
     for (int k = 0; k < threads; ++k) workers.emplace_back([this] { Work(); });
   }
-  ~Impl() {
-    Stop();
-    if (db) sqlite3_close(db);
-  }
+  ~Impl() { Stop(); }
 
   int64_t Now() const {
     if (settings.clock) return settings.clock();
@@ -326,8 +295,6 @@ struct Handler::Impl {
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
   }
-
-  bool Exec(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
   // --- The hash pool --------------------------------------------------------
   void Work() {
@@ -406,9 +373,7 @@ struct Handler::Impl {
     if (IsArgon(hash) && crypto_pwhash_str_needs_rehash(hash.c_str(), ops, memory) == 0) return;
     const std::string fresh = NewHash(password);
     if (fresh.empty()) return;
-    std::lock_guard<std::mutex> lock(dbMutex);
-    Statement up(db, "UPDATE accounts SET salt = '', hash = ? WHERE name = ? AND hash = ?");
-    up.Text(1, fresh).Text(2, name).Text(3, hash).Done();
+    store.ReplaceHash(name, hash, fresh);
   }
 
   bool TakeAccountSlot(const std::string& peer) {
@@ -491,20 +456,12 @@ struct Handler::Impl {
     trusted[key] = {now + kTrustMs, digest};
   }
 
-  std::optional<std::pair<std::string, std::string>> Stored(const std::string& name) {
-    std::lock_guard<std::mutex> lock(dbMutex);
-    Statement find(db, "SELECT salt, hash FROM accounts WHERE name = ?");
-    find.Text(1, name);
-    if (!find.Row()) return std::nullopt;
-    return std::make_pair(find.ColText(0), find.ColText(1));
-  }
-
   // On a pool thread: the password against the stored hash, or a new
   // account made with it (when `create`).
   Check CheckAccount(const std::string& name, const std::string& password, bool create, const std::string& peer) {
     if (settings.beforeHash) settings.beforeHash();
     for (int attempt = 0; attempt < 2; ++attempt) {
-      if (const auto stored = Stored(name)) {
+      if (const auto stored = store.Account(name)) {
         if (!Verify(stored->first, stored->second, password)) return Check::Wrong;
         Upgrade(name, stored->second, password);
         Remember(name, password);
@@ -514,10 +471,9 @@ struct Handler::Impl {
       if (attempt == 0 && !TakeAccountSlot(peer)) return Check::Limited;
       const std::string hash = NewHash(password);
       if (hash.empty()) return Check::Failed;
-      std::lock_guard<std::mutex> lock(dbMutex);
-      Statement add(db, "INSERT OR IGNORE INTO accounts (name, salt, hash) VALUES (?, '', ?)");
-      if (!add.Text(1, name).Text(2, hash).Done()) return Check::Failed;
-      if (sqlite3_changes(db) == 1) {
+      const Store::Added added = store.AddAccount(name, hash);
+      if (added == Store::Added::kFailed) return Check::Failed;
+      if (added == Store::Added::kAdded) {
         Remember(name, password);
         return Check::New;
       }
@@ -579,11 +535,11 @@ struct Handler::Impl {
     const std::string refusal = ReadGame(f, g);
     if (!refusal.empty()) return Reply{400, refusal};
     return WithAccount(name, password, peer, false, std::move(later), [=, this](Check outcome) -> Reply {
-      return outcome == Check::Known ? Store(name, week, g) : Reply{200, kWrongPassword};
+      return outcome == Check::Known ? Save(name, week, g) : Reply{200, kWrongPassword};
     });
   }
 
-  // Under dbMutex: whether the account may store one more new game now.
+  // Within the store's saving of a game: whether the account may store one more new game now.
   bool TakeGame(const std::string& name) {
     if (settings.gameSeconds <= 0) return true;
     const int64_t now = Now(), step = 1000LL * settings.gameSeconds;
@@ -595,47 +551,25 @@ struct Handler::Impl {
     return true;
   }
 
-  Reply Store(const std::string& name, int64_t week, const Game& g) {
-    std::lock_guard<std::mutex> lock(dbMutex);
-    // One row per game: the account, the table and the time stamp name it.
+  Reply Save(const std::string& name, int64_t week, const Game& g) {
     // A game stored before is said to be so whatever the allowance, so that
     // the game's sending it again at every refresh costs nothing.
-    Statement seen(db,
-                   "SELECT 1 FROM scores WHERE account = ? AND week = ? AND mode = ? AND level = ? AND flags = ?"
-                   " AND stamp = ?");
-    seen.Text(1, name).Int(2, week).Int(3, g.mode).Int(4, g.level).Int(5, g.flags).Int(6, g.stamp);
-    if (seen.Row()) return {200, "Score Already Saved"};
-    if (!TakeGame(name)) return {429, kTooManyGames};
-    Statement add(db,
-                  "INSERT OR IGNORE INTO scores (account, week, mode, level, flags, score, name, badges, stamp, quit,"
-                  " best) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    add.Text(1, name).Int(2, week).Int(3, g.mode).Int(4, g.level).Int(5, g.flags).Int(6, g.score).Text(7, g.name);
-    add.Int(8, g.badges).Int(9, g.stamp).Int(10, g.quit).Text(11, g.best);
-    if (!add.Done()) return {500, "NOT SAVED"};
-    return {200, sqlite3_changes(db) == 1 ? "Score Saved" : "Score Already Saved"};
+    switch (store.SaveGame(name, week, g, [&] { return TakeGame(name); })) {
+      case Store::Saved::kSaved: return {200, "Score Saved"};
+      case Store::Saved::kAlready: return {200, "Score Already Saved"};
+      case Store::Saved::kRefused: return {429, kTooManyGames};
+      case Store::Saved::kFailed: break;
+    }
+    return {500, "NOT SAVED"};
   }
 
   Reply Table(int64_t week, int64_t id) {
-    const int64_t mode = id % 100, level = (id / 100) % 10, flags = id / 1000;
     std::string body;
-    int n = 0;
-    {
-      std::lock_guard<std::mutex> lock(dbMutex);
-      Statement rows(db,
-                     "SELECT score, name, badges, stamp, level, mode, flags, quit, best FROM scores"
-                     " WHERE week = ? AND mode = ? AND level = ? AND flags = ? ORDER BY score DESC, stamp DESC"
-                     " LIMIT ?");
-      rows.Int(1, week).Int(2, mode).Int(3, level).Int(4, flags).Int(5, kTableRows);
-      while (rows.Row()) {
-        ++n;
-        body += std::to_string(rows.ColInt(0)) + "|" + TableName(rows.ColText(1)) + "|" +
-                std::to_string(rows.ColInt(2)) + "|" + std::to_string(rows.ColInt(3)) + "|" +
-                std::to_string(rows.ColInt(4)) + "|" + std::to_string(rows.ColInt(5)) + "|" +
-                std::to_string(rows.ColInt(6)) + "|" + std::to_string(rows.ColInt(7)) + "\n" + rows.ColText(8) +
-                "\n";
-      }
-    }
-    if (n == 0) return {404, kEmptyTable};
+    for (const Game& g : store.Best(week, id % 100, (id / 100) % 10, id / 1000, kTableRows))
+      body += std::to_string(g.score) + "|" + TableName(g.name) + "|" + std::to_string(g.badges) + "|" +
+              std::to_string(g.stamp) + "|" + std::to_string(g.level) + "|" + std::to_string(g.mode) + "|" +
+              std::to_string(g.flags) + "|" + std::to_string(g.quit) + "\n" + g.best + "\n";
+    if (body.empty()) return {404, kEmptyTable};
     return {200, body};
   }
 };
@@ -648,40 +582,13 @@ Handler::Handler(Settings settings) {
 
 Handler::~Handler() = default;
 
-bool Handler::Open(const std::string& path, std::string& error) {
-  Impl& m = *impl_;
-  if (sqlite3_open_v2(path.c_str(), &m.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                      nullptr) != SQLITE_OK) {
-    error = m.db ? sqlite3_errmsg(m.db) : "out of memory";
-    return false;
-  }
-  sqlite3_busy_timeout(m.db, 5000);
-  // Older databases: the same tables; a game uploaded again used to be
-  // stored again, so the copies go before one row per game is enforced.
-  const bool ok =
-      m.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;") && m.Exec("BEGIN IMMEDIATE") &&
-      m.Exec("CREATE TABLE IF NOT EXISTS accounts (name TEXT PRIMARY KEY, salt TEXT NOT NULL, hash TEXT NOT NULL);"
-             "CREATE TABLE IF NOT EXISTS scores (id INTEGER PRIMARY KEY, account TEXT NOT NULL"
-             " REFERENCES accounts(name), week INTEGER, mode INTEGER, level INTEGER, flags INTEGER, score INTEGER,"
-             " name TEXT, badges INTEGER, stamp INTEGER, quit INTEGER, best TEXT);"
-             "CREATE INDEX IF NOT EXISTS scores_table ON scores(week, mode, level, flags, score);") &&
-      m.Exec("DELETE FROM scores WHERE NOT EXISTS (SELECT 1 FROM sqlite_master WHERE name = 'scores_game')"
-             " AND id NOT IN (SELECT MIN(id) FROM scores GROUP BY account, week, mode, level, flags, stamp);"
-             "CREATE UNIQUE INDEX IF NOT EXISTS scores_game ON scores(account, week, mode, level, flags, stamp);") &&
-      m.Exec("COMMIT");
-  if (!ok) {
-    error = sqlite3_errmsg(m.db);
-    m.Exec("ROLLBACK");
-    return false;
-  }
-  return true;
-}
+bool Handler::Open(const std::string& path, std::string& error) { return impl_->store.Open(path, error); }
 
 std::optional<Reply> Handler::Begin(const std::string& method, const std::string& target,
                                     const std::string& /*body*/, const std::string& peer,
                                     std::function<void(Reply)> later) {
   Impl& m = *impl_;
-  if (!m.db) return Reply{500, "NO DATABASE"};
+  if (!m.store.IsOpen()) return Reply{500, "NO DATABASE"};
   if (method != "GET" && method != "HEAD") return Reply{405, "ONLY GET"};
   // The game's requests begin with two slashes.
   size_t skip = 0;
@@ -694,12 +601,12 @@ std::optional<Reply> Handler::Begin(const std::string& method, const std::string
   if (path == "/kestrum/login.php") {
     if (!Number(Query(query, "week"), week)) return Reply{400, "BAD REQUEST"};
     if (!gameWeek()) return Reply{400, kBadWeek};
-    return m.Login(Query(query, "input"), peer, std::move(later));
+    return m.Login(Query(query, "input"), AddressKey(peer), std::move(later));
   }
   if (path == "/kestrum/scores.php") {
     if (!Number(Query(query, "Week"), week)) return Reply{400, "BAD REQUEST"};
     if (!gameWeek()) return Reply{400, kBadWeek};
-    return m.Upload(Query(query, "Input"), week, peer, std::move(later));
+    return m.Upload(Query(query, "Input"), week, AddressKey(peer), std::move(later));
   }
   const std::vector<std::string> parts = Split(path, '/');  // "", kestrum, tables, week, id.txt
   if (parts.size() == 5 && parts[0].empty() && parts[1] == "kestrum" && parts[2] == "tables" &&

@@ -206,6 +206,27 @@ TEST_F(HandlerTest, NewAccountsPerAddressPerMinute) {
   EXPECT_EQ(Login("player4", "pass1", "10.0.0.1").body.substr(0, 8), "Welcome!") << "a minute later";
 }
 
+// Two IPv6 addresses of one /64 are one client to the limits on new
+// accounts and on failed logins; one of the next /64 is another.
+TEST_F(HandlerTest, TheLimitsCountAnIpv6ClientByItsSlash64) {
+  scoreserver::Settings s = Quick();
+  s.newAccountsPerMinute = 2;
+  s.failedLoginsPerAddress = 3;
+  Start(s);
+  const std::string one = "2001:db8:1:2::5", same = "2001:db8:1:2:ffff::9", next = "2001:db8:1:3::5";
+  EXPECT_EQ(Login("player1", "pass1", one).body.substr(0, 8), "Welcome!");
+  EXPECT_EQ(Login("player2", "pass1", same).body.substr(0, 8), "Welcome!");
+  EXPECT_EQ(Login("player3", "pass1", same).status, 429) << "two accounts already from that /64";
+  EXPECT_EQ(Login("player3", "pass1", next).body.substr(0, 8), "Welcome!");
+  for (int k = 0; k < 3; ++k)
+    EXPECT_EQ(Login(k % 2 ? "player1" : "player2", "guess" + std::to_string(k), k % 2 ? one : same).body,
+              "WRONG PASSWORD");
+  const Reply limited = Login("player1", "guess9", "2001:db8:1:2::77");
+  EXPECT_EQ(limited.status, 429) << "three failures from that /64, from two of its addresses";
+  EXPECT_EQ(limited.body, "TOO MANY FAILED LOGINS: TRY AGAIN IN A MINUTE");
+  EXPECT_EQ(Login("player3", "guess9", next).body, "WRONG PASSWORD") << "the next /64 is checked";
+}
+
 // The hash that servers before this one stored.
 std::string OldHash(const std::string& salt, const std::string& password) {
   std::string state = salt + password;
