@@ -930,6 +930,184 @@ TEST_F(ScoreFile, TwoCopiesOnOneFolderKeepEachOthersGames) {
   }
 }
 
+// A copy of the game in a child process, as the player "nobody" when we
+// are root, that reads the score files, plays one game and is held inside
+// its save (its locks held, the files read and merged, nothing written)
+// until Finish; Finish answers what it was told.
+class CopyHeldInItsSave {
+ public:
+  CopyHeldInItsSave(int64_t score, const std::string& name, int64_t stamp) {
+    if (pipe(inside_) != 0 || pipe(go_) != 0 || pipe(said_) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      if (!testsupport::BecomeNobody()) _exit(77);
+      ClearList(Highscores);
+      ScoresLoaded = 0;
+      LoadScores();
+      auto r = std::make_shared<Scores>();
+      r->Score = score;
+      r->Name = name;
+      r->Timestamp = stamp;
+      r->GameMode = 1;
+      ListAddLast(Highscores, r);
+      ScoreSaveHeld = [this] {
+        char c = 'i';
+        if (write(inside_[1], &c, 1) != 1 || read(go_[0], &c, 1) != 1) _exit(78);
+      };
+      SaveScores();
+      std::string told;
+      for (const auto& line : ClosingProblems()) told += line + "\n";
+      if (write(said_[1], told.data(), told.size()) != static_cast<ssize_t>(told.size())) _exit(79);
+      _exit(0);
+    }
+    close(inside_[1]);
+    close(go_[0]);
+    close(said_[1]);
+    char c = 0;
+    inside = pid_ > 0 && read(inside_[0], &c, 1) == 1;
+  }
+  std::string Finish() {
+    char c = 'g';
+    if (write(go_[1], &c, 1) != 1) return "no copy";
+    std::string said;
+    char buffer[1024];
+    for (ssize_t n; (n = read(said_[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<size_t>(n));
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? said : "status " + std::to_string(WEXITSTATUS(status));
+  }
+  ~CopyHeldInItsSave() {
+    for (int fd : {inside_[0], go_[1], said_[0]}) close(fd);
+  }
+  bool inside = false;  // it is held inside its save
+
+ private:
+  int inside_[2] = {-1, -1}, go_[2] = {-1, -1}, said_[2] = {-1, -1};
+  pid_t pid_ = -1;
+};
+
+// Copy A is held inside its save past copy B's wait for the lock: B
+// replaces nothing A may be writing, keeps its games (merged with what it
+// read) in a file of its own, and says so; a start meanwhile leaves the
+// temporary files of A's save alone. Then A saves, and the next start has
+// both games; the next save puts them in the score file and removes B's
+// file. So in a folder every player may list, and in one players may write
+// but not list (mode 0733, as the player "nobody"), where the lock is a
+// lock file every copy takes.
+TEST_F(ScoreFile, ACopyThatWaitsOutAnotherCopysSaveReplacesNothingAndKeepsItsGame) {
+  if (geteuid() == 0 && !getpwnam("nobody")) GTEST_SKIP() << "no user nobody to play as";
+  struct Case {
+    const char* what;
+    fs::perms folder;
+    std::vector<std::string> left;  // the files of the folder after all
+  };
+  const fs::perms unlisted = fs::perms::owner_all | fs::perms::group_write | fs::perms::group_exec |
+                             fs::perms::others_write | fs::perms::others_exec;
+  const Case cases[] = {
+      {"a folder every player may list", fs::perms::all, {"nuscores.dat"}},
+      {"a folder players may write but not list", unlisted, {".pibbo-save.lock", "nuscores.dat"}},
+  };
+  const std::string shown = fs::current_path().string() + "/nuscores.dat";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::permissions(dir_, fs::perms::all);
+    for (const auto& e : fs::directory_iterator(".")) fs::remove_all(e.path());
+    fs::create_directory(dir_ / "data");
+    fs::permissions(dir_ / "data", fs::perms::all | fs::perms::sticky_bit);
+    ClearList(Highscores);
+    ScoresLoaded = 0;
+    Add(1, "Old", 10);
+    SaveScores();
+    ASSERT_EQ(chmod("nuscores.dat", 0666), 0);
+    const std::string before = testsupport::ReadBytes("nuscores.dat");
+    fs::permissions(dir_, c.folder);
+
+    CopyHeldInItsSave a(200, "Ann", 30);
+    ASSERT_TRUE(a.inside);
+    // A temporary file of A's save, as a start of B sees it.
+    testsupport::WriteBytes("nuscores.dat.tmp-AbC123", "half");
+    const auto b = testsupport::AsPlayer([] {
+      std::string said = SaveLock("nuscores.dat", 100).WaitedOut() ? "waits\n" : "takes the lock\n";
+      said += "stale files removed: " + std::to_string(RemoveStaleTemporaries(".", "nuscores.dat")) + "\n";
+      ClearList(Highscores);
+      Reload();
+      Add(100, "Bob", 20);
+      SaveScores();
+      return said + Told();
+    });
+    ASSERT_EQ(b.status, 0);
+    EXPECT_EQ(b.said, "waits\nstale files removed: 0\nThe scores could not be saved to " + shown +
+                          ": another copy of the game was saving its scores there and kept at it past 3 s, so what "
+                          "it writes is left to it.\nThey are kept in " + shown +
+                          ".unsaved2, and the next start reads them back.\n");
+    EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), before);
+    EXPECT_EQ(a.Finish(), "");
+    fs::remove("nuscores.dat.tmp-AbC123");
+
+    ClearList(Highscores);
+    Reload();
+    EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{200, 100, 1}));
+    SaveScores();
+    EXPECT_EQ(Files(), c.left);
+    Reload();
+    EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{200, 100, 1}));
+  }
+}
+
+// A score file that is a link to its own spare (beside it, or in the data
+// folder): one more game is saved through the link, and the spare, being
+// the very file saved, stays.
+TEST_F(ScoreFile, AScoreFileLinkedToItsSpareKeepsEveryGame) {
+  for (const bool inData : {false, true}) {
+    SCOPED_TRACE(inData ? "the data folder's spare" : "the spare beside it");
+    fs::remove_all(dir_ / "data");
+    for (const auto& e : fs::directory_iterator(".")) fs::remove_all(e.path());
+    const std::string spare = inData ? DataFile() : "nuscores.dat.unsaved";
+    if (inData) fs::create_directories(fs::path(spare).parent_path());
+    ClearList(Highscores);
+    Add(1, "Old", 10);
+    ASSERT_TRUE(SaveLinesAtomic(spare, {AccountToken(), Scramble(ScoreLinePlain(**Highscores.begin()), "")}));
+    fs::create_symlink(spare, "nuscores.dat");
+    ClearList(Highscores);
+    Reload();
+    Add(2, "New", 20);
+    SortList(Highscores);
+    SaveScores();
+    EXPECT_EQ(Told(), "");
+    EXPECT_TRUE(fs::is_symlink("nuscores.dat"));
+    EXPECT_TRUE(fs::is_regular_file(spare));
+    ClearList(Highscores);
+    Reload();
+    EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{2, 1}));
+  }
+}
+
+// A damaged score file is copied aside under a name where nothing stands:
+// a ".bad" entry of the player's (a link that leads nowhere, or in a
+// circle) is left as it was.
+TEST_F(ScoreFile, ABadEntryThePlayerHasIsLeftAsItWas) {
+  const std::string damaged = Scramble("me|", RegKey) + "\r\n" + std::string(40, 'F') + "\r\n";
+  for (const std::string& target : {std::string("nowhere/at.bad"), std::string("nuscores.dat.bad")}) {
+    SCOPED_TRACE(target);
+    for (const auto& e : fs::directory_iterator(".")) fs::remove_all(e.path());
+    WriteRaw(damaged);
+    fs::create_symlink(target, "nuscores.dat.bad");
+    ClearList(Highscores);
+    ClearClosingProblems();
+    Reload();
+    Add(3, "this run", 30);
+    SaveScores();
+    EXPECT_TRUE(fs::is_symlink("nuscores.dat.bad"));
+    EXPECT_EQ(fs::read_symlink("nuscores.dat.bad").string(), target);
+    EXPECT_EQ(testsupport::ReadBytes("nuscores.dat.bad2"), damaged);
+    EXPECT_NE(Told().find("the original is kept as " + fs::current_path().string() + "/nuscores.dat.bad2."),
+              std::string::npos)
+        << Told();
+    Reload();
+    EXPECT_EQ(LoadedScores(), std::vector<int64_t>{3});
+  }
+}
+
 // A save finds what another copy saved meanwhile and keeps it once: the
 // same game is not doubled by a second save, the other copy's account is
 // taken while this run changed none, and a table that grows past what the
