@@ -136,31 +136,60 @@ series() {
     " runs that lost records: $lost  records after: $prev"
 }
 
-# Two copies on one folder, each killed at random (or not).
-two_copies() {
-  name=two
+# A run folder of its own for the series NAME of two copies at once,
+# with the folders watched for saves: its game and check_run.
+pair_folder() {
+  name=$1 watch=$2
   mkdir "$work/$name"
   cp -r "$build/run" "$work/$name/run"
   rm -f "$work/$name/run/Files/260/nuscores.dat" "$work/$name/run/Files/Setup.ini"
-  as="" watch="run/Files"
   game() { (cd "$work/$name" && PIBBO_HEADLESS=1 PIBBO_INPUT_SCRIPT="$work/play.txt" SDL_AUDIODRIVER=dummy \
     XDG_DATA_HOME="$work/$name/data" "$killer" "$1" $watch -- ./run/pibbo 2>/dev/null); }
   check_run() { XDG_DATA_HOME="$work/$name/data" "$check" "$work/$name/run" "${1:-0}"; }
+  torn=0 lost=0 short=0 kept=0 n=0
+}
+
+# t0: a stamp later than every record so far; the games of the next pair
+# are those stamped from it on.
+fresh_stamp() {
+  result=$(check_run)
+  while [ "$(field now "$result")" -le "$(field newest "$result")" ]; do
+    sleep 0.2
+    result=$(check_run)
+  done
+  t0=$(field now "$result")
+}
+
+# Counts what a pair left: torn files, fewer than $1 games since t0 (a
+# pair that lost a game), fewer records than before (up to the 50 newest).
+tally_pair() {
+  result=$(check_run "$t0")
+  case $result in
+    *setup=torn* | *setup=missing* | *scores=torn* | *scores=missing*) torn=$((torn + 1)) ;;
+  esac
+  now=$(records "$result")
+  now=${now:-0}
+  since=$(field since "$result")
+  kept=$((kept + since))
+  [ "$since" -lt "$1" ] && short=$((short + 1))
+  least=$prev
+  [ "$least" -gt 50 ] && least=50
+  [ "$now" -lt "$least" ] && lost=$((lost + 1))
+  prev=$now
+  n=$((n + 1))
+}
+
+# Two copies on one folder, each killed at random (or not).
+two_copies() {
+  pair_folder two "run/Files"
   start=$(date +%s%N)
   game ms:600000 >/dev/null
   span=$(( ($(date +%s%N) - start) / 1000000 ))
   prev=$(records "$(check_run)")
   echo "$name: records before: $prev  one run: ${span} ms"
-  kills=0 torn=0 lost=0 short=0 kept=0 n=0
+  kills=0
   while [ $n -lt "$runs" ]; do
-    # A stamp later than every record so far: the games of this pair are
-    # those stamped from it on.
-    result=$(check_run)
-    while [ "$(field now "$result")" -le "$(field newest "$result")" ]; do
-      sleep 0.2
-      result=$(check_run)
-    done
-    t0=$(field now "$result")
+    fresh_stamp
     for copy in 1 2; do
       case $(pick "$copy$n" 3) in
         0) eval "when_$copy=ms:600000" ;;
@@ -174,20 +203,7 @@ two_copies() {
     for copy in 1 2; do
       if grep -q killed=1 "$work/$copy.out"; then kills=$((kills + 1)); else whole=$((whole + 1)); fi
     done
-    result=$(check_run "$t0")
-    case $result in
-      *setup=torn* | *setup=missing* | *scores=torn* | *scores=missing*) torn=$((torn + 1)) ;;
-    esac
-    now=$(records "$result")
-    now=${now:-0}
-    since=$(field since "$result")
-    kept=$((kept + since))
-    [ "$since" -lt "$whole" ] && short=$((short + 1))
-    least=$prev
-    [ "$least" -gt 50 ] && least=50
-    [ "$now" -lt "$least" ] && lost=$((lost + 1))
-    prev=$now
-    n=$((n + 1))
+    tally_pair $whole
   done
   echo "$name: pairs: $runs  copies killed: $kills  torn or missing files: $torn" \
     " pairs that lost a game of a copy not killed: $short  pairs that lost older records: $lost" \
@@ -196,25 +212,13 @@ two_copies() {
 
 # One copy stopped inside a save while the other plays a whole run.
 held_copies() {
-  name=held
-  mkdir "$work/$name"
-  cp -r "$build/run" "$work/$name/run"
-  rm -f "$work/$name/run/Files/260/nuscores.dat" "$work/$name/run/Files/Setup.ini"
-  watch="run/Files run/Files/260"
-  game() { (cd "$work/$name" && PIBBO_HEADLESS=1 PIBBO_INPUT_SCRIPT="$work/play.txt" SDL_AUDIODRIVER=dummy \
-    XDG_DATA_HOME="$work/$name/data" "$killer" "$1" $watch -- ./run/pibbo 2>/dev/null); }
-  check_run() { XDG_DATA_HOME="$work/$name/data" "$check" "$work/$name/run" "${1:-0}"; }
+  pair_folder held "run/Files run/Files/260"
   seen=$(game ms:600000 | sed -n 's/.*temps_seen=\([0-9]*\).*/\1/p')
   prev=$(records "$(check_run)")
   echo "$name: records before: $prev  saves a run makes: $seen"
-  inside=0 torn=0 short=0 lost=0 kept=0 n=0
+  inside=0
   while [ $n -lt "$runs" ]; do
-    result=$(check_run)
-    while [ "$(field now "$result")" -le "$(field newest "$result")" ]; do
-      sleep 0.2
-      result=$(check_run)
-    done
-    t0=$(field now "$result")
+    fresh_stamp
     case $((n % 2)) in
       0) k=$seen ;;  # the last save: the score file
       *) k=$(( $(pick "$n" "$seen") + 1 )) ;;
@@ -229,20 +233,7 @@ held_copies() {
     touch "$work/go"
     wait $held
     grep -q inside=1 "$work/1.out" && inside=$((inside + 1))
-    result=$(check_run "$t0")
-    case $result in
-      *setup=torn* | *setup=missing* | *scores=torn* | *scores=missing*) torn=$((torn + 1)) ;;
-    esac
-    now=$(records "$result")
-    now=${now:-0}
-    since=$(field since "$result")
-    kept=$((kept + since))
-    [ "$since" -lt 2 ] && short=$((short + 1))
-    least=$prev
-    [ "$least" -gt 50 ] && least=50
-    [ "$now" -lt "$least" ] && lost=$((lost + 1))
-    prev=$now
-    n=$((n + 1))
+    tally_pair 2
   done
   echo "$name: pairs: $runs  stops inside a save: $inside  torn or missing files: $torn" \
     " pairs that lost a game: $short  pairs that lost older records: $lost  games kept: $kept  records after: $prev"

@@ -802,10 +802,13 @@ TEST_F(ScoreFileSizeLimit, NoRoomAnywhereSaysWhatIsLost) {
 
 // A copy of the game in a child process, as the player "nobody" when we
 // are root: it reads the score files, waits until Finish, then plays one
-// game and saves; Finish answers what it was told.
+// game and saves; or (kInsideItsSave) it plays the game at once and is
+// held inside its save (its locks held, the files read and merged, nothing
+// written) until Finish. Finish answers what it was told.
 class HeldCopy {
  public:
-  HeldCopy(int64_t score, const std::string& name, int64_t stamp) {
+  enum Where { kBeforeItsGame, kInsideItsSave };
+  HeldCopy(int64_t score, const std::string& name, int64_t stamp, Where where = kBeforeItsGame) {
     if (pipe(ready_) != 0 || pipe(go_) != 0 || pipe(said_) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
@@ -813,8 +816,12 @@ class HeldCopy {
       ClearList(Highscores);
       ScoresLoaded = 0;
       LoadScores();
-      char c = 'r';
-      if (write(ready_[1], &c, 1) != 1 || read(go_[0], &c, 1) != 1) _exit(78);
+      auto hold = [this] {
+        char c = 'r';
+        if (write(ready_[1], &c, 1) != 1 || read(go_[0], &c, 1) != 1) _exit(78);
+      };
+      if (where == kBeforeItsGame) hold();
+      else ScoreSaveHeld = hold;
       auto r = std::make_shared<Scores>();
       r->Score = score;
       r->Name = name;
@@ -930,62 +937,6 @@ TEST_F(ScoreFile, TwoCopiesOnOneFolderKeepEachOthersGames) {
   }
 }
 
-// A copy of the game in a child process, as the player "nobody" when we
-// are root, that reads the score files, plays one game and is held inside
-// its save (its locks held, the files read and merged, nothing written)
-// until Finish; Finish answers what it was told.
-class CopyHeldInItsSave {
- public:
-  CopyHeldInItsSave(int64_t score, const std::string& name, int64_t stamp) {
-    if (pipe(inside_) != 0 || pipe(go_) != 0 || pipe(said_) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      if (!testsupport::BecomeNobody()) _exit(77);
-      ClearList(Highscores);
-      ScoresLoaded = 0;
-      LoadScores();
-      auto r = std::make_shared<Scores>();
-      r->Score = score;
-      r->Name = name;
-      r->Timestamp = stamp;
-      r->GameMode = 1;
-      ListAddLast(Highscores, r);
-      ScoreSaveHeld = [this] {
-        char c = 'i';
-        if (write(inside_[1], &c, 1) != 1 || read(go_[0], &c, 1) != 1) _exit(78);
-      };
-      SaveScores();
-      std::string told;
-      for (const auto& line : ClosingProblems()) told += line + "\n";
-      if (write(said_[1], told.data(), told.size()) != static_cast<ssize_t>(told.size())) _exit(79);
-      _exit(0);
-    }
-    close(inside_[1]);
-    close(go_[0]);
-    close(said_[1]);
-    char c = 0;
-    inside = pid_ > 0 && read(inside_[0], &c, 1) == 1;
-  }
-  std::string Finish() {
-    char c = 'g';
-    if (write(go_[1], &c, 1) != 1) return "no copy";
-    std::string said;
-    char buffer[1024];
-    for (ssize_t n; (n = read(said_[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<size_t>(n));
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? said : "status " + std::to_string(WEXITSTATUS(status));
-  }
-  ~CopyHeldInItsSave() {
-    for (int fd : {inside_[0], go_[1], said_[0]}) close(fd);
-  }
-  bool inside = false;  // it is held inside its save
-
- private:
-  int inside_[2] = {-1, -1}, go_[2] = {-1, -1}, said_[2] = {-1, -1};
-  pid_t pid_ = -1;
-};
-
 // Copy A is held inside its save past copy B's wait for the lock: B
 // replaces nothing A may be writing, keeps its games (merged with what it
 // read) in a file of its own, and says so; a start meanwhile leaves the
@@ -1022,8 +973,8 @@ TEST_F(ScoreFile, ACopyThatWaitsOutAnotherCopysSaveReplacesNothingAndKeepsItsGam
     const std::string before = testsupport::ReadBytes("nuscores.dat");
     fs::permissions(dir_, c.folder);
 
-    CopyHeldInItsSave a(200, "Ann", 30);
-    ASSERT_TRUE(a.inside);
+    HeldCopy a(200, "Ann", 30, HeldCopy::kInsideItsSave);
+    ASSERT_TRUE(a.Loaded());
     // A temporary file of A's save, as a start of B sees it.
     testsupport::WriteBytes("nuscores.dat.tmp-AbC123", "half");
     const auto b = testsupport::AsPlayer([] {
