@@ -8,9 +8,16 @@
 // appears in one of the folders: that is, while the K-th save is writing)
 // or "moved:K:U" (U microseconds after the K-th file is renamed into one of
 // the folders: a save's temporary file has just become the file, or the
-// copy of a rewrite in place is whole and the rewrite begins).
-// Prints one line: "killed=0|1 temps_seen=N"; killed=0 when the command
-// ended first. Exit status 0, or 2 on a usage error.
+// copy of a rewrite in place is whole and the rewrite begins), or
+// "stop:K:PATH": not a kill but a stop (SIGSTOP) as the K-th temporary save
+// file appears, that is inside the K-th save with its locks held; it makes
+// PATH.stopped, holds the command stopped until PATH exists (at most 600
+// s), then lets it go on (SIGCONT) to its end.
+// Prints one line: "killed=0|1 temps_seen=N stopped=0|1 inside=0|1";
+// killed=0 when the command ended first, inside=1 when the stop came
+// before the temporary file had taken its place. Exit status 0, or 2 on a usage error.
+#include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -32,8 +39,21 @@ long long NowUs() {
   return ts.tv_sec * 1000000LL + ts.tv_nsec / 1000;
 }
 
+// Whether a temporary save file stands in one of the folders.
+bool TempLeft(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) continue;
+    bool found = false;
+    while (const dirent* e = readdir(dir)) found = found || std::strstr(e->d_name, ".tmp-");
+    closedir(dir);
+    if (found) return true;
+  }
+  return false;
+}
+
 int Usage() {
-  std::fprintf(stderr, "usage: kill_at_save ms:N|save:K:U|moved:K:U <folder>... -- <command> [args...]\n");
+  std::fprintf(stderr, "usage: kill_at_save ms:N|save:K:U|moved:K:U|stop:K:PATH <folder>... -- <command> [args...]\n");
   return 2;
 }
 
@@ -45,7 +65,13 @@ int main(int argc, char** argv) {
   long long afterMs = -1, saveUs = 0;
   int saveNumber = 0;
   bool moves = false;  // count renames into the folders, not new temporary files
-  if (when.rfind("ms:", 0) == 0) {
+  std::string release;  // stop:K:PATH: the file that lets a stopped command go on
+  if (when.rfind("stop:", 0) == 0) {
+    const size_t colon = when.find(':', 5);
+    saveNumber = std::atoi(when.c_str() + 5);
+    if (colon == std::string::npos || saveNumber < 1 || colon + 1 >= when.size()) return Usage();
+    release = when.substr(colon + 1);
+  } else if (when.rfind("ms:", 0) == 0) {
     afterMs = std::atoll(when.c_str() + 3);
   } else if (std::sscanf(when.c_str(), "moved:%d:%lld", &saveNumber, &saveUs) == 2 && saveNumber >= 1) {
     moves = true;
@@ -55,7 +81,11 @@ int main(int argc, char** argv) {
   int i = 2;
   const int inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (inotify < 0) return Usage();
-  for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) inotify_add_watch(inotify, argv[i], IN_CREATE | IN_MOVED_TO);
+  std::vector<std::string> folders;
+  for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+    inotify_add_watch(inotify, argv[i], IN_CREATE | IN_MOVED_TO);
+    folders.push_back(argv[i]);
+  }
   if (i + 1 >= argc) return Usage();
   char** command = argv + i + 1;
 
@@ -69,8 +99,9 @@ int main(int argc, char** argv) {
 
   int temps = 0, renames = 0;
   long long killAt = afterMs >= 0 ? start + afterMs * 1000 : -1;
-  bool killed = false;
+  bool killed = false, stopped = false, inside = false, ended = false;
   for (;;) {
+    if (ended) break;
     int status = 0;
     if (waitpid(pid, &status, WNOHANG) == pid) break;
     if (killAt >= 0 && NowUs() >= killAt) {
@@ -90,13 +121,31 @@ int main(int argc, char** argv) {
         const bool temp = e->len > 0 && (e->mask & IN_CREATE) && std::strstr(e->name, ".tmp-");
         const bool moved = e->len > 0 && (e->mask & IN_MOVED_TO);
         if (temp) ++temps;
-        if (((moves && moved && ++renames == saveNumber) || (!moves && temp && temps == saveNumber)) && killAt < 0) {
+        if (!release.empty() && temp && temps == saveNumber && !stopped) {
+          kill(pid, SIGSTOP);
+          stopped = true;
+          // Stopped before its temporary file took its place: inside the save.
+          int status = 0;
+          waitpid(pid, &status, WUNTRACED);
+          inside = WIFSTOPPED(status) && TempLeft(folders);
+          ended = !WIFSTOPPED(status);  // it ended first (and is reaped)
+          const int marker = open((release + ".stopped").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+          if (marker >= 0) close(marker);
+          for (const long long until = NowUs() + 600 * 1000000LL;
+               !ended && access(release.c_str(), F_OK) != 0 && NowUs() < until;) {
+            usleep(10 * 1000);
+          }
+          if (!ended) kill(pid, SIGCONT);
+        } else if (release.empty() &&
+                   ((moves && moved && ++renames == saveNumber) || (!moves && temp && temps == saveNumber)) &&
+                   killAt < 0) {
           killAt = NowUs() + saveUs;
         }
         at += sizeof(inotify_event) + e->len;
       }
     }
   }
-  std::printf("killed=%d temps_seen=%d\n", killed ? 1 : 0, temps);
+  std::printf("killed=%d temps_seen=%d stopped=%d inside=%d\n", killed ? 1 : 0, temps, stopped ? 1 : 0,
+              inside ? 1 : 0);
   return 0;
 }

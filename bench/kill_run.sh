@@ -24,6 +24,12 @@
 #     in three, not killed: every game of a copy that was not killed must
 #     be in the score file afterwards (the two copies' saves merge), and
 #     so must every record read before (up to the 50 newest).
+#   - held: two copies on one run folder, one of them stopped (SIGSTOP)
+#     inside one of its saves, its locks held: the save of the score file
+#     in every other pair, a save at random in the rest. While it stands
+#     the other copy plays a whole run (its saves wait out the lock and
+#     keep what they cannot write), then the stopped one goes on. Both
+#     games must be kept, and every record read before.
 # After each run, "Setup.ini" and "nuscores.dat" must be whole as the next
 # start reads them (a file a kill tore in the middle of a rewrite in place
 # counts as recovered when its whole copy is read back instead), the next
@@ -33,13 +39,16 @@
 #
 #   bench/kill_run.sh [runs] [build-dir]
 #
-# SERIES=rename, SERIES=two or SERIES=inplace runs that series alone.
+# SERIES=rename, SERIES=two, SERIES=held or SERIES=inplace runs that
+# series alone.
 #
 # Prints per series the counts: runs, kills, kills inside a save (a
 # temporary file was left behind; the next start removes it), kills inside
 # a rewrite in place (its copy or the copy's temporary file was left),
 # files torn in place and read back from their copy, torn or missing
-# files, runs that lost records.
+# files, runs that lost records; for "held", the stops that landed inside
+# a save (its temporary file not yet in place) and the pairs that lost a
+# game.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 runs=${1:-200}
@@ -127,31 +136,60 @@ series() {
     " runs that lost records: $lost  records after: $prev"
 }
 
-# Two copies on one folder, each killed at random (or not).
-two_copies() {
-  name=two
+# A run folder of its own for the series NAME of two copies at once,
+# with the folders watched for saves: its game and check_run.
+pair_folder() {
+  name=$1 watch=$2
   mkdir "$work/$name"
   cp -r "$build/run" "$work/$name/run"
   rm -f "$work/$name/run/Files/260/nuscores.dat" "$work/$name/run/Files/Setup.ini"
-  as="" watch="run/Files"
   game() { (cd "$work/$name" && PIBBO_HEADLESS=1 PIBBO_INPUT_SCRIPT="$work/play.txt" SDL_AUDIODRIVER=dummy \
     XDG_DATA_HOME="$work/$name/data" "$killer" "$1" $watch -- ./run/pibbo 2>/dev/null); }
   check_run() { XDG_DATA_HOME="$work/$name/data" "$check" "$work/$name/run" "${1:-0}"; }
+  torn=0 lost=0 short=0 kept=0 n=0
+}
+
+# t0: a stamp later than every record so far; the games of the next pair
+# are those stamped from it on.
+fresh_stamp() {
+  result=$(check_run)
+  while [ "$(field now "$result")" -le "$(field newest "$result")" ]; do
+    sleep 0.2
+    result=$(check_run)
+  done
+  t0=$(field now "$result")
+}
+
+# Counts what a pair left: torn files, fewer than $1 games since t0 (a
+# pair that lost a game), fewer records than before (up to the 50 newest).
+tally_pair() {
+  result=$(check_run "$t0")
+  case $result in
+    *setup=torn* | *setup=missing* | *scores=torn* | *scores=missing*) torn=$((torn + 1)) ;;
+  esac
+  now=$(records "$result")
+  now=${now:-0}
+  since=$(field since "$result")
+  kept=$((kept + since))
+  [ "$since" -lt "$1" ] && short=$((short + 1))
+  least=$prev
+  [ "$least" -gt 50 ] && least=50
+  [ "$now" -lt "$least" ] && lost=$((lost + 1))
+  prev=$now
+  n=$((n + 1))
+}
+
+# Two copies on one folder, each killed at random (or not).
+two_copies() {
+  pair_folder two "run/Files"
   start=$(date +%s%N)
   game ms:600000 >/dev/null
   span=$(( ($(date +%s%N) - start) / 1000000 ))
   prev=$(records "$(check_run)")
   echo "$name: records before: $prev  one run: ${span} ms"
-  kills=0 torn=0 lost=0 short=0 kept=0 n=0
+  kills=0
   while [ $n -lt "$runs" ]; do
-    # A stamp later than every record so far: the games of this pair are
-    # those stamped from it on.
-    result=$(check_run)
-    while [ "$(field now "$result")" -le "$(field newest "$result")" ]; do
-      sleep 0.2
-      result=$(check_run)
-    done
-    t0=$(field now "$result")
+    fresh_stamp
     for copy in 1 2; do
       case $(pick "$copy$n" 3) in
         0) eval "when_$copy=ms:600000" ;;
@@ -165,29 +203,46 @@ two_copies() {
     for copy in 1 2; do
       if grep -q killed=1 "$work/$copy.out"; then kills=$((kills + 1)); else whole=$((whole + 1)); fi
     done
-    result=$(check_run "$t0")
-    case $result in
-      *setup=torn* | *setup=missing* | *scores=torn* | *scores=missing*) torn=$((torn + 1)) ;;
-    esac
-    now=$(records "$result")
-    now=${now:-0}
-    since=$(field since "$result")
-    kept=$((kept + since))
-    [ "$since" -lt "$whole" ] && short=$((short + 1))
-    least=$prev
-    [ "$least" -gt 50 ] && least=50
-    [ "$now" -lt "$least" ] && lost=$((lost + 1))
-    prev=$now
-    n=$((n + 1))
+    tally_pair $whole
   done
   echo "$name: pairs: $runs  copies killed: $kills  torn or missing files: $torn" \
     " pairs that lost a game of a copy not killed: $short  pairs that lost older records: $lost" \
     " games kept: $kept  records after: $prev"
 }
 
-# SERIES=rename, two or inplace runs that series alone.
+# One copy stopped inside a save while the other plays a whole run.
+held_copies() {
+  pair_folder held "run/Files run/Files/260"
+  seen=$(game ms:600000 | sed -n 's/.*temps_seen=\([0-9]*\).*/\1/p')
+  prev=$(records "$(check_run)")
+  echo "$name: records before: $prev  saves a run makes: $seen"
+  inside=0
+  while [ $n -lt "$runs" ]; do
+    fresh_stamp
+    case $((n % 2)) in
+      0) k=$seen ;;  # the last save: the score file
+      *) k=$(( $(pick "$n" "$seen") + 1 )) ;;
+    esac
+    rm -f "$work/go" "$work/go.stopped"
+    game "stop:$k:$work/go" >"$work/1.out" &
+    held=$!
+    # The other copy plays once the first stands inside its save.
+    i=0
+    while [ ! -e "$work/go.stopped" ] && [ $i -lt 6000 ]; do sleep 0.1; i=$((i + 1)); done
+    game ms:600000 >/dev/null
+    touch "$work/go"
+    wait $held
+    grep -q inside=1 "$work/1.out" && inside=$((inside + 1))
+    tally_pair 2
+  done
+  echo "$name: pairs: $runs  stops inside a save: $inside  torn or missing files: $torn" \
+    " pairs that lost a game: $short  pairs that lost older records: $lost  games kept: $kept  records after: $prev"
+}
+
+# SERIES=rename, two, held or inplace runs that series alone.
 series_wanted() { [ "${SERIES:-all}" = all ] || [ "${SERIES:-all}" = "$1" ]; }
 if series_wanted two && [ "${SERIES:-all}" = two ]; then two_copies; exit 0; fi
+if [ "${SERIES:-all}" = held ]; then held_copies; exit 0; fi
 
 # Saves by rename.
 if series_wanted rename; then
@@ -198,6 +253,7 @@ as="" watch="run/Files run/Files/260"
 series rename
 fi
 series_wanted two && two_copies
+series_wanted held && held_copies
 series_wanted inplace || exit 0
 
 # Saves in place: one run as root makes the files, then they are handed to

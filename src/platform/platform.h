@@ -137,8 +137,9 @@ Pixmap CreatePixmap(int width, int height);
 // Decodes a PNG file (any colour type) to RGBA. Empty on failure.
 Pixmap LoadPixmapPNG(const std::string& path);
 // Writes an RGBA PNG at zlib level 0..9. Returns 1 on success; the file is
-// written whole or not at all.
-int SavePixmapPNG(const Pixmap& pixmap, const std::string& path, int compression = 9);
+// written whole or not at all. `onlyNew`: only where nothing stands at
+// `path` (0 and errno EEXIST when something does; it is left as it is).
+int SavePixmapPNG(const Pixmap& pixmap, const std::string& path, int compression = 9, bool onlyNew = false);
 
 // Image flags: 1 masked (black becomes transparent in images without an
 // alpha channel), 2 filtered (linear when scaled). -1: the default, 3.
@@ -388,22 +389,47 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
 // links), held while the object lives: a save of a file there by another
 // process waits for it, a save of ours takes it again at no cost. The wait
 // is bounded: after `waitMs` the lock is not held (WaitedOut) and the
-// caller goes on without it. A folder that cannot be opened is not locked.
+// caller must not replace what another copy may be writing there. A
+// folder that not every player may list is locked through a lock file in
+// it (".pibbo-save.lock"), which a player who may not list it takes too.
+// A folder that can be locked neither way is not locked.
 class SaveLock {
  public:
   static constexpr int kWaitMs = 3000;
   explicit SaveLock(const std::string& file, int waitMs = kWaitMs);
+  // The locks of the folders of all the files, waited for together: at
+  // most `waitMs` in all. When one of them could not be had, none is held.
+  explicit SaveLock(const std::vector<std::string>& files, int waitMs = kWaitMs);
   ~SaveLock();
   SaveLock(const SaveLock&) = delete;
   SaveLock& operator=(const SaveLock&) = delete;
-  bool Held() const { return state_ == State::Held; }
-  bool WaitedOut() const { return state_ == State::WaitedOut; }
+  bool WaitedOut() const { return waitedOut_; }
+  // Whether another process holds the lock of the file's folder now (no wait).
+  static bool HeldBySomeoneElse(const std::string& file);
 
  private:
-  enum class State { None, Held, WaitedOut };
-  State state_ = State::None;
-  std::pair<unsigned long, unsigned long> key_{};
+  std::vector<std::pair<unsigned long, unsigned long>> keys_;
+  bool waitedOut_ = false;
 };
+
+// Writes the lines (CR LF) to a new file at `path`, only where nothing
+// stands at that name (not even a dangling link): written whole beside it,
+// then linked into place, so it never replaces anything. 1 on success; else
+// 0, `why` says why, and `taken` (when given) is set when the name was taken.
+int SaveLinesNew(const std::string& path, const std::vector<std::string>& lines, std::string* why = nullptr,
+                 bool* taken = nullptr);
+// The same with the bytes as they are.
+int SaveBytesNew(const std::string& path, const std::string& bytes, std::string* why = nullptr,
+                 bool* taken = nullptr);
+// Puts the whole file `temp` at `path` only where nothing stands there (a
+// hard link, `temp` left to the caller): 0, or the errno (EEXIST: taken).
+int LinkNewFile(const std::string& temp, const std::string& path);
+// The device and inode of the file a path names (after its links);
+// {0, 0} when there is none.
+std::pair<unsigned long, unsigned long> FileIdentity(const std::string& path);
+// Whether anything at all stands at `path`: a file, a folder, a node or a
+// link (a dangling one or a loop too).
+bool NameTaken(const std::string& path);
 
 // Makes a folder and those above it that are missing (new ones 0700). 1 on
 // success; else 0, and `why` says why.
@@ -412,6 +438,8 @@ int MakeFolderPath(const std::string& folder, std::string* why = nullptr);
 // start of the file at `whole`: a write of `whole`'s content over `path`
 // was cut short, or had not begun. False when either cannot be read.
 bool IsFirstPartOf(const std::string& path, const std::string& whole);
+// Reads every byte of a regular file; false when it can't be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
 // Reads every line of a file as ReadLine does; false when it can't be read.
 bool LoadLines(const std::string& path, std::vector<std::string>& lines);
 

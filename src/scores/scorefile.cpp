@@ -118,20 +118,43 @@ std::vector<std::string> SpareFiles() {
   return places;
 }
 
+// The files of copies that could not have the lock for their save, because
+// another copy's save went on past the wait: each is made new, never
+// replacing anything, as "nuscores.dat.unsaved2" ... "nuscores.dat.unsaved9"
+// beside the score file, then in the data folder. Saves with the lock read
+// them and, once what they hold is saved, remove them.
+constexpr int kOwnSpares = 8;
+std::vector<std::string> OwnSpareFiles() {
+  std::vector<std::string> places;
+  std::vector<std::string> folders;
+  if (!NoScoreFolder()) folders.push_back("");
+  if (const std::string data = DataFile(); !data.empty()) {
+    folders.push_back(std::filesystem::path(data).parent_path().string() + "/");
+  }
+  for (const std::string& folder : folders) {
+    for (int n = 2; n < 2 + kOwnSpares; ++n) places.push_back(folder + kBesideFile + std::to_string(n));
+  }
+  return places;
+}
+
 // Copies a score file that holds lines that could not be read to the first
-// free name + ".bad", ".bad2", ... (an earlier copy is never overwritten),
-// once per run. False, and why, when no copy was made; a half-made copy is
-// removed.
+// free name + ".bad", ".bad2", ... (made new: whatever stands at a name
+// is never touched), once per run. False, and why, when no copy was made.
 bool KeepOriginal(const std::string& file, std::string& why) {
   if (gOriginalsKept.count(file)) return true;
+  std::string bytes;
+  errno = 0;
+  if (!ReadWholeFile(file, bytes)) {
+    why = std::strerror(errno ? errno : EIO);
+    return false;
+  }
   for (int n = 1; n < 1000; ++n) {
     const std::string name = file + ".bad" + (n == 1 ? "" : std::to_string(n));
-    if (FileType(name) != 0 || IsSpecialFile(name)) continue;
-    std::error_code ec;
-    if (!std::filesystem::copy_file(file, name, ec) || ec) {
-      why = ec ? ec.message() : "the copy failed";
-      std::error_code ignored;
-      std::filesystem::remove(name, ignored);
+    // Whatever stands at a name (a file, a node, a link that leads nowhere
+    // or in a circle) is the player's: the copy takes a free name, made new.
+    bool taken = false;
+    if (!SaveBytesNew(name, bytes, &why, &taken)) {
+      if (taken) continue;
       return false;
     }
     gOriginalsKept.insert(file);
@@ -157,12 +180,16 @@ struct ReadFileResult {
   std::vector<std::shared_ptr<Scores>> records;
   bool whole = true;  // every line could be read
   std::filesystem::file_time_type written{};
+  std::pair<unsigned long, unsigned long> id{};  // the file read (device, inode)
 };
 
 bool ReadScoreFile(const std::string& path, ReadFileResult& out) {
   out.path = path;
   std::vector<std::string>& lines = out.lines;
+  const auto before = FileIdentity(path);
   if (!LoadLines(path, lines)) return false;
+  // Another copy that made the file anew meanwhile: not a file we read.
+  out.id = FileIdentity(path) == before ? before : std::pair<unsigned long, unsigned long>{};
   std::error_code ec;
   out.written = std::filesystem::last_write_time(path, ec);
   // A line break at the end leaves an empty last line: that is no damage.
@@ -200,7 +227,7 @@ struct Holdings {
   bool mainDamaged = false;           // it held lines that could not be read
   std::string mainUnreadable;         // why it could not be read at all
   std::vector<std::string> mainLines; // its lines as read
-  std::set<std::string> wholeSpares;  // spare files read whole
+  std::map<std::string, std::pair<unsigned long, unsigned long>> wholeSpares;  // spare files read whole
   std::set<std::string> damagedSpares;
   std::map<std::string, std::string> unreadableSpares;  // spare file -> why
 };
@@ -232,7 +259,16 @@ Holdings ReadHoldings(bool atStart) {
   } else if (type == 2 && atStart) {
     Debug("\tA folder has the name of the score file " + std::string(kScoreFile));
   }
-  for (const std::string& spare : SpareFiles()) {
+  std::vector<std::string> spares = SpareFiles();
+  for (const std::string& own : OwnSpareFiles()) {
+    if (NameTaken(own)) {
+      spares.push_back(own);
+    } else if (atStart) {
+      const std::filesystem::path at(own);
+      RemoveStaleTemporaries(at.has_parent_path() ? at.parent_path().string() : ".", at.filename().string());
+    }
+  }
+  for (const std::string& spare : spares) {
     if (atStart) {
       // A save of the spare file that was cut short left its temporary file.
       const std::filesystem::path at(spare);
@@ -251,7 +287,11 @@ Holdings ReadHoldings(bool atStart) {
       continue;
     }
     if (atStart) Debug("\tReading the scores kept in " + spare);
-    (read.whole ? h.wholeSpares : h.damagedSpares).insert(spare);
+    if (read.whole) {
+      h.wholeSpares[spare] = read.id;
+    } else {
+      h.damagedSpares.insert(spare);
+    }
     h.files.push_back(std::move(read));
   }
   return h;
@@ -341,11 +381,51 @@ void MergeHoldings(const Holdings& h) {
     for (const auto& [mode, level, flags] : tables) TrimTable(mode, level, flags);
   }
   // The account: ours when this run changed it, else the one saved last.
+  const ReadFileResult* newest = NewestAccount(h.files);
   if (gAccountWasRead && RegName + "|" + RegPass == gAccountRead) {
-    if (const ReadFileResult* newest = NewestAccount(h.files)) {
+    if (newest) {
       RegName = newest->name;
       RegPass = newest->pass;
     }
+  } else if (gAccountWasRead && newest && newest->name + "|" + newest->pass != gAccountRead &&
+             newest->name + "|" + newest->pass != RegName + "|" + RegPass) {
+    // Both changed it: the change saved last (ours) is kept.
+    Debug("\tAnother copy of the game changed the account meanwhile; this run's change is kept instead");
+    ReportClosingProblem("Another copy of the game changed the account to \"" + newest->name +
+                         "\" meanwhile; this run's change (\"" + RegName + "\") is kept instead, and the other one is "
+                         "dropped.");
+  }
+}
+
+// Says that this run's games are lost, and why.
+void TellLost(const std::string& why, int newGames) {
+  const std::string lost = newGames == 0   ? "this run's account changes are lost."
+                           : newGames == 1 ? "the game of this run and any account change are lost."
+                                           : "the " + std::to_string(newGames) +
+                                                 " games of this run and any account change are lost.";
+  ReportClosingProblem("They could not be kept anywhere else either (" + why + "): " + lost);
+}
+
+// After a save into `savedIn`, the spare files read whole go: each only
+// when it is still the very file read (no copy made it anew since) and is
+// not the file just saved (a score file may be a link to its spare).
+// `ownOnly`: only the files of copies that saved without the lock.
+void RemoveSavedSpares(const Holdings& h, const std::string& savedIn, bool ownOnly = false) {
+  const auto saved = FileIdentity(savedIn);
+  const std::vector<std::string> own = OwnSpareFiles();
+  for (const auto& [spare, id] : h.wholeSpares) {
+    if (spare == savedIn || (ownOnly && std::find(own.begin(), own.end(), spare) == own.end())) continue;
+    const auto at = FileIdentity(spare);
+    if (at == saved) {
+      Debug("\t" + spare + " is the file the scores were saved in; it stays");
+      continue;
+    }
+    if (at != id || id.second == 0) {
+      Debug("\t" + spare + " was made anew since it was read; it stays");
+      continue;
+    }
+    std::error_code ec;
+    if (std::filesystem::remove(spare, ec)) Debug("\tRemoved " + spare + ", now saved in " + savedIn);
   }
 }
 
@@ -356,20 +436,55 @@ void NoteSaved() {
   gAccountWasRead = true;
 }
 
+// A save without the lock (another copy's save went on past the wait):
+// this run's file, merged with what the files held as it read them, is
+// made new under a name of its own, replacing nothing, and the next start
+// reads it back with the others.
+int KeepBesideAnotherSave(const std::vector<std::string>& lines, int newGames) {
+  Debug("\tAnother copy of the game kept its save going past " + std::to_string(SaveLock::kWaitMs / 1000) +
+        " s; this run's scores go to a file of their own");
+  ReportClosingProblem("The scores could not be saved to " + ShownPath(kScoreFile) +
+                       ": another copy of the game was saving its scores there and kept at it past " +
+                       std::to_string(SaveLock::kWaitMs / 1000) + " s, so what it writes is left to it.");
+  std::string keptAt, why = "there is no data folder";
+  std::string skip;  // a folder that takes no new file
+  for (const std::string& place : OwnSpareFiles()) {
+    const std::string folder = std::filesystem::path(place).parent_path().string();
+    if (!skip.empty() && folder == skip) continue;
+    bool taken = false;
+    if (place[0] == '/' && !MakeFolderPath(folder, &why)) {
+      skip = folder;
+      continue;
+    }
+    if (SaveLinesNew(place, lines, &why, &taken)) {
+      keptAt = place;
+      break;
+    }
+    if (!taken) skip = folder;
+    Debug("\tCould not keep the scores in " + place + " : " + why);
+  }
+  if (keptAt.empty()) {
+    TellLost(why, newGames);
+    return 0;
+  }
+  NoteSaved();
+  Debug("\tThe scores are kept in " + keptAt);
+  ReportClosingProblem("They are kept in " + ShownPath(keptAt) + ", and the next start reads them back.");
+  return 0;
+}
+
 }  // namespace
+
+std::function<void()> ScoreSaveHeld;
 
 int SaveScores() {
   // Another copy of the game saving into the same folders finishes first;
   // then what the files hold now is read and merged with this run's list.
-  std::vector<std::unique_ptr<SaveLock>> locks;
-  if (!NoScoreFolder()) {
-    locks.push_back(std::make_unique<SaveLock>(kBesideFile));
-    locks.push_back(std::make_unique<SaveLock>(kScoreFile));
-  }
-  if (const std::string data = DataFile(); !data.empty()) locks.push_back(std::make_unique<SaveLock>(data));
-  for (const auto& lock : locks) {
-    if (lock->WaitedOut()) Debug("\tAnother copy of the game kept its save going; saving without waiting longer");
-  }
+  // One wait, for all the folders together.
+  std::vector<std::string> lockFiles;
+  if (!NoScoreFolder()) lockFiles = {kScoreFile, kBesideFile};
+  if (const std::string data = DataFile(); !data.empty()) lockFiles.push_back(data);
+  const SaveLock lock(lockFiles);
 
   // This run's games: those the files did not hold when it read them.
   int newGames = 0;
@@ -388,6 +503,10 @@ int SaveScores() {
     if (record->GameMode < 0) continue;  // online entries are not kept locally
     lines.push_back(Scramble(ScoreLinePlain(*record), ""));
   }
+  if (ScoreSaveHeld) ScoreSaveHeld();
+  // Another copy's save went on past the wait: what it writes is not
+  // replaced under it. This run's file is made new beside it instead.
+  if (lock.WaitedOut()) return KeepBesideAnotherSave(lines, newGames);
 
   // A damaged original is copied aside before it is replaced; when that
   // cannot be done it stays as it is and this run's file goes elsewhere.
@@ -439,10 +558,7 @@ int SaveScores() {
     if (SaveLinesAtomic(kScoreFile, lines, &why, copy, &inPlace)) {
       // Everything the spare files held is in "nuscores.dat" now; damaged
       // ones stay until they are looked at.
-      for (const std::string& spare : now.wholeSpares) {
-        std::error_code ec;
-        if (std::filesystem::remove(spare, ec)) Debug("\tRemoved " + spare + ", now saved in " + kScoreFile);
-      }
+      RemoveSavedSpares(now, kScoreFile);
       NoteSaved();
       if (ScoreFolderUsed == kScoresInFilesFolder) {
         ReportClosingProblem("The game folder Files/" + GameFolder() + " is missing: the scores are kept in " +
@@ -475,15 +591,13 @@ int SaveScores() {
   if (lastWhy.empty()) lastWhy = "there is no data folder";
   ReportClosingProblem(problem);
   if (!keptAt.empty()) {
+    // What the other copies' own files held is in the spare file now.
+    RemoveSavedSpares(now, keptAt, true);
     NoteSaved();
     Debug("\tThe scores are kept in " + keptAt);
     ReportClosingProblem("They are kept in " + ShownPath(keptAt) + ", and the next start reads them back.");
   } else {
-    const std::string lost = newGames == 0   ? "this run's account changes are lost."
-                             : newGames == 1 ? "the game of this run and any account change are lost."
-                                             : "the " + std::to_string(newGames) +
-                                                   " games of this run and any account change are lost.";
-    ReportClosingProblem("They could not be kept anywhere else either (" + lastWhy + "): " + lost);
+    TellLost(lastWhy, newGames);
   }
   return 0;
 }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -109,6 +110,9 @@ bool InTable(const Scores& record, int mode, int level, int flags);
 int BestOfTable(const TList<Scores>& list, int mode, int level, int flags, std::shared_ptr<Scores>* out, int rows);
 
 int SaveScores();  // rewrites "nuscores.dat" in the current folder
+// Called inside a save, its locks held (or waited out), once the files are
+// read and merged and before anything is written: tests hold a save there.
+extern std::function<void()> ScoreSaveHeld;
 int LoadScores();  // reads it when it exists
 // Makes the folder of the score file current: the per-game folder, else
 // "Files/" (the file lies there when the per-game folder is missing), else

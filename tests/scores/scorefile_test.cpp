@@ -677,6 +677,8 @@ TEST_F(ScoreFile, ALinkIsWrittenThrough) {
     }
     fs::remove("nuscores.dat");
     fs::create_symlink(c.link, "nuscores.dat");
+    // A new run reads the file (its account unchanged by another copy).
+    Reload();
     ClearList(Highscores);
     RegName = c.what;
     Add(3, "linked", 30);
@@ -800,10 +802,13 @@ TEST_F(ScoreFileSizeLimit, NoRoomAnywhereSaysWhatIsLost) {
 
 // A copy of the game in a child process, as the player "nobody" when we
 // are root: it reads the score files, waits until Finish, then plays one
-// game and saves; Finish answers what it was told.
+// game and saves; or (kInsideItsSave) it plays the game at once and is
+// held inside its save (its locks held, the files read and merged, nothing
+// written) until Finish. Finish answers what it was told.
 class HeldCopy {
  public:
-  HeldCopy(int64_t score, const std::string& name, int64_t stamp) {
+  enum Where { kBeforeItsGame, kInsideItsSave };
+  HeldCopy(int64_t score, const std::string& name, int64_t stamp, Where where = kBeforeItsGame) {
     if (pipe(ready_) != 0 || pipe(go_) != 0 || pipe(said_) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
@@ -811,8 +816,12 @@ class HeldCopy {
       ClearList(Highscores);
       ScoresLoaded = 0;
       LoadScores();
-      char c = 'r';
-      if (write(ready_[1], &c, 1) != 1 || read(go_[0], &c, 1) != 1) _exit(78);
+      auto hold = [this] {
+        char c = 'r';
+        if (write(ready_[1], &c, 1) != 1 || read(go_[0], &c, 1) != 1) _exit(78);
+      };
+      if (where == kBeforeItsGame) hold();
+      else ScoreSaveHeld = hold;
       auto r = std::make_shared<Scores>();
       r->Score = score;
       r->Name = name;
@@ -925,6 +934,128 @@ TEST_F(ScoreFile, TwoCopiesOnOneFolderKeepEachOthersGames) {
     EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{200, 100, 1}));
     EXPECT_EQ(fs::exists("nuscores.dat"), c.fileThere);
     EXPECT_EQ(fs::exists(DataFile()), !c.fileThere);
+  }
+}
+
+// Copy A is held inside its save past copy B's wait for the lock: B
+// replaces nothing A may be writing, keeps its games (merged with what it
+// read) in a file of its own, and says so; a start meanwhile leaves the
+// temporary files of A's save alone. Then A saves, and the next start has
+// both games; the next save puts them in the score file and removes B's
+// file. So in a folder every player may list, and in one players may write
+// but not list (mode 0733, as the player "nobody"), where the lock is a
+// lock file every copy takes.
+TEST_F(ScoreFile, ACopyThatWaitsOutAnotherCopysSaveReplacesNothingAndKeepsItsGame) {
+  if (geteuid() == 0 && !getpwnam("nobody")) GTEST_SKIP() << "no user nobody to play as";
+  struct Case {
+    const char* what;
+    fs::perms folder;
+    std::vector<std::string> left;  // the files of the folder after all
+  };
+  const fs::perms unlisted = fs::perms::owner_all | fs::perms::group_write | fs::perms::group_exec |
+                             fs::perms::others_write | fs::perms::others_exec;
+  const Case cases[] = {
+      {"a folder every player may list", fs::perms::all, {"nuscores.dat"}},
+      {"a folder players may write but not list", unlisted, {".pibbo-save.lock", "nuscores.dat"}},
+  };
+  const std::string shown = fs::current_path().string() + "/nuscores.dat";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::permissions(dir_, fs::perms::all);
+    for (const auto& e : fs::directory_iterator(".")) fs::remove_all(e.path());
+    fs::create_directory(dir_ / "data");
+    fs::permissions(dir_ / "data", fs::perms::all | fs::perms::sticky_bit);
+    ClearList(Highscores);
+    ScoresLoaded = 0;
+    Add(1, "Old", 10);
+    SaveScores();
+    ASSERT_EQ(chmod("nuscores.dat", 0666), 0);
+    const std::string before = testsupport::ReadBytes("nuscores.dat");
+    fs::permissions(dir_, c.folder);
+
+    HeldCopy a(200, "Ann", 30, HeldCopy::kInsideItsSave);
+    ASSERT_TRUE(a.Loaded());
+    // A temporary file of A's save, as a start of B sees it.
+    testsupport::WriteBytes("nuscores.dat.tmp-AbC123", "half");
+    const auto b = testsupport::AsPlayer([] {
+      std::string said = SaveLock("nuscores.dat", 100).WaitedOut() ? "waits\n" : "takes the lock\n";
+      said += "stale files removed: " + std::to_string(RemoveStaleTemporaries(".", "nuscores.dat")) + "\n";
+      ClearList(Highscores);
+      Reload();
+      Add(100, "Bob", 20);
+      SaveScores();
+      return said + Told();
+    });
+    ASSERT_EQ(b.status, 0);
+    EXPECT_EQ(b.said, "waits\nstale files removed: 0\nThe scores could not be saved to " + shown +
+                          ": another copy of the game was saving its scores there and kept at it past 3 s, so what "
+                          "it writes is left to it.\nThey are kept in " + shown +
+                          ".unsaved2, and the next start reads them back.\n");
+    EXPECT_EQ(testsupport::ReadBytes("nuscores.dat"), before);
+    EXPECT_EQ(a.Finish(), "");
+    fs::remove("nuscores.dat.tmp-AbC123");
+
+    ClearList(Highscores);
+    Reload();
+    EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{200, 100, 1}));
+    SaveScores();
+    EXPECT_EQ(Files(), c.left);
+    Reload();
+    EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{200, 100, 1}));
+  }
+}
+
+// A score file that is a link to its own spare (beside it, or in the data
+// folder): one more game is saved through the link, and the spare, being
+// the very file saved, stays.
+TEST_F(ScoreFile, AScoreFileLinkedToItsSpareKeepsEveryGame) {
+  for (const bool inData : {false, true}) {
+    SCOPED_TRACE(inData ? "the data folder's spare" : "the spare beside it");
+    fs::remove_all(dir_ / "data");
+    for (const auto& e : fs::directory_iterator(".")) fs::remove_all(e.path());
+    const std::string spare = inData ? DataFile() : "nuscores.dat.unsaved";
+    if (inData) fs::create_directories(fs::path(spare).parent_path());
+    ClearList(Highscores);
+    Add(1, "Old", 10);
+    ASSERT_TRUE(SaveLinesAtomic(spare, {AccountToken(), Scramble(ScoreLinePlain(**Highscores.begin()), "")}));
+    fs::create_symlink(spare, "nuscores.dat");
+    ClearList(Highscores);
+    Reload();
+    Add(2, "New", 20);
+    SortList(Highscores);
+    SaveScores();
+    EXPECT_EQ(Told(), "");
+    EXPECT_TRUE(fs::is_symlink("nuscores.dat"));
+    EXPECT_TRUE(fs::is_regular_file(spare));
+    ClearList(Highscores);
+    Reload();
+    EXPECT_EQ(LoadedScores(), (std::vector<int64_t>{2, 1}));
+  }
+}
+
+// A damaged score file is copied aside under a name where nothing stands:
+// a ".bad" entry of the player's (a link that leads nowhere, or in a
+// circle) is left as it was.
+TEST_F(ScoreFile, ABadEntryThePlayerHasIsLeftAsItWas) {
+  const std::string damaged = Scramble("me|", RegKey) + "\r\n" + std::string(40, 'F') + "\r\n";
+  for (const std::string& target : {std::string("nowhere/at.bad"), std::string("nuscores.dat.bad")}) {
+    SCOPED_TRACE(target);
+    for (const auto& e : fs::directory_iterator(".")) fs::remove_all(e.path());
+    WriteRaw(damaged);
+    fs::create_symlink(target, "nuscores.dat.bad");
+    ClearList(Highscores);
+    ClearClosingProblems();
+    Reload();
+    Add(3, "this run", 30);
+    SaveScores();
+    EXPECT_TRUE(fs::is_symlink("nuscores.dat.bad"));
+    EXPECT_EQ(fs::read_symlink("nuscores.dat.bad").string(), target);
+    EXPECT_EQ(testsupport::ReadBytes("nuscores.dat.bad2"), damaged);
+    EXPECT_NE(Told().find("the original is kept as " + fs::current_path().string() + "/nuscores.dat.bad2."),
+              std::string::npos)
+        << Told();
+    Reload();
+    EXPECT_EQ(LoadedScores(), std::vector<int64_t>{3});
   }
 }
 

@@ -1,4 +1,6 @@
 // F11: the back buffer saved as a PNG beside the settings file.
+#include <cerrno>
+
 #include "engine/frame/frame.h"
 #include "engine/startup/startup.h"
 
@@ -14,12 +16,21 @@ std::string SFW(const std::string& text) {
 
 namespace {
 
-// A name not taken yet: a second shot within the same second gets " 2",
-// then " 3", ... before the extension instead of replacing the first.
-std::string FreeName(const std::string& stem) {
-  std::string name = stem + ".png";
-  for (int n = 2; FileType(name) != 0 && n < 1000; ++n) name = stem + " " + std::to_string(n) + ".png";
-  return name;
+// The shot saved under the first name where nothing stands (a file, a
+// folder, a node or a link, even one that leads nowhere): a second shot
+// within the same second gets " 2", then " 3", ... before the extension.
+// Each is made new, so whatever stands at a name stays as it is. The name
+// used, or "" when none could be.
+std::string SaveUnderFreeName(const Pixmap& pixels, const std::string& stem) {
+  for (int n = 1; n < 1000; ++n) {
+    const std::string name = n == 1 ? stem + ".png" : stem + " " + std::to_string(n) + ".png";
+    if (NameTaken(name)) continue;
+    Debug("\tSaving Screenshot : " + name);
+    errno = 0;
+    if (SavePixmapPNG(pixels, name, 9, true)) return name;
+    if (errno != EEXIST) return "";
+  }
+  return "";
 }
 
 }  // namespace
@@ -40,10 +51,8 @@ int SaveScreenshot() {
 
   const std::string time = CurrentTime();
   const std::string date = CurrentDate();
-  const std::string name =
-      FreeName(SFW(GameName1 + " " + GameName2 + " (Screenshot_" + date + "_" + time + ")"));
-  Debug("\tSaving Screenshot : " + name);
-  const int saved = pixels ? SavePixmapPNG(pixels, name, 9) : 0;
+  const std::string stem = SFW(GameName1 + " " + GameName2 + " (Screenshot_" + date + "_" + time + ")");
+  const int saved = pixels && !SaveUnderFreeName(pixels, stem).empty() ? 1 : 0;
   Debug("\tSaved Screenshot " + std::to_string(saved));
   Debug("");
   ChangeDir(Right("000" + std::to_string(GameWeek), 3) + "/");

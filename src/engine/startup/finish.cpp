@@ -80,6 +80,8 @@ void TellClosingProblems() {
     ReportClosingProblem("Your settings could not be saved to Files/Setup.ini: " + IniSaveProblem + ".");
     if (!IniKeptAt.empty()) {
       ReportClosingProblem("They are kept in " + ShownPath(IniKeptAt) + ", and the next start reads them back.");
+    } else if (!IniLost.empty()) {
+      ReportClosingProblem(IniLost);
     }
   }
   for (const std::string& line : ClosingProblems()) {

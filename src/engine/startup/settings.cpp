@@ -164,26 +164,43 @@ std::vector<std::string> IniLines() {
 
 std::string IniSaveProblem;
 std::string IniKeptAt;
+std::string IniLost;
 
 int SaveIni() {
   const std::vector<std::string> lines = IniLines();
   const std::string kept = KeptSettingsFile();
+  const std::string file = FilesDir.empty() ? "" : FilesDir + "/Setup.ini";
+  // One wait for another copy's save of the settings, for both folders.
+  const SaveLock lock(std::vector<std::string>{file, kept});
   std::string why;
   int inPlace = 0;
+  IniLost.clear();
+  IniKeptAt.clear();
   if (FilesDir.empty()) {
     why = "the folder Files/ is missing";
   } else if (!IniUnreadable.empty()) {
     why = "it could not be read (" + IniUnreadable + "), so it is left as it was";
-  } else if (SaveLinesAtomic(FilesDir + "/Setup.ini", lines, &why, kept, &inPlace)) {
-    // Whatever was kept elsewhere is in "Setup.ini" now.
-    if (!kept.empty() && FileType(kept) == 1) DeleteFile(kept);
+  } else if (lock.WaitedOut()) {
+    // What the other copy writes is not replaced under it: its settings,
+    // saved after ours began, are the ones kept.
+    why = "another copy of the game was saving its settings there and kept at it past " +
+          std::to_string(SaveLock::kWaitMs / 1000) + " s, so what it writes is left to it";
+    IniSaveProblem = why;
+    Debug("\tCould not save Setup.ini : " + why);
+    std::vector<std::string> held;
+    if (!LoadLines(file, held) || held != lines) {
+      IniLost = "The settings of this run are lost: the other copy's are saved instead.";
+    }
+    return 0;
+  } else if (SaveLinesAtomic(file, lines, &why, kept, &inPlace)) {
+    // Whatever was kept elsewhere is in "Setup.ini" now, unless that is
+    // the very file saved (a "Setup.ini" that is a link to it).
+    if (!kept.empty() && FileType(kept) == 1 && FileIdentity(kept) != FileIdentity(file)) DeleteFile(kept);
     IniSaveProblem.clear();
-    IniKeptAt.clear();
     return 0;
   }
   IniSaveProblem = why;
   Debug("\tCould not save Setup.ini : " + why);
-  IniKeptAt.clear();
   if (inPlace) {
     // The rewrite in place failed after its copy was written whole: the
     // settings are in the copy, and the next start reads them from it.
@@ -198,6 +215,11 @@ int SaveIni() {
     Debug("\tThe settings are kept in " + kept);
   } else {
     Debug("\tCould not keep the settings in " + (kept.empty() ? std::string("a data folder") : kept) + " : " + keptWhy);
+    // Lost, unless "Setup.ini" holds them as they are.
+    std::vector<std::string> held;
+    if (file.empty() || !LoadLines(file, held) || held != lines) {
+      IniLost = "They could not be kept anywhere else either (" + keptWhy + "): the settings of this run are lost.";
+    }
   }
   return 0;
 }
@@ -247,6 +269,12 @@ int RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
   // SaveLinesAtomic writes name + ".tmp-" + six characters, then renames it.
   const std::string prefix = name + ".tmp-";
   int removed = 0;
+  // Another copy of the game saving there now has its own temporary file
+  // among them: they stay for a later start.
+  if (SaveLock::HeldBySomeoneElse(folder + "/" + name)) {
+    Debug("\tAnother copy of the game is saving in " + folder + "; its temporary files stay");
+    return 0;
+  }
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
     const std::string file = entry.path().filename().string();

@@ -163,6 +163,10 @@ std::string KeptSettingsFile();
 extern std::string IniUnreadable;
 // Where the last SaveIni that failed kept the settings; "" when nowhere.
 extern std::string IniKeptAt;
+// What the closing screen says when the last SaveIni that failed could keep
+// the settings nowhere and "Setup.ini" does not hold them as they are:
+// they are lost, and why. "" otherwise.
+extern std::string IniLost;
 // Removes what an interrupted save left in `folder`: the temporary files
 // name + ".tmp-XXXXXX". Answers how many were removed.
 int RemoveStaleTemporaries(const std::string& folder, const std::string& name);

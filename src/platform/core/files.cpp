@@ -288,59 +288,110 @@ namespace {
 // a lock taken again while held only counts up (a second flock of ours on
 // the same folder would wait for ourselves).
 struct HeldLock {
-  int fd = -1;
+  std::vector<int> fds;
   int count = 0;
 };
-std::map<std::pair<unsigned long, unsigned long>, HeldLock>& HeldLocks() {
-  static std::map<std::pair<unsigned long, unsigned long>, HeldLock> held;
+using FolderKey = std::pair<unsigned long, unsigned long>;
+std::map<FolderKey, HeldLock>& HeldLocks() {
+  static std::map<FolderKey, HeldLock> held;
   return held;
 }
 
-}  // namespace
+// The lock file of a folder that not every player may list (a lock on the
+// folder itself needs read permission on it): it is never renamed or
+// removed, so a flock on it is a lock of the folder for every player.
+const char kLockFileName[] = ".pibbo-save.lock";
 
-SaveLock::SaveLock(const std::string& file, int waitMs) {
-  if (file.empty()) return;
-  const std::string target = FollowLinks(file);
-  const std::string folder = FolderOf(target.empty() ? file : target);
+enum class Locked { Got, None, WaitedOut };
+
+// Takes the lock of one folder, waiting until `end` at the most.
+Locked LockFolder(const std::string& folder, std::chrono::steady_clock::time_point end, FolderKey& key) {
   struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
-  key_ = {static_cast<unsigned long>(st.st_dev), static_cast<unsigned long>(st.st_ino)};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return Locked::None;
+  key = {static_cast<unsigned long>(st.st_dev), static_cast<unsigned long>(st.st_ino)};
   auto& held = HeldLocks();
-  if (auto it = held.find(key_); it != held.end()) {
+  if (auto it = held.find(key); it != held.end()) {
     ++it->second.count;
-    state_ = State::Held;
-    return;
+    return Locked::Got;
   }
-  // A folder that cannot be opened (no read permission) is saved in
-  // without a lock.
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-  for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) break;
-    if (errno != EWOULDBLOCK && errno != EINTR) {
+  std::vector<int> fds;
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) fds.push_back(dir);
+  // A folder that players may write in but not list (mode 0733, say): the
+  // lock file too, which every copy there takes, whether or not it may
+  // open the folder.
+  const mode_t m = st.st_mode;
+  const bool unlisted = ((m & 0030) == 0030 && !(m & 0040)) || ((m & 0003) == 0003 && !(m & 0004));
+  if (dir < 0 || unlisted) {
+    const std::string path = folder + "/" + kLockFileName;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    struct stat lf {};
+    if (fd >= 0 && ::fstat(fd, &lf) == 0 && S_ISREG(lf.st_mode)) {
+      fds.push_back(fd);
+    } else if (fd >= 0) {
       ::close(fd);
-      return;
     }
-    if (std::chrono::steady_clock::now() >= end) {
-      ::close(fd);
-      state_ = State::WaitedOut;
-      return;
+  }
+  if (fds.empty()) return Locked::None;
+  for (size_t i = 0; i < fds.size();) {
+    if (::flock(fds[i], LOCK_EX | LOCK_NB) == 0) {
+      ++i;
+      continue;
+    }
+    const bool busy = errno == EWOULDBLOCK || errno == EINTR;
+    if (!busy || std::chrono::steady_clock::now() >= end) {
+      for (int fd : fds) ::close(fd);
+      return busy ? Locked::WaitedOut : Locked::None;
     }
     const timespec pause{0, 5 * 1000 * 1000};
     ::nanosleep(&pause, nullptr);
   }
-  held[key_] = HeldLock{fd, 1};
-  state_ = State::Held;
+  held[key] = HeldLock{fds, 1};
+  return Locked::Got;
+}
+
+void UnlockFolder(const FolderKey& key) {
+  auto& held = HeldLocks();
+  auto it = held.find(key);
+  if (it == held.end() || --it->second.count > 0) return;
+  for (int fd : it->second.fds) ::close(fd);  // lets the lock go
+  held.erase(it);
+}
+
+}  // namespace
+
+SaveLock::SaveLock(const std::string& file, int waitMs) : SaveLock(std::vector<std::string>{file}, waitMs) {}
+
+SaveLock::SaveLock(const std::vector<std::string>& files, int waitMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (const std::string& file : files) {
+    if (file.empty()) continue;
+    const std::string target = FollowLinks(file);
+    FolderKey key{};
+    switch (LockFolder(FolderOf(target.empty() ? file : target), end, key)) {
+      case Locked::Got:
+        keys_.push_back(key);
+        break;
+      case Locked::None:
+        break;
+      case Locked::WaitedOut:
+        // Not all of them: none is kept, so that the other copy's save is
+        // not held up by ours.
+        for (const FolderKey& got : keys_) UnlockFolder(got);
+        keys_.clear();
+        waitedOut_ = true;
+        return;
+    }
+  }
 }
 
 SaveLock::~SaveLock() {
-  if (state_ != State::Held) return;
-  auto& held = HeldLocks();
-  auto it = held.find(key_);
-  if (it == held.end() || --it->second.count > 0) return;
-  ::close(it->second.fd);  // lets the lock go
-  held.erase(it);
+  for (const FolderKey& key : keys_) UnlockFolder(key);
+}
+
+bool SaveLock::HeldBySomeoneElse(const std::string& file) {
+  SaveLock probe(file, 0);
+  return probe.WaitedOut();
 }
 
 namespace {
@@ -372,9 +423,11 @@ int WriteSyncClose(int fd, const std::string& data) {
   return ::close(fd) == 0 ? 0 : (errno ? errno : EIO);
 }
 
+const char kKeptGoing[] =
+    "another copy of the game was saving there and kept at it past 3 s, so it is left to that copy";
 const char kNotRegular[] = "it is not a regular file (a device, a FIFO or a socket), so it is left as it is";
 
-enum class ByRename { Saved, Failed, NotKept };
+enum class ByRename { Saved, Failed, NotKept, TempGone };
 
 // The save through a temporary file beside `target`, renamed over it. An
 // existing file keeps its mode and group (and its owner where we may set
@@ -412,7 +465,14 @@ ByRename SaveByRename(const std::string& target, const std::string& data, const 
 
   errno = 0;
   error = ::fchmod(fd, mode) == 0 ? WriteSyncClose(fd, data) : ErrnoOr(EIO, fd);
-  if (error == 0 && std::rename(temp.c_str(), target.c_str()) != 0) error = errno ? errno : EIO;
+  if (error == 0 && std::rename(temp.c_str(), target.c_str()) != 0) {
+    error = errno ? errno : EIO;
+    // Our temporary file went before it could take the file's place.
+    struct stat gone {};
+    if (error == ENOENT && ::lstat(temp.c_str(), &gone) != 0 && ::stat(FolderOf(target).c_str(), &gone) == 0) {
+      return ByRename::TempGone;
+    }
+  }
   if (error != 0) {
     ::unlink(temp.c_str());
     return ByRename::Failed;
@@ -452,8 +512,9 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
   const std::string target = FollowLinks(path);
   if (target.empty()) return fail("too many levels of symbolic links");
   // Another save of the same folder (another copy of the game) finishes
-  // first; after a bounded wait this one goes anyway.
+  // first; one that goes on past the wait is not replaced under it.
   SaveLock lock(target);
+  if (lock.WaitedOut()) return fail(kKeptGoing);
   // Only a regular file is ever replaced or written: a device, a FIFO or
   // a socket is left as it is, and so is a file that cannot be read.
   struct stat old {};
@@ -480,6 +541,9 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
       return 1;
     case ByRename::Failed:
       return fail(std::strerror(error));
+    case ByRename::TempGone:
+      return fail("its new content, written whole beside it, was removed by someone else before it could take its "
+                  "place, so it is left as it was");
     case ByRename::NotKept:
       break;
   }
@@ -510,6 +574,69 @@ int SaveLinesAtomic(const std::string& path, const std::vector<std::string>& lin
   return 1;
 }
 
+std::pair<unsigned long, unsigned long> FileIdentity(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return {0, 0};
+  return {static_cast<unsigned long>(st.st_dev), static_cast<unsigned long>(st.st_ino)};
+}
+
+bool NameTaken(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && (::lstat(path.c_str(), &st) == 0 || errno != ENOENT);
+}
+
+int LinkNewFile(const std::string& temp, const std::string& path) {
+  if (::link(temp.c_str(), path.c_str()) == 0) return 0;
+  const int error = errno ? errno : EIO;
+  if (error != EPERM && error != ENOTSUP && error != EOPNOTSUPP && error != ENOSYS) return error;
+  // A file system without hard links: the name is taken exclusively, and
+  // the whole content moved over it.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return errno ? errno : EIO;
+  ::close(fd);
+  return std::rename(temp.c_str(), path.c_str()) == 0 ? 0 : (errno ? errno : EIO);
+}
+
+int SaveLinesNew(const std::string& path, const std::vector<std::string>& lines, std::string* why, bool* taken) {
+  std::string data;
+  for (const std::string& line : lines) data += line + "\r\n";
+  return SaveBytesNew(path, data, why, taken);
+}
+
+int SaveBytesNew(const std::string& path, const std::string& data, std::string* why, bool* taken) {
+  auto fail = [why](int error) {
+    if (why) *why = std::strerror(error);
+    return 0;
+  };
+  if (taken) *taken = false;
+  if (NameTaken(path)) {
+    if (taken) *taken = true;
+    return fail(EEXIST);
+  }
+  std::vector<char> name(path.begin(), path.end());
+  for (char c : std::string(".tmp-XXXXXX")) name.push_back(c);
+  name.push_back('\0');
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) return fail(errno ? errno : EIO);
+  const std::string temp(name.data());
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  errno = 0;
+  int error = ::fchmod(fd, 0666 & ~mask) == 0 ? WriteSyncClose(fd, data) : ErrnoOr(EIO, fd);
+  if (error == 0) error = LinkNewFile(temp, path);
+  ::unlink(temp.c_str());
+  if (error != 0) {
+    if (taken && error == EEXIST) *taken = true;
+    return fail(error);
+  }
+  const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return 1;
+}
+
 int MakeFolderPath(const std::string& folder, std::string* why) {
   if (int error = MakeFolders(folder)) {
     if (why) *why = std::strerror(error);
@@ -527,6 +654,16 @@ bool IsFirstPartOf(const std::string& path, const std::string& whole) {
     if (n <= 0) return true;
     if (b->Read(y, n) != n || std::memcmp(x, y, static_cast<size_t>(n)) != 0) return false;
   }
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  Stream stream = ReadFile(path);
+  if (!stream) return false;
+  bytes.clear();
+  char buffer[65536];
+  for (int n; (n = stream->Read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<size_t>(n));
+  stream->Close();
+  return true;
 }
 
 bool LoadLines(const std::string& path, std::vector<std::string>& lines) {

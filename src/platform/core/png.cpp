@@ -161,7 +161,7 @@ Pixmap DecodePNGFile(const std::string& path, bool* hadAlpha) {
 
 Pixmap LoadPixmapPNG(const std::string& path) { return DecodePNGFile(path, nullptr); }
 
-int SavePixmapPNG(const Pixmap& pixmap, const std::string& path, int compression) {
+int SavePixmapPNG(const Pixmap& pixmap, const std::string& path, int compression, bool onlyNew) {
   if (!pixmap || pixmap->width <= 0 || pixmap->height <= 0 || path.empty()) return 0;
   const size_t rowBytes = static_cast<size_t>(pixmap->width) * 4;
   if (pixmap->pixels.size() < rowBytes * pixmap->height) return 0;
@@ -183,9 +183,15 @@ int SavePixmapPNG(const Pixmap& pixmap, const std::string& path, int compression
   // under the final name.
   ok = ok && fsync(fileno(file)) == 0;
   ok = std::fclose(file) == 0 && ok;
-  if (ok) ok = std::rename(tempPath.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    unlink(tempPath.c_str());
+  int error = 0;
+  if (ok && onlyNew) {
+    error = LinkNewFile(tempPath, path);
+  } else if (ok && std::rename(tempPath.c_str(), path.c_str()) != 0) {
+    error = errno ? errno : EIO;
+  }
+  if (!ok || error != 0 || onlyNew) unlink(tempPath.c_str());
+  if (!ok || error != 0) {
+    errno = error ? error : EIO;
     return 0;
   }
   return 1;

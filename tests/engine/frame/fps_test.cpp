@@ -1,6 +1,13 @@
 // The end-of-frame routine on the headless back end's virtual clock:
 // pacing, the frame-rate average, frame skip, the hot keys and quitting.
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "frame_fixture.h"
 
@@ -154,6 +161,55 @@ TEST_F(Fps, F11SavesThePictureBesideTheSettingsWithoutOverwriting) {
   EXPECT_TRUE(fs::exists(filesDir_ + "/Pibbo Zorravel (Screenshot_07 Dec 2026_233015) 2.png"));
   EXPECT_EQ(fs::last_write_time(first), firstTime);
   EXPECT_EQ(fs::current_path(), fs::path(filesDir_ + "/260"));
+}
+
+// Whatever stands at a shot's name (a FIFO, a socket, a link to a device
+// or a link that leads nowhere) stays as it was: the shot takes the next
+// free name.
+TEST_F(Fps, F11LeavesWhatStandsAtTheShotsNameAsItWas) {
+  SetFixedLocalTime(2026, 12, 7, 23, 30, 15);
+  const std::string stem = filesDir_ + "/Pibbo Zorravel (Screenshot_07 Dec 2026_233015)";
+  struct Case {
+    const char* what;
+    std::function<bool(const std::string&)> make;
+    fs::file_type kind;  // what stands there, its links not followed
+  };
+  const Case cases[] = {
+      {"a FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0666) == 0; }, fs::file_type::fifo},
+      {"a socket",
+       [](const std::string& p) {
+         sockaddr_un at{};
+         at.sun_family = AF_UNIX;
+         if (p.size() >= sizeof at.sun_path) return false;
+         std::memcpy(at.sun_path, p.c_str(), p.size() + 1);
+         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+         const bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+         if (fd >= 0) close(fd);
+         return bound;
+       },
+       fs::file_type::socket},
+      {"a link to a device", [](const std::string& p) { return symlink("/dev/null", p.c_str()) == 0; },
+       fs::file_type::symlink},
+      {"a dangling link", [](const std::string& p) { return symlink("nowhere/at.png", p.c_str()) == 0; },
+       fs::file_type::symlink},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const auto& e : fs::directory_iterator(filesDir_)) {
+      if (e.path().extension() == ".png") fs::remove(e.path());
+    }
+    ASSERT_TRUE(c.make(stem + ".png"));
+    comments.Clear();
+    headless::Script(At(0) + " tap 122\n");
+    headless::Advance(1);
+    fps(60, 0, 0);
+    EXPECT_EQ(fs::symlink_status(stem + ".png").type(), c.kind);
+    if (c.kind == fs::file_type::symlink) EXPECT_FALSE(fs::is_regular_file(stem + ".png"));
+    EXPECT_TRUE(LoadPixmapPNG(stem + " 2.png"));
+    ASSERT_EQ(comments.Count(), 1u);
+    EXPECT_EQ(comments.Last()->txt, "Saved Screenshot");
+  }
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
 TEST_F(Fps, FailedScreenshotSaysSo) {

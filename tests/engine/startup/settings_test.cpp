@@ -3,7 +3,11 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <functional>
 
 #include "startup_fixture.h"
 
@@ -353,6 +357,87 @@ TEST_F(SettingsTest, AFullDiskIsToldAsItIs) {
   if (run.status == 77) GTEST_SKIP() << "no small disks of our own (needs root and the user nobody)";
   ASSERT_EQ(run.status, 0);
   EXPECT_EQ(run.said, "No space left on device|kept|5000");
+}
+
+// Settings that cannot be saved: a "Setup.ini" that is a link to the
+// settings' own spare is saved through the link and the spare stays; with
+// no place to keep them they are told lost; while another copy saves its
+// settings past the wait, "Setup.ini" is left to it and ours are told lost.
+TEST_F(SettingsTest, SettingsThatCannotBeSavedAreKeptOrToldLost) {
+  const std::string kept = KeptSettingsFile();
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    std::string problem;  // IniSaveProblem
+    std::string lost;     // IniLost
+  };
+  int holder[2] = {-1, -1};
+  const Case cases[] = {
+      {"a link to its spare",
+       [&] {
+         std::filesystem::create_directories(std::filesystem::path(kept).parent_path());
+         ASSERT_TRUE(SaveLinesAtomic(kept, IniLines()));
+         std::filesystem::create_symlink(kept, "Setup.ini");
+       },
+       "", ""},
+      {"no place to keep them",
+       [&] {
+         std::filesystem::create_directory("Setup.ini");
+         WriteBytes(dir_ + "/data", "a file where the data folder belongs");
+       },
+       "a folder has that name",
+       "They could not be kept anywhere else either (File exists): the settings of this run are lost."},
+      {"another copy saving past the wait",
+       [&] {
+         SaveIni();
+         // The other copy holds the lock until we close its pipe.
+         int ready[2];
+         ASSERT_EQ(pipe(ready), 0);
+         ASSERT_EQ(pipe(holder), 0);
+         if (fork() == 0) {
+           close(holder[1]);
+           close(ready[0]);
+           SaveLock held(dir_ + "/Setup.ini");
+           char c = 'h';
+           if (write(ready[1], &c, 1) != 1) _exit(1);
+           while (read(holder[0], &c, 1) > 0) {
+           }
+           _exit(0);
+         }
+         close(ready[1]);
+         char c = 0;
+         ASSERT_EQ(read(ready[0], &c, 1), 1);
+         close(ready[0]);
+       },
+       "another copy of the game was saving its settings there and kept at it past 3 s, so what it writes is left "
+       "to it",
+       "The settings of this run are lost: the other copy's are saved instead."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all("Setup.ini");
+    std::filesystem::remove_all(dir_ + "/data");
+    SetDefaults();
+    c.make();
+    const std::string before = ReadBytes("Setup.ini");
+    Options[kOptMaster] = 44;
+    SaveIni();
+    EXPECT_EQ(IniSaveProblem, c.problem);
+    EXPECT_EQ(IniLost, c.lost);
+    EXPECT_EQ(IniKeptAt, "");
+    if (c.problem.empty()) {
+      EXPECT_TRUE(std::filesystem::is_symlink("Setup.ini"));
+      EXPECT_TRUE(std::filesystem::is_regular_file(kept));
+      SetDefaults();
+      ReadIni();
+      EXPECT_EQ(Options[kOptMaster], 44);
+    } else if (holder[1] >= 0) {
+      EXPECT_EQ(ReadBytes("Setup.ini"), before);
+      close(holder[1]);  // the other copy lets go
+      close(holder[0]);
+      wait(nullptr);
+    }
+  }
 }
 
 TEST_F(SettingsTest, AutomaticDriverChoice) {

@@ -51,6 +51,7 @@ class StartupTest : public ::testing::Test {
     setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
     IniUnreadable.clear();
     IniKeptAt.clear();
+    IniLost.clear();
   }
   void TearDown() override {
     if (oldXdg_) setenv("XDG_DATA_HOME", oldXdg_->c_str(), 1);
