@@ -48,7 +48,7 @@ void LoadProc(T& target, const char* name, const char* extName) {
 // a filtered image, nearest for an unfiltered one): a software renderer
 // fills a texture whose two filters differ at a good part more than one
 // whose filters agree, as it then works out per pixel which one applies.
-// From its size down to half, a frame is sampled from its plain texture.
+// Drawn at half its size or larger, a frame is sampled as it is.
 // The first time a frame is drawn below half its size, its texture is
 // replaced by a strip of the frame and its halved copies side by side, and
 // each draw samples the copy that keeps the drawn size at least half of it,
