@@ -219,16 +219,42 @@ TEST_P(BackendDrawTest, ImagesDrawnSmallerKeepTheirAverage) {
     for (int x = 0; x < 64; x += 2) std::memset(stripes->At(x, y), 255, 4);
   for (int flags : {FILTEREDIMAGE, 0}) {
     SCOPED_TRACE(flags ? "filtered" : "unfiltered");
-    auto image = MakeImage(stripes, flags);
-    backend_->Clear(0, 0, 0);
-    backend_->DrawImage(*image, 0, 10.5f, 10.25f, 16, 16, State(SOLIDBLEND));
-    Pixmap p = Screen();
-    for (int y = 12; y < 24; y += 3)
-      for (int x = 12; x < 24; x += 3) {
-        SCOPED_TRACE(std::to_string(x) + ", " + std::to_string(y));
-        EXPECT_NEAR(p->At(x, y)[0], 128, 40);
-      }
+    // A quarter, then 3/8 (between two halved copies).
+    for (float size : {16.0f, 24.0f}) {
+      SCOPED_TRACE(size);
+      auto image = MakeImage(stripes, flags);
+      backend_->Clear(0, 0, 0);
+      backend_->DrawImage(*image, 0, 10.5f, 10.25f, size, size, State(SOLIDBLEND));
+      Pixmap p = Screen();
+      for (int y = 12; y < 24; y += 3)
+        for (int x = 12; x < 24; x += 3) {
+          SCOPED_TRACE(std::to_string(x) + ", " + std::to_string(y));
+          EXPECT_NEAR(p->At(x, y)[0], 128, 40);
+        }
+    }
   }
+}
+
+// An unfiltered picture that has been drawn small still shows its own pixels
+// one for one when it is drawn at its size again, off the pixel grid too:
+// the halved copies it was sampled from then take no part, and nothing is
+// blended in between its pixels.
+TEST_P(BackendDrawTest, UnfilteredImagesDrawnSmallStayExactAtTheirSize) {
+  auto stripes = SolidPixmap(64, 64, {0, 0, 0});
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; x += 2) std::memset(stripes->At(x, y), 255, 4);
+  auto image = MakeImage(stripes);
+  backend_->DrawImage(*image, 0, 100, 100, 16, 16, State(SOLIDBLEND));
+  backend_->DrawImage(*image, 0, 120, 100, 4, 4, State(SOLIDBLEND));
+  backend_->Clear(0, 0, 0);
+  backend_->DrawImage(*image, 0, 10.25f, 10.25f, 64, 64, State(SOLIDBLEND));
+  Pixmap p = Screen();
+  // Display pixel x shows the frame's pixel x - 10: white where that is even.
+  for (int y = 12; y < 70; y += 7)
+    for (int x = 12; x < 70; ++x) {
+      SCOPED_TRACE(std::to_string(x) + ", " + std::to_string(y));
+      ExpectPixel(p, x, y, x % 2 == 0 ? Rgb{255, 255, 255} : Rgb{0, 0, 0});
+    }
 }
 
 TEST_P(BackendDrawTest, ChangedOrReopenedImagesUploadAgain) {

@@ -68,6 +68,5 @@ class GlRenderer {
   geom::Viewport View() const;
 };
 
-// Texture of one uploaded pixmap, magnified NEAREST or LINEAR, minified
-// LINEAR.
+// Texture of one uploaded pixmap, NEAREST or LINEAR both ways.
 GLuint UploadTexture(const TPixmap& pixmap, bool linear);

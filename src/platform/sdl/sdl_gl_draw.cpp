@@ -43,18 +43,19 @@ void LoadProc(T& target, const char* name, const char* extName) {
   if (!target && extName) target = reinterpret_cast<T>(SDL_GL_GetProcAddress(extName));
 }
 
-// Textures attached to an image: one per frame, made on first use. Every
-// texture is minified linearly, filtered or not (an unfiltered frame stays
-// pixel for pixel at its size and above): each sample blends the four
-// pixels around it, and samples a display pixel apart are at most two
-// pixels apart, so from its size down to half a texture keeps every pixel's
-// share. The first time a frame is drawn below half its size, its texture is
+// Textures attached to an image: one per frame, made on first use, each
+// sampled with one filter whether it is drawn larger or smaller (linear for
+// a filtered image, nearest for an unfiltered one): a software renderer
+// fills a texture whose two filters differ at a good part more than one
+// whose filters agree, as it then works out per pixel which one applies.
+// Drawn at half its size or larger, a frame is sampled as it is.
+// The first time a frame is drawn below half its size, its texture is
 // replaced by a strip of the frame and its halved copies side by side, and
-// each draw samples the copy that keeps the drawn size at least half of it:
-// a mipmap chain without the blending between levels that a software
-// renderer fills at several times a plain texture's cost, and in one
-// texture, so that sprites of one frame drawn at mixed sizes stay in one
-// batch.
+// each draw samples the copy that keeps the drawn size at least half of it,
+// whose pixels hold the average of the frame's they cover: a mipmap chain
+// without the blending between levels that a software renderer fills at
+// several times a plain texture's cost, and in one texture, so that sprites
+// of one frame drawn at mixed sizes stay in one batch.
 struct GlImageData : BackendData {
   uint32_t generation = 0;
   uint32_t version = 0;
@@ -162,9 +163,8 @@ GLuint UploadTexture(const TPixmap& pixmap, bool linear) {
   glGenTextures(1, &texture);
   glBindTexture(GL_TEXTURE_2D, texture);
   const GLint filter = linear ? GL_LINEAR : GL_NEAREST;
-  // Minified linearly, so that a frame drawn smaller keeps every pixel's
-  // share down to half its size; magnified as asked.
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  // One filter both ways: see GlImageData.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
