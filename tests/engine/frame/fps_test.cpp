@@ -204,7 +204,9 @@ TEST_F(Fps, F11LeavesWhatStandsAtTheShotsNameAsItWas) {
     headless::Advance(1);
     fps(60, 0, 0);
     EXPECT_EQ(fs::symlink_status(stem + ".png").type(), c.kind);
-    if (c.kind == fs::file_type::symlink) EXPECT_FALSE(fs::is_regular_file(stem + ".png"));
+    if (c.kind == fs::file_type::symlink) {
+      EXPECT_FALSE(fs::is_regular_file(stem + ".png"));
+    }
     EXPECT_TRUE(LoadPixmapPNG(stem + " 2.png"));
     ASSERT_EQ(comments.Count(), 1u);
     EXPECT_EQ(comments.Last()->txt, "Saved Screenshot");
